@@ -1,0 +1,38 @@
+#pragma once
+// The application context passed to every routine: the clock and the screen
+// the program runs on, the program-wide variables, the working values every
+// Part reads, and the open tables.
+#include <string>
+
+#include "common/date.h"
+#include "common/dbf/work_areas.h"
+#include "common/memvars.h"
+#include "common/screen/screen.h"
+#include "platform/clock.h"
+
+namespace durva {
+
+// Program-wide working values, typed.
+struct ProgramValues {
+    int STACJA = 0;          // station number 1..9, 0 before the sign-in
+    std::string HH;          // period folder "YY\MM"
+    std::string PLIK;        // the station's print file, rob\wydruk<NN>.prn
+    std::string M_SD = "SD ";  // sales document type, three characters
+    bool JEST_KOD13 = true;  // goods table has the bar-code field KOD13
+    Date M_DATA;             // sales date
+    std::string M_NR = " ";  // operator field of booked sales documents
+};
+
+struct Session {
+    Session(platform::Clock& c, screen::Screen& s) : clock(c), screen(s) {}
+    Session(const Session&) = delete;
+    Session& operator=(const Session&) = delete;
+
+    platform::Clock& clock;
+    screen::Screen& screen;
+    Memvars vars;
+    ProgramValues values;
+    dbf::WorkAreas areas;
+};
+
+}  // namespace durva

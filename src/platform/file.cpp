@@ -1,0 +1,229 @@
+#include "platform/file.h"
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <map>
+#include <mutex>
+#include <utility>
+
+namespace durva::platform {
+
+namespace {
+
+// Files this process has open, by device and inode, so a second opening of the
+// same file reuses the descriptor (and its locks) instead of refusing itself.
+struct Registry {
+    std::mutex mu;
+    std::map<std::pair<std::uint64_t, std::uint64_t>, std::weak_ptr<File>> open;
+};
+Registry& registry() {
+    static Registry r;
+    return r;
+}
+
+bool ofd_lock(int fd, short type, std::uint64_t offset, std::uint64_t len, bool wait) {
+    struct flock fl{};
+    fl.l_type = type;
+    fl.l_whence = SEEK_SET;
+    fl.l_start = static_cast<off_t>(offset);
+    fl.l_len = static_cast<off_t>(len);
+    fl.l_pid = 0;
+    for (;;) {
+        if (::fcntl(fd, wait ? F_OFD_SETLKW : F_OFD_SETLK, &fl) == 0) return true;
+        if (errno == EINTR) continue;
+        return false;
+    }
+}
+
+// Takes the share-mode locks on a fresh descriptor; false when refused.
+bool take_share_locks(int fd, Share mode, bool read_only) {
+    bool ex = mode == Share::Exclusive;
+    if (::flock(fd, (ex ? LOCK_EX : LOCK_SH) | LOCK_NB) != 0) return false;
+    // A write lock needs write access; a read-only opening can only share.
+    short type = (ex && !read_only) ? F_WRLCK : F_RDLCK;
+    if (!ofd_lock(fd, type, kShareLockByte, 1, false)) {
+        ::flock(fd, LOCK_UN);
+        return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+File::File(std::string path, int fd, Share mode, bool read_only, std::uint64_t dev, std::uint64_t ino)
+    : path_(std::move(path)), fd_(fd), mode_(mode), read_only_(read_only), dev_(dev), ino_(ino) {}
+
+File::~File() {
+    {
+        std::lock_guard<std::mutex> g(registry().mu);
+        auto it = registry().open.find({dev_, ino_});
+        if (it != registry().open.end() && it->second.expired()) registry().open.erase(it);
+    }
+    ::close(fd_);  // drops the flock and every OFD lock of this description
+}
+
+std::shared_ptr<File> File::open(const std::string& path, Share mode, bool read_only) {
+    int fd = ::open(path.c_str(), (read_only ? O_RDONLY : O_RDWR) | O_CLOEXEC);
+    if (fd < 0) {
+        int e = errno;
+        throw DbError(e == ENOENT ? "Brak pliku" : "Nie moge otworzyc pliku", path, e);
+    }
+    struct stat st{};
+    if (::fstat(fd, &st) != 0) {
+        int e = errno;
+        ::close(fd);
+        throw DbError("Nie moge otworzyc pliku", path, e);
+    }
+    std::pair<std::uint64_t, std::uint64_t> id{st.st_dev, st.st_ino};
+    std::lock_guard<std::mutex> g(registry().mu);
+    if (auto it = registry().open.find(id); it != registry().open.end()) {
+        if (auto existing = it->second.lock()) {
+            ::close(fd);
+            if (mode == Share::Shared && !existing->exclusive()) return existing;
+            throw SharingError(path, EACCES);
+        }
+    }
+    if (!take_share_locks(fd, mode, read_only)) {
+        ::close(fd);
+        throw SharingError(path, EACCES);
+    }
+    auto f = std::shared_ptr<File>(new File(path, fd, mode, read_only, st.st_dev, st.st_ino));
+    registry().open[id] = f;
+    return f;
+}
+
+std::shared_ptr<File> File::create(const std::string& path) {
+    int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
+    if (fd < 0) {
+        int e = errno;
+        throw DbError("Nie moge utworzyc pliku", path, e);
+    }
+    struct stat st{};
+    ::fstat(fd, &st);
+    std::pair<std::uint64_t, std::uint64_t> id{st.st_dev, st.st_ino};
+    std::lock_guard<std::mutex> g(registry().mu);
+    if (auto it = registry().open.find(id); it != registry().open.end() && !it->second.expired()) {
+        ::close(fd);
+        throw SharingError(path, EACCES);
+    }
+    if (!take_share_locks(fd, Share::Exclusive, false)) {
+        ::close(fd);
+        throw SharingError(path, EACCES);
+    }
+    if (::ftruncate(fd, 0) != 0) {
+        int e = errno;
+        ::close(fd);
+        throw DbError("Nie moge utworzyc pliku", path, e);
+    }
+    auto f = std::shared_ptr<File>(new File(path, fd, Share::Exclusive, false, st.st_dev, st.st_ino));
+    registry().open[id] = f;
+    return f;
+}
+
+size_t File::read_at(void* buf, size_t len, std::uint64_t offset) const {
+    size_t done = 0;
+    auto* p = static_cast<char*>(buf);
+    while (done < len) {
+        ssize_t n = ::pread(fd_, p + done, len - done, static_cast<off_t>(offset + done));
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            throw DbError("Blad odczytu pliku", path_, errno);
+        }
+        if (n == 0) break;
+        done += static_cast<size_t>(n);
+    }
+    return done;
+}
+
+void File::write_at(const void* buf, size_t len, std::uint64_t offset) {
+    size_t done = 0;
+    const auto* p = static_cast<const char*>(buf);
+    while (done < len) {
+        ssize_t n = ::pwrite(fd_, p + done, len - done, static_cast<off_t>(offset + done));
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            throw DbError("Blad zapisu pliku", path_, errno);
+        }
+        done += static_cast<size_t>(n);
+    }
+}
+
+std::uint64_t File::size() const {
+    struct stat st{};
+    if (::fstat(fd_, &st) != 0) throw DbError("Blad odczytu pliku", path_, errno);
+    return static_cast<std::uint64_t>(st.st_size);
+}
+
+void File::truncate(std::uint64_t size) {
+    if (::ftruncate(fd_, static_cast<off_t>(size)) != 0) throw DbError("Blad zapisu pliku", path_, errno);
+}
+
+void File::sync() { ::fdatasync(fd_); }
+
+bool File::try_lock(std::uint64_t offset, std::uint64_t len, bool write) {
+    return ofd_lock(fd_, (write && !read_only_) ? F_WRLCK : F_RDLCK, offset, len, false);
+}
+
+void File::lock_wait(std::uint64_t offset, std::uint64_t len, bool write) {
+    if (!ofd_lock(fd_, (write && !read_only_) ? F_WRLCK : F_RDLCK, offset, len, true))
+        throw DbError("Blad blokady pliku", path_, errno);
+}
+
+void File::unlock(std::uint64_t offset, std::uint64_t len) { ofd_lock(fd_, F_UNLCK, offset, len, false); }
+
+namespace {
+// Opens the file and holds it exclusively, as an exclusive opening would (flock
+// and a write lock on the share byte), so that nobody, this process's own
+// tables included, has it open meanwhile. Returns -1 when that is refused.
+int hold_exclusively(const std::string& path) {
+    int fd = ::open(path.c_str(), O_RDWR | O_CLOEXEC);
+    bool writable = fd >= 0;
+    if (fd < 0) fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
+        int e = errno;
+        throw DbError(e == ENOENT ? "Brak pliku" : "Nie moge otworzyc pliku", path, e);
+    }
+    if (::flock(fd, LOCK_EX | LOCK_NB) != 0 ||
+        !ofd_lock(fd, writable ? F_WRLCK : F_RDLCK, kShareLockByte, 1, false)) {
+        ::close(fd);
+        return -1;
+    }
+    return fd;
+}
+}  // namespace
+
+bool is_file_in_use(const std::string& path) {
+    int fd = hold_exclusively(path);
+    if (fd < 0) return true;
+    ::close(fd);
+    return false;
+}
+
+void remove_file(const std::string& path) {
+    int fd = hold_exclusively(path);
+    if (fd < 0) throw SharingError(path, EACCES);
+    int rc = ::unlink(path.c_str());
+    int e = errno;
+    ::close(fd);
+    if (rc != 0) throw DbError("Nie moge usunac pliku", path, e);
+}
+
+void replace_file(const std::string& source, const std::string& target) {
+    int fd = -1;
+    struct stat st{};
+    if (::stat(target.c_str(), &st) == 0) {
+        fd = hold_exclusively(target);
+        if (fd < 0) throw SharingError(target, EACCES);
+    }
+    int rc = ::rename(source.c_str(), target.c_str());
+    int e = errno;
+    if (fd >= 0) ::close(fd);
+    if (rc != 0) throw DbError("Nie moge zastapic pliku", target, e);
+}
+
+}  // namespace durva::platform

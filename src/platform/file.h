@@ -1,0 +1,80 @@
+#pragma once
+// A data file opened the way the office's other programs open it: shared or
+// exclusive (flock on the whole file plus a lock on byte 0x7FFFFFFF, as the
+// Clipper-compatible runtimes on Linux do), with byte-range locks that belong
+// to the open file (open-file-description locks), so that closing one table
+// never drops the locks of another and the other programs' classic locks
+// conflict with ours.
+//
+// Each file is open once per process: opening a file already open here shared
+// returns the same File; any other combination is a sharing refusal, as DOS
+// would give it.
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+
+#include "platform/errors.h"
+
+namespace durva::platform {
+
+enum class Share { Shared, Exclusive };
+
+class File {
+public:
+    // Opens an existing file (path already resolved). Throws SharingError when
+    // another process (or this one) holds it in a conflicting mode, DbError
+    // for any other failure (missing file, no permission).
+    static std::shared_ptr<File> open(const std::string& path, Share mode, bool read_only = false);
+    // Creates the file, or empties an existing one, holding it exclusively.
+    // An existing file is emptied only after the exclusive share lock was
+    // granted, so a file another workstation has open is never cut short.
+    static std::shared_ptr<File> create(const std::string& path);
+
+    ~File();
+    File(const File&) = delete;
+    File& operator=(const File&) = delete;
+
+    const std::string& path() const { return path_; }
+    bool exclusive() const { return mode_ == Share::Exclusive; }
+    bool read_only() const { return read_only_; }
+    int fd() const { return fd_; }
+
+    // Reads up to `len` bytes at `offset`; returns the count read (short at end of file).
+    size_t read_at(void* buf, size_t len, std::uint64_t offset) const;
+    // Writes all bytes at `offset`; throws DbError on failure.
+    void write_at(const void* buf, size_t len, std::uint64_t offset);
+    std::uint64_t size() const;
+    void truncate(std::uint64_t size);
+    void sync();
+
+    // Byte-range locks (open-file-description locks). try_lock never waits.
+    bool try_lock(std::uint64_t offset, std::uint64_t len, bool write);
+    // Waits until the lock is granted (for the short index and append locks).
+    void lock_wait(std::uint64_t offset, std::uint64_t len, bool write);
+    void unlock(std::uint64_t offset, std::uint64_t len);
+
+private:
+    File(std::string path, int fd, Share mode, bool read_only, std::uint64_t dev, std::uint64_t ino);
+    std::string path_;
+    int fd_;
+    Share mode_;
+    bool read_only_;
+    std::uint64_t dev_, ino_;
+};
+
+// Deletes a file as DOS would allow it: only when no other process has it open.
+// Throws SharingError when it is open elsewhere, DbError when it cannot be removed.
+void remove_file(const std::string& path);
+
+// Replaces `target` by `source` (a rename), only when nobody has `target` open.
+void replace_file(const std::string& source, const std::string& target);
+
+// True when anyone, this process's own open tables included, holds the file
+// open in any mode (probed with a non-blocking exclusive share lock).
+bool is_file_in_use(const std::string& path);
+
+// The byte that carries the share-mode lock beside flock().
+inline constexpr std::uint64_t kShareLockByte = 0x7FFFFFFF;
+
+}  // namespace durva::platform
