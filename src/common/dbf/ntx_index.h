@@ -1,0 +1,86 @@
+#pragma once
+// One NTX index file: a B-tree of 1024-byte pages keyed by a key expression,
+// read and written exactly as the office's other programs do, so that their
+// readers and ours can share the file while it changes.
+//
+// Positions are (key, record number) pairs, so a table can move through the
+// index between calls without holding pages; in a shared file every operation
+// takes the index lock, re-reads the header and drops cached pages when
+// another workstation changed the file.
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "common/dbf/field.h"
+#include "common/dbf/key_expr.h"
+#include "platform/file.h"
+
+namespace durva::dbf {
+
+struct NtxEntry {
+    std::string key;
+    std::uint32_t recno = 0;
+};
+
+// Supplies the raw bytes of record `recno` (1-based) while an index is built.
+using RecordSource = std::function<std::string_view(std::uint32_t recno)>;
+
+class NtxIndex {
+public:
+    // Opens an existing index file (path already resolved). The key expression
+    // is compiled against `fields`. Throws DbError naming the file for a
+    // corrupt header or an expression that cannot be evaluated, SharingError
+    // when the file is held elsewhere in a conflicting mode.
+    static std::unique_ptr<NtxIndex> open(const std::string& path, platform::Share mode,
+                                          const FieldList& fields, bool read_only = false);
+
+    // Builds a new index file (replacing an existing one) over records
+    // 1..record_count, keys in record-number order among equals, pages filled
+    // as a bulk build fills them; returns it opened in `mode`.
+    static std::unique_ptr<NtxIndex> create(const std::string& path, std::string_view expression,
+                                            const FieldList& fields, std::uint32_t record_count,
+                                            const RecordSource& record, platform::Share mode,
+                                            bool unique = false);
+
+    ~NtxIndex();
+
+    const std::string& path() const;
+    const std::string& expression() const;
+    int key_size() const;
+    int key_decimals() const;
+    bool unique() const;
+
+    // The record's key, evaluated and padded or cut to the key size.
+    std::string key_of(std::string_view record) const;
+
+    // Navigation. seek finds the first entry whose key, compared over the
+    // length of `key` only, is not less than `key`.
+    std::optional<NtxEntry> first();
+    std::optional<NtxEntry> last();
+    std::optional<NtxEntry> seek(std::string_view key);
+    std::optional<NtxEntry> next(const NtxEntry& at);
+    std::optional<NtxEntry> prev(const NtxEntry& at);
+
+    // Updates; each takes the index write lock and bumps the header version.
+    void insert(std::string_view key, std::uint32_t recno);
+    // Removes the entry (key, recno); false when it is not there.
+    bool remove(std::string_view key, std::uint32_t recno);
+    // A record's key changed: remove the old entry and insert the new one.
+    // Nothing is touched when the keys are equal.
+    void update(std::string_view old_key, std::string_view new_key, std::uint32_t recno);
+
+    // Walks the whole tree and reports the first fault found (order, page
+    // structure, a record number out of range); empty when the index is sound.
+    std::string verify(std::uint32_t record_count);
+    std::uint64_t key_count();
+
+private:
+    struct Impl;
+    explicit NtxIndex(std::unique_ptr<Impl> impl);
+    std::unique_ptr<Impl> impl_;
+};
+
+}  // namespace durva::dbf
