@@ -1,0 +1,470 @@
+#include "common/dbf/dbf_file.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cstring>
+#include <limits>
+#include <set>
+
+#include "platform/errors.h"
+#include "platform/path_resolver.h"
+
+namespace durva::dbf {
+
+namespace {
+
+constexpr char kCorruptHeader[] = "Uszkodzony naglowek tabeli";
+constexpr char kCorruptFields[] = "Uszkodzony opis pol tabeli";
+constexpr char kBadFieldList[] = "Bledna lista pol tabeli";
+constexpr std::uint32_t kChunkBytes = 32 * 1024;
+
+std::uint32_t get_u32(const unsigned char* p) {
+    return std::uint32_t(p[0]) | std::uint32_t(p[1]) << 8 | std::uint32_t(p[2]) << 16 | std::uint32_t(p[3]) << 24;
+}
+std::uint16_t get_u16(const unsigned char* p) { return static_cast<std::uint16_t>(p[0] | p[1] << 8); }
+void put_u32(unsigned char* p, std::uint32_t v) {
+    for (int i = 0; i < 4; ++i) p[i] = static_cast<unsigned char>(v >> (8 * i));
+}
+void put_u16(unsigned char* p, std::uint32_t v) {
+    p[0] = static_cast<unsigned char>(v);
+    p[1] = static_cast<unsigned char>(v >> 8);
+}
+
+std::string upper_ascii(std::string_view s) {
+    std::string out(s);
+    for (char& c : out)
+        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+    return out;
+}
+
+const platform::Clock& real_clock() {
+    static platform::RealClock clock;
+    return clock;
+}
+
+}  // namespace
+
+DbfFile::DbfFile(std::shared_ptr<platform::File> file, const platform::Clock* clock)
+    : file_(std::move(file)), clock_(clock), path_(file_->path()) {}
+
+DbfFile::~DbfFile() {
+    try {
+        close();
+    } catch (...) {
+        // A destructor cannot report; callers that care call close() first.
+    }
+}
+
+Date DbfFile::today() const {
+    auto t = (clock_ ? *clock_ : real_clock()).local_time();
+    return Date::from_ymd(t.year, t.month, t.day);
+}
+
+std::unique_ptr<DbfFile> DbfFile::open(std::string_view path, platform::Share mode, bool read_only,
+                                       const platform::Clock* clock) {
+    std::string resolved = platform::resolve_path(path);
+    auto file = platform::File::open(resolved, mode, read_only);
+    std::unique_ptr<DbfFile> dbf(new DbfFile(std::move(file), clock));
+    dbf->parse_header(dbf->file_->size());
+    return dbf;
+}
+
+void DbfFile::parse_header(std::uint64_t size) {
+    if (size < 32 || file_->read_at(header_, 32, 0) != 32) throw DbError(kCorruptHeader, path_);
+    if (header_[0] != 0x03 && header_[0] != 0x83) throw DbError("Nieznany rodzaj tabeli", path_);
+    header_len_ = get_u16(header_ + 8);
+    record_len_ = get_u16(header_ + 10);
+    // At least one descriptor and the terminator, and the header must lie in the file.
+    if (header_len_ < 32 + 32 + 1 || static_cast<std::uint64_t>(header_len_) > size || record_len_ < 2)
+        throw DbError(kCorruptHeader, path_);
+
+    std::string desc(static_cast<size_t>(header_len_ - 32), '\0');
+    if (file_->read_at(desc.data(), desc.size(), 32) != desc.size()) throw DbError(kCorruptHeader, path_);
+    size_t slots = desc.size() / 32;
+    fields_.clear();
+    int offset = 1;
+    for (size_t i = 0; i < slots; ++i) {
+        const auto* d = reinterpret_cast<const unsigned char*>(desc.data() + 32 * i);
+        if (d[0] == 0x0D) break;
+        FieldDesc f;
+        size_t n = 0;
+        while (n < 10 && d[n] != 0) ++n;  // byte 10 is a terminator whatever it holds
+        f.name = upper_ascii(std::string_view(reinterpret_cast<const char*>(d), n));
+        if (f.name.empty()) throw DbError(kCorruptFields, path_);
+        for (char c : f.name)
+            if (static_cast<unsigned char>(c) <= ' ' || static_cast<unsigned char>(c) >= 0x7F)
+                throw DbError(kCorruptFields, path_);
+        f.type = static_cast<char>(std::toupper(d[11]));
+        switch (f.type) {
+            case 'C':
+                f.length = d[16] + 256 * d[17];
+                break;
+            case 'N':
+                f.length = d[16];
+                f.decimals = d[17];
+                if (f.decimals > 0 && f.decimals >= f.length) throw DbError(kCorruptFields, path_);
+                break;
+            case 'D':
+                f.length = d[16];
+                if (f.length != 8) throw DbError(kCorruptFields, path_);
+                break;
+            case 'L':
+                f.length = d[16];
+                if (f.length != 1) throw DbError(kCorruptFields, path_);
+                break;
+            case 'M':
+                f.length = d[16];
+                break;
+            default:
+                throw DbError(kCorruptFields, path_);
+        }
+        if (f.length <= 0) throw DbError(kCorruptFields, path_);
+        f.offset = offset;
+        offset += f.length;
+        if (offset > 65536) throw DbError(kCorruptFields, path_);
+        fields_.push_back(std::move(f));
+    }
+    if (fields_.empty() || offset != record_len_) throw DbError(kCorruptFields, path_);
+
+    count_ = count_from_size(size);
+    disk_count_ = count_;
+    buf_.assign(static_cast<size_t>(record_len_), ' ');
+    per_chunk_ = std::max<std::uint32_t>(1, kChunkBytes / static_cast<std::uint32_t>(record_len_));
+}
+
+std::uint32_t DbfFile::count_from_size(std::uint64_t size) const {
+    if (size <= static_cast<std::uint64_t>(header_len_)) return 0;
+    std::uint64_t n = (size - static_cast<std::uint64_t>(header_len_)) / static_cast<std::uint64_t>(record_len_);
+    return n > std::numeric_limits<std::uint32_t>::max() - 1 ? std::numeric_limits<std::uint32_t>::max() - 1
+                                                             : static_cast<std::uint32_t>(n);
+}
+
+FieldList DbfFile::checked_layout(FieldList fields, const std::string& file) {
+    if (fields.empty() || fields.size() > 2046) throw DbError(kBadFieldList, file);
+    std::set<std::string> names;
+    int offset = 1;
+    for (FieldDesc& f : fields) {
+        std::string name = upper_ascii(f.name);
+        while (!name.empty() && name.back() == ' ') name.pop_back();
+        if (name.empty() || name.size() > 10 || !names.insert(name).second) throw DbError(kBadFieldList, file);
+        for (char c : name)
+            if (!(std::isalnum(static_cast<unsigned char>(c)) || c == '_')) throw DbError(kBadFieldList, file);
+        f.name = name;
+        f.type = static_cast<char>(std::toupper(static_cast<unsigned char>(f.type)));
+        switch (f.type) {
+            case 'C':
+                if (f.length < 1 || f.length > 65535) throw DbError(kBadFieldList, file);
+                f.decimals = 0;
+                break;
+            case 'N':
+                if (f.length < 1 || f.length > 255 || f.decimals < 0 || (f.decimals > 0 && f.decimals >= f.length))
+                    throw DbError(kBadFieldList, file);
+                break;
+            case 'D':
+                if (f.length != 8) throw DbError(kBadFieldList, file);
+                f.decimals = 0;
+                break;
+            case 'L':
+                if (f.length != 1) throw DbError(kBadFieldList, file);
+                f.decimals = 0;
+                break;
+            default:
+                throw DbError(kBadFieldList, file);
+        }
+        f.offset = offset;
+        offset += f.length;
+        if (offset > 65535) throw DbError(kBadFieldList, file);
+    }
+    return fields;
+}
+
+std::unique_ptr<DbfFile> DbfFile::create(std::string_view path, const FieldList& fields,
+                                         const platform::Clock* clock) {
+    std::string resolved = platform::resolve_path(path);
+    FieldList laid = checked_layout(fields, resolved);
+    int header_len = 32 + 32 * static_cast<int>(laid.size()) + 2;
+    if (header_len > 65535) throw DbError(kBadFieldList, resolved);
+    int record_len = laid.back().offset + laid.back().length;
+
+    std::string bytes(static_cast<size_t>(header_len) + 1, '\0');
+    auto* h = reinterpret_cast<unsigned char*>(bytes.data());
+    h[0] = 0x03;
+    put_u16(h + 8, static_cast<std::uint32_t>(header_len));
+    put_u16(h + 10, static_cast<std::uint32_t>(record_len));
+    for (size_t i = 0; i < laid.size(); ++i) {
+        const FieldDesc& f = laid[i];
+        unsigned char* d = h + 32 + 32 * i;
+        std::memcpy(d, f.name.data(), f.name.size());
+        d[11] = static_cast<unsigned char>(f.type);
+        if (f.type == 'C') {
+            d[16] = static_cast<unsigned char>(f.length & 0xFF);
+            d[17] = static_cast<unsigned char>(f.length >> 8);
+        } else {
+            d[16] = static_cast<unsigned char>(f.length);
+            d[17] = static_cast<unsigned char>(f.decimals);
+        }
+    }
+    h[header_len - 2] = 0x0D;
+    h[header_len - 1] = 0x00;
+    h[header_len] = 0x1A;
+
+    auto file = platform::File::create(resolved);
+    std::unique_ptr<DbfFile> dbf(new DbfFile(std::move(file), clock));
+    Date d = dbf->today();
+    int y = 0, m = 0, day = 0;
+    d.ymd(y, m, day);
+    h[1] = static_cast<unsigned char>(std::clamp(y - 1900, 0, 255));
+    h[2] = static_cast<unsigned char>(m);
+    h[3] = static_cast<unsigned char>(day);
+    dbf->file_->write_at(bytes.data(), bytes.size(), 0);
+    dbf->parse_header(bytes.size());
+    return dbf;
+}
+
+int DbfFile::field_index(std::string_view name) const {
+    size_t n = name.size();
+    while (n > 0 && name[n - 1] == ' ') --n;
+    name = name.substr(0, n);
+    for (size_t i = 0; i < fields_.size(); ++i) {
+        const std::string& f = fields_[i].name;
+        if (f.size() != name.size()) continue;
+        bool same = true;
+        for (size_t k = 0; k < f.size() && same; ++k)
+            same = std::toupper(static_cast<unsigned char>(name[k])) == static_cast<unsigned char>(f[k]);
+        if (same) return static_cast<int>(i);
+    }
+    return -1;
+}
+
+std::uint32_t DbfFile::header_count() const { return get_u32(header_ + 4); }
+
+Date DbfFile::header_date() const {
+    return Date::from_ymd(1900 + header_[1], header_[2], header_[3]);
+}
+
+std::uint32_t DbfFile::record_count() {
+    if (file_ && !exclusive()) {
+        count_ = count_from_size(file_->size());
+        disk_count_ = count_;
+    }
+    return count_;
+}
+
+void DbfFile::require_writable() const {
+    if (!file_) throw DbError("Tabela zamknieta", path_);
+    if (read_only()) throw DbError("Tabela otwarta tylko do odczytu", path_, EACCES);
+}
+
+char* DbfFile::cached_record(std::uint32_t recno) {
+    std::uint32_t idx = (recno - 1) / per_chunk_;
+    std::uint32_t within = (recno - 1) % per_chunk_;
+    if (chunks_.size() <= idx) chunks_.resize(idx + 1);
+    Chunk& c = chunks_[idx];
+    size_t rl = static_cast<size_t>(record_len_);
+    if (!c.bytes) c.bytes.reset(new char[per_chunk_ * rl]);
+    if (!c.loaded) {
+        std::uint32_t first = idx * per_chunk_ + 1;
+        std::uint32_t on_disk = 0;
+        if (first <= disk_count_) on_disk = std::min(per_chunk_, disk_count_ - first + 1);
+        size_t want = on_disk * rl;
+        if (want > 0 && file_->read_at(c.bytes.get(), want, record_offset(first)) != want)
+            throw DbError("Blad odczytu tabeli", path_);
+        std::memset(c.bytes.get() + want, ' ', per_chunk_ * rl - want);
+        c.loaded = true;
+    }
+    return c.bytes.get() + within * rl;
+}
+
+void DbfFile::mark_dirty(std::uint32_t recno) {
+    std::uint32_t idx = (recno - 1) / per_chunk_;
+    std::uint32_t within = (recno - 1) % per_chunk_;
+    Chunk& c = chunks_[idx];
+    if (c.dirty_lo == c.dirty_hi) {
+        dirty_chunks_.push_back(idx);
+        c.dirty_lo = within;
+        c.dirty_hi = within + 1;
+    } else {
+        c.dirty_lo = std::min(c.dirty_lo, within);
+        c.dirty_hi = std::max(c.dirty_hi, within + 1);
+    }
+}
+
+void DbfFile::flush_cache() {
+    if (dirty_chunks_.empty()) return;
+    std::sort(dirty_chunks_.begin(), dirty_chunks_.end());
+    size_t rl = static_cast<size_t>(record_len_);
+    for (std::uint32_t idx : dirty_chunks_) {
+        Chunk& c = chunks_[idx];
+        if (c.dirty_lo == c.dirty_hi) continue;
+        std::uint32_t first = idx * per_chunk_ + c.dirty_lo + 1;
+        file_->write_at(c.bytes.get() + c.dirty_lo * rl, (c.dirty_hi - c.dirty_lo) * rl, record_offset(first));
+        c.dirty_lo = c.dirty_hi = 0;
+    }
+    dirty_chunks_.clear();
+    disk_count_ = std::max(disk_count_, count_);
+}
+
+bool DbfFile::read_record(std::uint32_t recno, char* out) {
+    std::string_view v = record_view(recno);
+    if (v.empty()) return false;
+    std::memcpy(out, v.data(), v.size());
+    return true;
+}
+
+std::string_view DbfFile::record_view(std::uint32_t recno) {
+    if (!file_ || recno == 0) return {};
+    size_t rl = static_cast<size_t>(record_len_);
+    if (exclusive()) {
+        if (recno > count_) return {};
+        return {cached_record(recno), rl};
+    }
+    if (recno > count_ && recno > record_count()) return {};
+    size_t got = file_->read_at(buf_.data(), rl, record_offset(recno));
+    if (got != rl) {
+        // The file shrank under us (another program cut it): no such record any more.
+        record_count();
+        return {};
+    }
+    return buf_;
+}
+
+void DbfFile::write_record(std::uint32_t recno, const char* bytes) {
+    require_writable();
+    if (recno == 0 || (recno > count_ && recno > record_count()))
+        throw DbError("Zapis poza tabela", path_);
+    changed_ = true;
+    if (exclusive()) {
+        std::memcpy(cached_record(recno), bytes, static_cast<size_t>(record_len_));
+        mark_dirty(recno);
+        header_dirty_ = true;
+        return;
+    }
+    file_->write_at(bytes, static_cast<size_t>(record_len_), record_offset(recno));
+}
+
+std::uint32_t DbfFile::append_record(const char* bytes) {
+    require_writable();
+    if (count_ >= std::numeric_limits<std::uint32_t>::max() - 2) throw DbError("Tabela pelna", path_);
+    changed_ = true;
+    if (exclusive()) {
+        std::uint32_t recno = count_ + 1;
+        std::memcpy(cached_record(recno), bytes, static_cast<size_t>(record_len_));
+        count_ = recno;
+        mark_dirty(recno);
+        header_dirty_ = true;
+        return recno;
+    }
+    file_->lock_wait(kDbfLockBase, 1, true);
+    std::uint32_t recno = 0;
+    try {
+        std::uint32_t n = record_count();
+        if (lock_record(n + 1)) {
+            recno = n + 1;
+            // The record first, then the count: a reader trusting the header
+            // never meets a record that is not on disk yet.
+            file_->write_at(bytes, static_cast<size_t>(record_len_), record_offset(recno));
+            count_ = recno;
+            disk_count_ = recno;
+            stamp_header(recno);
+            write_header();
+        }
+    } catch (...) {
+        file_->unlock(kDbfLockBase, 1);
+        throw;
+    }
+    file_->unlock(kDbfLockBase, 1);
+    return recno;
+}
+
+std::string DbfFile::blank_record() const { return std::string(static_cast<size_t>(record_len_), ' '); }
+
+bool DbfFile::lock_record(std::uint32_t recno) {
+    if (!file_ || recno == 0) return false;
+    if (exclusive() || file_locked_) return true;
+    return file_->try_lock(kDbfLockBase + recno, 1, true);
+}
+
+void DbfFile::unlock_record(std::uint32_t recno) {
+    if (!file_ || recno == 0 || exclusive() || file_locked_) return;
+    file_->unlock(kDbfLockBase + recno, 1);
+}
+
+bool DbfFile::lock_file() {
+    if (!file_) return false;
+    if (exclusive() || file_locked_) return file_locked_ = true;
+    file_locked_ = file_->try_lock(kDbfLockBase + 1, kDbfFileLockLength, true);
+    return file_locked_;
+}
+
+void DbfFile::unlock_file() {
+    if (!file_ || !file_locked_) return;
+    file_locked_ = false;
+    // Drops the record locks inside the range as well.
+    if (!exclusive()) file_->unlock(kDbfLockBase + 1, kDbfFileLockLength);
+}
+
+void DbfFile::stamp_header(std::uint32_t count) {
+    Date d = today();
+    int y = 0, m = 0, day = 0;
+    d.ymd(y, m, day);
+    if (!d.empty()) {
+        header_[1] = static_cast<unsigned char>(std::clamp(y - 1900, 0, 255));
+        header_[2] = static_cast<unsigned char>(m);
+        header_[3] = static_cast<unsigned char>(day);
+    }
+    put_u32(header_ + 4, count);
+}
+
+void DbfFile::write_header() { file_->write_at(header_, 32, 0); }
+
+void DbfFile::commit() {
+    if (!file_ || read_only()) return;
+    flush_cache();
+    if (exclusive() && header_dirty_) {
+        stamp_header(count_);
+        write_header();
+        header_dirty_ = false;
+    }
+}
+
+void DbfFile::close() {
+    if (!file_) return;
+    try {
+        if (!read_only()) {
+            commit();
+            if (exclusive() && changed_) {
+                // The end-of-file byte after the last record, and nothing after it.
+                stamp_header(count_);
+                write_header();
+                std::uint64_t end = record_offset(count_ + 1);
+                const char eof = 0x1A;
+                file_->write_at(&eof, 1, end);
+                file_->truncate(end + 1);
+            }
+        }
+    } catch (...) {
+        unlock_file();
+        file_.reset();
+        chunks_.clear();
+        throw;
+    }
+    unlock_file();
+    file_.reset();
+    chunks_.clear();
+    dirty_chunks_.clear();
+}
+
+void DbfFile::zap() {
+    require_writable();
+    if (!exclusive()) throw DbError("Tabela nie jest otwarta na wylacznosc", path_, EACCES);
+    chunks_.clear();
+    dirty_chunks_.clear();
+    count_ = 0;
+    disk_count_ = 0;
+    changed_ = true;
+    header_dirty_ = true;
+    file_->truncate(static_cast<std::uint64_t>(header_len_));
+    commit();
+}
+
+}  // namespace durva::dbf

@@ -1,0 +1,147 @@
+#pragma once
+// One DBF table file: the header and field descriptors, the records, the
+// deletion flag, appends and the locks the office's other programs see.
+//
+// Held exclusively, the records are read and written in blocks through a
+// cache that reaches the file at commit and close; no other program can be
+// looking. Opened shared, every record is read from the file when asked for
+// and written straight back, and the record count follows the file size, so
+// what other workstations append and change is seen at once.
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "common/date.h"
+#include "common/dbf/field.h"
+#include "platform/clock.h"
+#include "platform/file.h"
+
+namespace durva::dbf {
+
+// The lock offsets every Clipper-style program on the folder uses: record r
+// at base + r, the file lock over the billion bytes after the base, the
+// append (header) lock on the base byte itself.
+inline constexpr std::uint64_t kDbfLockBase = 1'000'000'000;
+inline constexpr std::uint64_t kDbfFileLockLength = 1'000'000'000;
+
+class DbfFile {
+public:
+    // Opens an existing table (a DOS or resolved path, ".dbf" included).
+    // Throws SharingError when the sharing mode is refused, DbError naming
+    // the file when it is missing or its header or field list is damaged.
+    static std::unique_ptr<DbfFile> open(std::string_view path, platform::Share mode,
+                                         bool read_only = false, const platform::Clock* clock = nullptr);
+
+    // Creates an empty table (replacing a file nobody has open) and returns it
+    // held exclusively. The field list is checked first: a bad one is a
+    // DbError and no file is touched.
+    static std::unique_ptr<DbfFile> create(std::string_view path, const FieldList& fields,
+                                           const platform::Clock* clock = nullptr);
+
+    // Checks a field list for creating a table and fills in the offsets:
+    // names upper-cased (1 to 10 characters, no duplicates), C 1..65535,
+    // N 1..255 with decimals below the width, D 8, L 1.
+    static FieldList checked_layout(FieldList fields, const std::string& file_for_errors);
+
+    ~DbfFile();
+    DbfFile(const DbfFile&) = delete;
+    DbfFile& operator=(const DbfFile&) = delete;
+
+    const std::string& path() const { return path_; }
+    bool exclusive() const { return file_->exclusive(); }
+    bool read_only() const { return file_->read_only(); }
+    const FieldList& fields() const { return fields_; }
+    // 0-based position of the field (name in any case), -1 when absent.
+    int field_index(std::string_view name) const;
+    int header_length() const { return header_len_; }
+    int record_length() const { return record_len_; }
+    std::uint8_t version() const { return header_[0]; }
+    // The count and date the header held when last read or written.
+    std::uint32_t header_count() const;
+    Date header_date() const;
+
+    // The number of records, deleted ones included. Shared, it is derived from
+    // the file size each time, so records other workstations appended count.
+    std::uint32_t record_count();
+    // The count as last derived, without asking the file.
+    std::uint32_t known_count() const { return count_; }
+
+    // Copies record `recno` (1-based, deletion flag first) into `out`, which
+    // holds record_length() bytes; false when there is no such record.
+    bool read_record(std::uint32_t recno, char* out);
+    // The same as a view that stays valid until the next call on this file.
+    std::string_view record_view(std::uint32_t recno);
+    // Rewrites an existing record. In a shared table the caller holds its lock.
+    void write_record(std::uint32_t recno, const char* bytes);
+    // Appends a record and returns its number. Shared: under the append lock
+    // (waited for), the count taken from the file size, the new record locked,
+    // written, the header rewritten with the new count and today's date, the
+    // append lock released; the new record stays locked for the caller.
+    // Returns 0 when the new record cannot be locked (someone's file lock).
+    std::uint32_t append_record(const char* bytes);
+    std::string blank_record() const;
+    static bool is_deleted(std::string_view record) { return !record.empty() && record[0] == '*'; }
+
+    // Record and file locks (non-blocking; retries are the caller's). While
+    // the file is locked, record locks are granted without a lock of their
+    // own, so that releasing one never cuts a hole in the file lock.
+    bool lock_record(std::uint32_t recno);
+    void unlock_record(std::uint32_t recno);
+    bool lock_file();
+    void unlock_file();
+    bool file_locked() const { return file_locked_; }
+
+    // Writes what the cache holds and, after changes, the header.
+    void commit();
+    // Commits; a table held exclusively and changed also gets its end-of-file
+    // byte after the last record and is cut there. The object is unusable after.
+    void close();
+    bool is_open() const { return file_ != nullptr; }
+
+    // Removes every record of a table held exclusively.
+    void zap();
+
+private:
+    DbfFile(std::shared_ptr<platform::File> file, const platform::Clock* clock);
+    void parse_header(std::uint64_t file_size);
+    std::uint32_t count_from_size(std::uint64_t size) const;
+    std::uint64_t record_offset(std::uint32_t recno) const {
+        return static_cast<std::uint64_t>(header_len_) + static_cast<std::uint64_t>(recno - 1) * record_len_;
+    }
+    void write_header();
+    void stamp_header(std::uint32_t count);
+    void require_writable() const;
+    char* cached_record(std::uint32_t recno);
+    void mark_dirty(std::uint32_t recno);
+    void flush_cache();
+    Date today() const;
+
+    struct Chunk {
+        std::unique_ptr<char[]> bytes;
+        bool loaded = false;
+        std::uint32_t dirty_lo = 0, dirty_hi = 0;  // records [lo, hi) within the chunk
+    };
+
+    std::shared_ptr<platform::File> file_;
+    const platform::Clock* clock_;
+    std::string path_;
+    unsigned char header_[32] = {};
+    FieldList fields_;
+    int header_len_ = 0;
+    int record_len_ = 0;
+    std::uint32_t count_ = 0;       // records as far as we know
+    std::uint32_t disk_count_ = 0;  // records present in the file (cached mode)
+    bool changed_ = false;          // something written since open (exclusive close rule)
+    bool header_dirty_ = false;
+    bool file_locked_ = false;
+    std::string buf_;               // one record for shared reads and views
+
+    // Exclusive cache: chunk i holds records i*per_chunk_+1 .. (i+1)*per_chunk_.
+    std::uint32_t per_chunk_ = 1;
+    std::vector<Chunk> chunks_;
+    std::vector<std::uint32_t> dirty_chunks_;
+};
+
+}  // namespace durva::dbf

@@ -1,0 +1,387 @@
+#include "common/dbf/dbf_file.h"
+
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <fstream>
+#include <iterator>
+
+#include "common/dbf/field_codec.h"
+#include "platform/errors.h"
+#include "support/fixture_folder.h"
+
+namespace durva::dbf {
+namespace {
+
+using platform::Share;
+
+std::string slurp(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+void spit(const std::string& path, const std::string& bytes) {
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+}
+
+std::string text_of(DbfFile& t, std::uint32_t recno, std::string_view field) {
+    const FieldDesc& f = t.fields()[static_cast<size_t>(t.field_index(field))];
+    return std::string(field_bytes(t.record_view(recno), f));
+}
+
+FieldDesc field(std::string name, char type, int len, int dec = 0) {
+    FieldDesc f;
+    f.name = std::move(name);
+    f.type = type;
+    f.length = len;
+    f.decimals = dec;
+    return f;
+}
+
+TEST(FieldCodec, ValuesAreWrittenAsTheOtherProgramsWriteThem) {
+    FieldDesc c = field("NAZWA", 'C', 5);
+    FieldDesc n = field("KWOTA", 'N', 8, 2);
+    FieldDesc d = field("DATA", 'D', 8);
+    FieldDesc l = field("OK", 'L', 1);
+    c.offset = 1;
+    n.offset = 6;
+    d.offset = 14;
+    l.offset = 22;
+    std::string rec(23, ' ');
+    encode_field(c, std::string("abcdefg"), rec.data());
+    encode_field(n, -186.25, rec.data());
+    encode_field(d, Date::from_ymd(2024, 2, 29), rec.data());
+    encode_field(l, true, rec.data());
+    EXPECT_EQ(rec, " abcde -186.2520240229T");
+    encode_field(c, std::string("x"), rec.data());
+    encode_field(n, 100000.0, rec.data());
+    encode_field(d, Date{}, rec.data());
+    encode_field(l, false, rec.data());
+    EXPECT_EQ(rec, " x    ********        F");
+
+    // Reading is lenient: asterisks and blanks are 0, an impossible date is empty,
+    // only T/t/Y/y are true.
+    EXPECT_EQ(std::get<double>(decode_field(n, rec)), 0.0);
+    EXPECT_TRUE(std::get<Date>(decode_field(d, " x    ********20230229F")).empty());
+    EXPECT_TRUE(std::get<bool>(decode_field(l, std::string(22, ' ') + "y")));
+    EXPECT_FALSE(std::get<bool>(decode_field(l, std::string(22, ' ') + "?")));
+    EXPECT_EQ(std::get<std::string>(decode_field(c, rec)), "x    ");
+
+    // A value of the wrong kind is refused and nothing is written.
+    std::string before = rec;
+    EXPECT_THROW(encode_field(n, std::string("12"), rec.data()), DbError);
+    EXPECT_THROW(encode_field(c, 12.0, rec.data()), DbError);
+    EXPECT_EQ(rec, before);
+}
+
+TEST(DbfFileFixtures, SmallTablesReadRight) {
+    test::TempFolder dir("kod13");
+    auto firma = DbfFile::open(dir.file("firma.dbf"), Share::Shared);
+    ASSERT_EQ(firma->record_count(), 1u);
+    EXPECT_EQ(text_of(*firma, 1, "bmr"), "03/16");
+    // PRZEDSIĘBIORSTWO HANDLOWE ŁĄCZKA in the office code page, blank-padded to 40.
+    std::string nodb = "PRZEDSI\x90" "BIORSTWO HANDLOWE \x9C\x8F" "CZKA";
+    EXPECT_EQ(text_of(*firma, 1, "NODB"), nodb + std::string(40 - nodb.size(), ' '));
+
+    auto slow = DbfFile::open(dir.file("16/03/slow.dbf"), Share::Exclusive);
+    ASSERT_EQ(slow->fields().size(), 3u);
+    EXPECT_EQ(slow->header_length(), 32 + 32 * 3 + 2);
+    EXPECT_EQ(slow->record_length(), 32);
+    ASSERT_EQ(slow->record_count(), 3u);
+    const FieldDesc& nrd = slow->fields()[1];
+    EXPECT_EQ(nrd.type, 'N');
+    EXPECT_EQ(nrd.offset, 4);
+    EXPECT_EQ(std::get<double>(decode_field(nrd, slow->record_view(1))), 57);
+    EXPECT_EQ(std::get<double>(decode_field(nrd, slow->record_view(2))), 3);
+    EXPECT_EQ(text_of(*slow, 3, "RD"), "FV ");
+    EXPECT_TRUE(slow->record_view(4).empty());
+    EXPECT_TRUE(slow->record_view(0).empty());
+
+    auto pk = DbfFile::open(dir.file("16/03/pk.dbf"), Share::Shared);
+    ASSERT_EQ(pk->record_count(), 8u);
+    const char* konta[] = {"202-00002", "131", "330", "100", "202-00001", "222", "201-00001", "221"};
+    for (std::uint32_t r = 1; r <= 8; ++r) {
+        std::string k = konta[r - 1];
+        EXPECT_EQ(text_of(*pk, r, "KONTO"), k + std::string(10 - k.size(), ' ')) << r;
+    }
+    EXPECT_EQ(pk->field_index("kwota"), 2);
+    EXPECT_EQ(pk->field_index("NOPE"), -1);
+}
+
+TEST(DbfFileFixtures, BothEndOfFileFormsGiveTheSameCount) {
+    test::TempFolder dir("kod13");
+    // as.dbf ends right after its last record, dow.dbf with the 1A byte.
+    std::string as = slurp(dir.file("16/03/as.dbf"));
+    ASSERT_NE(as.back(), '\x1A');
+    std::string dow = slurp(dir.file("16/03/dow.dbf"));
+    ASSERT_EQ(dow.back(), '\x1A');
+
+    auto goods = DbfFile::open(dir.file("16\\03\\AS.DBF"), Share::Shared);
+    EXPECT_EQ(goods->fields().size(), 22u);
+    EXPECT_EQ(goods->record_length(), 248);
+    EXPECT_EQ(goods->record_count(), 300u);
+    EXPECT_EQ(goods->header_count(), 300u);
+    EXPECT_TRUE(DbfFile::is_deleted(goods->record_view(12)));
+    EXPECT_FALSE(DbfFile::is_deleted(goods->record_view(11)));
+    EXPECT_EQ(text_of(*goods, 300, "MAG").size(), 1u);
+
+    auto rows = DbfFile::open(dir.file("16/03/dow.dbf"), Share::Shared);
+    EXPECT_EQ(rows->record_count(), 12u);
+    EXPECT_EQ(text_of(*rows, 5, "NRD"), "       2");
+
+    auto keys = DbfFile::open(std::string(DURVA_FIXTURES) + "/extra/keys.dbf", Share::Shared, true);
+    EXPECT_EQ(keys->record_count(), 400u);
+}
+
+TEST(DbfFileCreate, HeaderAndEndOfFileAsTheOtherProgramsWriteThem) {
+    test::TempFolder dir;
+    platform::TestClock clock({2026, 12, 7, 9, 0, 0});
+    FieldList fl = {field("name", 'C', 10), field("AMT", 'N', 8, 2), field("DAT", 'D', 8),
+                    field("OK", 'L', 1), field("LONGC", 'C', 300)};
+    auto t = DbfFile::create(dir.file("new.dbf"), fl, &clock);
+    t->close();
+    std::string b = slurp(dir.file("new.dbf"));
+    ASSERT_EQ(b.size(), 195u);
+    EXPECT_EQ(b.substr(0, 12), std::string("\x03\x7E\x0C\x07\0\0\0\0\xC2\0\x48\x01", 12));
+    EXPECT_EQ(b.substr(32, 12), std::string("NAME\0\0\0\0\0\0\0C", 12));
+    EXPECT_EQ(b.substr(48, 2), std::string("\x0A\0", 2));
+    EXPECT_EQ(b.substr(64 + 16, 2), std::string("\x08\x02", 2));
+    EXPECT_EQ(b.substr(160 + 16, 2), std::string("\x2C\x01", 2));
+    EXPECT_EQ(b.substr(192), std::string("\x0D\0\x1A", 3));
+
+    auto again = DbfFile::open(dir.file("new.dbf"), Share::Shared);
+    EXPECT_EQ(again->fields()[4].length, 300);
+    EXPECT_EQ(again->fields()[4].offset, 28);
+    EXPECT_EQ(again->record_count(), 0u);
+    EXPECT_EQ(again->header_date(), Date::from_ymd(2026, 12, 7));
+}
+
+TEST(DbfFileCreate, BadFieldListsTouchNoFile) {
+    test::TempFolder dir;
+    spit(dir.file("old.dbf"), "keep me");
+    auto refused = [&](FieldList fl) {
+        EXPECT_THROW(DbfFile::create(dir.file("old.dbf"), fl), DbError);
+        EXPECT_EQ(slurp(dir.file("old.dbf")), "keep me");
+    };
+    refused({});
+    refused({field("", 'C', 3)});
+    refused({field("TOOLONGNAME", 'C', 3)});
+    refused({field("A", 'C', 0)});
+    refused({field("A", 'X', 3)});
+    refused({field("A", 'N', 5, 5)});
+    refused({field("A", 'D', 10)});
+    refused({field("A", 'C', 3), field("a", 'C', 3)});
+    refused({field("A-B", 'C', 3)});
+}
+
+TEST(DbfFileWrite, ExclusiveAppendsEndWithTheEofByteAtClose) {
+    test::TempFolder dir;
+    platform::TestClock clock({2016, 3, 15, 9, 0, 0});
+    auto t = DbfFile::create(dir.file("t.dbf"), {field("KOD", 'C', 4), field("ILE", 'N', 5)}, &clock);
+    std::string rec = t->blank_record();
+    for (int i = 1; i <= 1000; ++i) {
+        encode_text(t->fields()[0], "K" + std::to_string(i), rec.data());
+        encode_number(t->fields()[1], i, rec.data());
+        EXPECT_EQ(t->append_record(rec.data()), static_cast<std::uint32_t>(i));
+    }
+    // Rewrite one record, read it back from the cache.
+    encode_number(t->fields()[1], -7, rec.data());
+    t->write_record(500, rec.data());
+    EXPECT_EQ(std::string(t->record_view(500)), rec);
+    t->close();
+
+    std::string b = slurp(dir.file("t.dbf"));
+    ASSERT_EQ(b.size(), 32u + 64 + 2 + 1000 * 10 + 1);
+    EXPECT_EQ(b.back(), '\x1A');
+    EXPECT_EQ(b.substr(4, 4), std::string("\xE8\x03\0\0", 4));
+    EXPECT_EQ(b.substr(98 + 9 * 10, 10), " K10    10");
+    auto r = DbfFile::open(dir.file("t.dbf"), Share::Shared);
+    EXPECT_EQ(text_of(*r, 1000, "KOD"), "K100");
+    EXPECT_EQ(text_of(*r, 500, "ILE"), "   -7");
+    EXPECT_EQ(text_of(*r, 499, "ILE"), "  499");
+}
+
+TEST(DbfFileWrite, SharedAppendLeavesNoEofByteAndKeepsTheNewRecordLocked) {
+    test::TempFolder dir("kod13");
+    platform::TestClock clock({2026, 1, 2, 9, 0, 0});
+    std::string path = dir.file("16/03/slow.dbf");
+    auto t = DbfFile::open(path, Share::Shared, false, &clock);
+    std::string rec = t->blank_record();
+    encode_text(t->fields()[0], "KW", rec.data());
+    ASSERT_EQ(t->append_record(rec.data()), 4u);
+
+    std::string b = slurp(path);
+    ASSERT_EQ(b.size(), 130u + 4 * 32);  // the old 1A overwritten, none written after
+    EXPECT_EQ(b.substr(130 + 3 * 32, 4), " KW ");
+    EXPECT_EQ(b.substr(1, 7), std::string("\x7E\x01\x02\x04\0\0\0", 7));
+
+    // Another open of the file (another workstation) cannot lock record 4;
+    // the append lock is free again.
+    int fd = ::open(path.c_str(), O_RDWR);
+    ASSERT_GE(fd, 0);
+    auto try_ofd = [&](off_t start) {
+        struct flock fl{};
+        fl.l_type = F_WRLCK;
+        fl.l_whence = SEEK_SET;
+        fl.l_start = start;
+        fl.l_len = 1;
+        bool ok = ::fcntl(fd, F_OFD_SETLK, &fl) == 0;
+        if (ok) {
+            fl.l_type = F_UNLCK;
+            ::fcntl(fd, F_OFD_SETLK, &fl);
+        }
+        return ok;
+    };
+    EXPECT_FALSE(try_ofd(1'000'000'004));
+    EXPECT_TRUE(try_ofd(1'000'000'003));
+    EXPECT_TRUE(try_ofd(1'000'000'000));
+    t->unlock_record(4);
+    EXPECT_TRUE(try_ofd(1'000'000'004));
+
+    // Someone else's file lock makes the append fail without writing anything.
+    struct flock fl{};
+    fl.l_type = F_WRLCK;
+    fl.l_whence = SEEK_SET;
+    fl.l_start = 1'000'000'001;
+    fl.l_len = 1'000'000'000;
+    ASSERT_EQ(::fcntl(fd, F_OFD_SETLK, &fl), 0);
+    EXPECT_EQ(t->append_record(rec.data()), 0u);
+    EXPECT_EQ(slurp(path).size(), 130u + 4 * 32);
+    ::close(fd);
+    t->close();
+    EXPECT_EQ(slurp(path).size(), 130u + 4 * 32);  // a shared close adds no EOF byte
+}
+
+TEST(DbfFileWrite, SharedCountFollowsRecordsOthersAppend) {
+    test::TempFolder dir("kod13");
+    std::string path = dir.file("16/03/pk.dbf");
+    auto t = DbfFile::open(path, Share::Shared);
+    ASSERT_EQ(t->record_count(), 8u);
+    std::string rec(static_cast<size_t>(t->record_length()), ' ');
+    rec.replace(1, 3, "999");
+    // Another workstation writes record 9 over the EOF byte, header untouched.
+    int fd = ::open(path.c_str(), O_RDWR);
+    ASSERT_GE(fd, 0);
+    ASSERT_EQ(::pwrite(fd, rec.data(), rec.size(), t->header_length() + 8 * t->record_length()),
+              static_cast<ssize_t>(rec.size()));
+    ::close(fd);
+    EXPECT_EQ(t->known_count(), 8u);
+    EXPECT_EQ(text_of(*t, 9, "KONTO").substr(0, 3), "999");
+    EXPECT_EQ(t->record_count(), 9u);
+    EXPECT_EQ(t->header_count(), 8u);
+}
+
+// Bytes of a small valid table to damage: two fields, one record.
+std::string sample_table() {
+    std::string b(32 + 64 + 2, '\0');
+    b[0] = 3;
+    b[4] = 1;
+    b[8] = static_cast<char>(b.size());
+    b[10] = 1 + 3 + 5;
+    b.replace(32, 1, "A");
+    b[32 + 11] = 'C';
+    b[32 + 16] = 3;
+    b.replace(64, 1, "B");
+    b[64 + 11] = 'N';
+    b[64 + 16] = 5;
+    b[64 + 17] = 1;
+    b[96] = 0x0D;
+    return b + " abc  1.5" + "\x1A";
+}
+
+TEST(DbfFileDamaged, HeaderFaultsAreClearErrorsAndTheFileStaysAsItWas) {
+    test::TempFolder dir;
+    std::string path = dir.file("bad.dbf");
+    spit(path, sample_table());
+    {
+        auto ok = DbfFile::open(path, Share::Exclusive);
+        EXPECT_EQ(ok->record_count(), 1u);
+        EXPECT_EQ(text_of(*ok, 1, "B"), "  1.5");
+    }
+    auto damaged = [&](std::string bytes, const char* what) {
+        spit(path, bytes);
+        try {
+            DbfFile::open(path, Share::Exclusive);
+            ADD_FAILURE() << what << ": opened";
+        } catch (const SharingError&) {
+            ADD_FAILURE() << what << ": sharing error";
+        } catch (const DbError& e) {
+            EXPECT_EQ(e.file(), path) << what;
+            EXPECT_EQ(e.os_error(), 0) << what;
+        }
+        EXPECT_EQ(slurp(path), bytes) << what;
+    };
+    std::string t = sample_table();
+    damaged(t.substr(0, 20), "short header");
+    damaged(t.substr(0, 60), "cut inside the descriptors");
+    damaged("", "empty file");
+    std::string v = t;
+    v[0] = 0x30;
+    damaged(v, "unknown version");
+    v = t;
+    v[10] = 10;
+    damaged(v, "record length not the sum of the fields");
+    v = t;
+    v[8] = static_cast<char>(0xFF);
+    v[9] = 0x7F;
+    damaged(v, "header length beyond the file");
+    v = t;
+    v[64 + 17] = 5;
+    damaged(v, "decimals as wide as the field");
+    v = t;
+    v[32 + 11] = 'Q';
+    damaged(v, "unknown field type");
+    v = t;
+    v[32] = 0x0D;
+    damaged(v, "no fields");
+    v = t;
+    v[32] = 0;
+    damaged(v, "empty field name");
+    v = t;
+    v[64 + 11] = 'D';
+    damaged(v, "date field not 8 wide");
+}
+
+TEST(DbfFileDamaged, OtherHeaderLengthsAreRead) {
+    test::TempFolder dir;
+    std::string path = dir.file("h.dbf");
+    std::string t = sample_table();
+    // Without the filler byte (32 + 32n + 1).
+    std::string no_filler = t.substr(0, 97) + t.substr(98);
+    no_filler[8] = 97;
+    spit(path, no_filler);
+    {
+        auto d = DbfFile::open(path, Share::Shared);
+        EXPECT_EQ(text_of(*d, 1, "A"), "abc");
+    }
+    // A longer gap after the terminator.
+    std::string gap = t.substr(0, 98) + std::string(30, '\0') + t.substr(98);
+    gap[8] = static_cast<char>(98 + 30);
+    spit(path, gap);
+    auto d = DbfFile::open(path, Share::Shared);
+    EXPECT_EQ(d->fields().size(), 2u);
+    EXPECT_EQ(text_of(*d, 1, "B"), "  1.5");
+}
+
+TEST(DbfFileOpen, MissingFileAndSharingRefusals) {
+    test::TempFolder dir("kod13");
+    try {
+        DbfFile::open(dir.file("nosuch.dbf"), Share::Shared);
+        ADD_FAILURE() << "opened a missing file";
+    } catch (const SharingError&) {
+        ADD_FAILURE() << "missing file reported as a sharing conflict";
+    } catch (const DbError& e) {
+        EXPECT_EQ(e.os_error(), ENOENT);
+    }
+    auto held = DbfFile::open(dir.file("firma.dbf"), Share::Exclusive);
+    EXPECT_THROW(DbfFile::open(dir.file("firma.dbf"), Share::Shared), SharingError);
+    held->close();
+    auto shared = DbfFile::open(dir.file("firma.dbf"), Share::Shared);
+    EXPECT_THROW(DbfFile::open(dir.file("firma.dbf"), Share::Exclusive), SharingError);
+    EXPECT_NO_THROW(DbfFile::open(dir.file("FIRMA.DBF"), Share::Shared));
+}
+
+}  // namespace
+}  // namespace durva::dbf
