@@ -3,11 +3,17 @@
 // (Mazovia) byte and one colour attribute, the current colour setting, the
 // cursor, and the keyboard with its type-ahead buffer. A Terminal back-end
 // shows it; tests read it cell by cell.
+//
+// Every change is handed to the terminal at once, so whatever was drawn is on
+// view while the program goes on working (a driver run, a long send).
+#include <array>
 #include <cstdint>
+#include <deque>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "common/screen/colour.h"
 #include "platform/clock.h"
 #include "platform/terminal.h"
 
@@ -26,6 +32,8 @@ struct SavedRect {
     std::vector<Cell> cells;
 };
 
+enum class FrameStyle { Single, Double };
+
 class Screen {
 public:
     Screen(platform::Terminal& terminal, platform::Clock& clock);
@@ -33,26 +41,94 @@ public:
     bool is_colour() const;
 
     // Colour setting as a colour string; set_colour returns the previous one.
+    // colour() gives the canonical form of all five colours ("W/N,N/W,N/N,N/N,N/W"),
+    // so handing it back to set_colour restores exactly what was in force.
     std::string set_colour(std::string_view spec);
     const std::string& colour() const;
+    const ColourSetting& colours() const { return colours_; }
 
     // Writes code-page text at row, col in the standard colour; the cursor
     // ends after it. Text beyond column 79 is cut.
     void say(int row, int col, std::string_view text);
+    // The same in the standard colour of `colour_spec`, which is not kept.
+    void say(int row, int col, std::string_view text, std::string_view colour_spec);
+    // The same with an explicit attribute.
+    void say_attr(int row, int col, std::string_view text, std::uint8_t attr);
+
+    // Console output from the cursor on: line feed goes to the next row (the
+    // screen scrolls up from the bottom row), carriage return to column 0,
+    // text runs on to the next row at column 80. Standard colour.
+    void out(std::string_view text);
 
     void clear();  // whole screen in the default colour, cursor home
+    // Clears the rectangle in the standard colour; the cursor goes to its top left.
+    void clear_rect(int top, int left, int bottom, int right);
+    // A frame without filling its inside, in the standard colour. Over one row
+    // it is a line of the top character, over one column a line of the side one.
+    void frame(int top, int left, int bottom, int right, FrameStyle style);
 
     SavedRect save(int top, int left, int bottom, int right) const;
     void restore(const SavedRect& rect);
+    SavedRect save_all() const { return save(0, 0, kRows - 1, kCols - 1); }
 
     // Reading the screen (tests, and save/restore of callers).
     Cell cell(int row, int col) const;
     std::string text(int row, int col, int len) const;
 
+    // Cursor position (kept on the screen) and visibility.
+    int row() const { return cursor_row_; }
+    int col() const { return cursor_col_; }
+    void set_cursor(int row, int col);
+    bool cursor_visible() const { return cursor_visible_; }
+    void show_cursor(bool visible);
+
     // Waits up to `seconds` for a key (0: for ever) and returns its xBase code,
     // or 0 when none came. The key is consumed.
     int inkey(double seconds);
+    // A key already waiting, without waiting; 0 when there is none.
+    int poll_key();
     int last_key() const;
+
+    // The type-ahead buffer. keyboard() empties it (keys typed ahead included)
+    // and puts the bytes in as keys, as the operators' programs' KEYBOARD did;
+    // put_key() adds one key code of any kind after those already waiting;
+    // clear_keys() discards everything typed ahead.
+    void keyboard(std::string_view bytes);
+    void put_key(int code);
+    void clear_keys();
+
+    // Entry fields type in insert mode unless the operator switched it off with Ins.
+    bool insert_mode() const { return insert_mode_; }
+    void set_insert_mode(bool on) { insert_mode_ = on; }
+
+    // A tone of the given frequency for a number of clock ticks (18.2 a second);
+    // the program waits for it to end, as it always did.
+    void tone(int frequency_hz, double ticks);
+
+    // Hands the screen to the terminal again (after a resize, say).
+    void refresh();
+
+    platform::Clock& clock() { return clock_; }
+
+private:
+    Cell& at(int row, int col) { return cells_[static_cast<std::size_t>(row * kCols + col)]; }
+    const Cell& at(int row, int col) const { return cells_[static_cast<std::size_t>(row * kCols + col)]; }
+    void put_text(int row, int col, std::string_view text, std::uint8_t attr);
+    void scroll_up();
+    int translate(const platform::InputKey& key) const;
+    void present();
+
+    platform::Terminal& terminal_;
+    platform::Clock& clock_;
+    std::array<Cell, kRows * kCols> cells_{};
+    ColourSetting colours_{};
+    std::string colour_string_;
+    int cursor_row_ = 0, cursor_col_ = 0;
+    bool cursor_visible_ = true;
+    std::deque<int> typeahead_;
+    int last_key_ = 0;
+    bool insert_mode_ = true;
+    std::vector<platform::TermCell> frame_;
 };
 
 }  // namespace durva::screen
