@@ -28,6 +28,12 @@ struct XValue {
     bool b = false;      // Logical
 };
 
+// A number in the form an index stores it: STR(value, key_size, decimals)
+// with leading blanks as '0' and, for a negative value, the sign as '0' and
+// every digit d as the character 44 - d, so negative keys sort first and
+// larger magnitudes lower.
+std::string number_key(double value, int key_size, int key_decimals);
+
 class KeyExpr {
 public:
     // Throws KeyExprError naming what could not be understood (unknown field
@@ -38,6 +44,10 @@ public:
     // The key bytes of an index with this key size and decimals (formats.md 2.5):
     // text padded or cut, numbers in the index's digit form, dates as DTOS.
     std::string eval_key(std::string_view record, int key_size, int key_decimals) const;
+    // The same into a buffer the caller keeps, so building many keys allocates nothing.
+    void eval_key_to(std::string_view record, int key_size, int key_decimals, std::string& out) const;
+    // The type of the value eval() gives (fixed when the text was compiled).
+    XValue::Type type() const;
     const std::string& text() const;
 
     KeyExpr(const KeyExpr&);
