@@ -83,9 +83,17 @@ std::shared_ptr<File> File::open(const std::string& path, Share mode, bool read_
     std::lock_guard<std::mutex> g(registry().mu);
     if (auto it = registry().open.find(id); it != registry().open.end()) {
         if (auto existing = it->second.lock()) {
-            ::close(fd);
-            if (mode == Share::Shared && !existing->exclusive()) return existing;
-            throw SharingError(path, EACCES);
+            if (mode != Share::Shared || existing->exclusive()) {
+                ::close(fd);
+                throw SharingError(path, EACCES);
+            }
+            // A shared opening reuses the descriptor and its locks, unless it
+            // needs to write through a descriptor opened only for reading:
+            // then it gets one of its own beside it.
+            if (read_only || !existing->read_only()) {
+                ::close(fd);
+                return existing;
+            }
         }
     }
     if (!take_share_locks(fd, mode, read_only)) {
@@ -104,7 +112,11 @@ std::shared_ptr<File> File::create(const std::string& path) {
         throw DbError("Nie moge utworzyc pliku", path, e);
     }
     struct stat st{};
-    ::fstat(fd, &st);
+    if (::fstat(fd, &st) != 0) {
+        int e = errno;
+        ::close(fd);
+        throw DbError("Nie moge utworzyc pliku", path, e);
+    }
     std::pair<std::uint64_t, std::uint64_t> id{st.st_dev, st.st_ino};
     std::lock_guard<std::mutex> g(registry().mu);
     if (auto it = registry().open.find(id); it != registry().open.end() && !it->second.expired()) {

@@ -1,0 +1,496 @@
+#include "common/dbf/table.h"
+
+#include <algorithm>
+
+#include "common/dbf/table_paths.h"
+#include "platform/errors.h"
+#include "platform/path_resolver.h"
+
+namespace durva::dbf {
+
+Table::Table(std::unique_ptr<DbfFile> dbf, const TableSettings& settings, const platform::Clock* clock)
+    : dbf_(std::move(dbf)), settings_(&settings), clock_(clock) {
+    rec_ = dbf_->blank_record();
+    orig_ = rec_;
+}
+
+std::unique_ptr<Table> Table::open(std::string_view path, platform::Share mode, const TableSettings& settings,
+                                   bool read_only, const platform::Clock* clock) {
+    auto dbf = DbfFile::open(with_extension(path, ".dbf"), mode, read_only, clock);
+    std::unique_ptr<Table> t(new Table(std::move(dbf), settings, clock));
+    t->alias_ = default_alias(path);
+    t->go_top();
+    return t;
+}
+
+Table::~Table() {
+    try {
+        close();
+    } catch (...) {
+        // Nothing can be reported from here; close() reports to those who call it.
+    }
+}
+
+std::string Table::field_name(int pos) const {
+    if (pos < 1 || pos > field_count()) return {};
+    return fields()[static_cast<size_t>(pos - 1)].name;
+}
+
+const FieldDesc& Table::field_at(int pos) const {
+    if (pos < 1 || pos > field_count()) throw DbError("Brak pola w tabeli", path());
+    return fields()[static_cast<size_t>(pos - 1)];
+}
+
+// ---- record buffer -------------------------------------------------------
+
+bool Table::load(std::uint32_t recno) {
+    if (recno == 0) return false;
+    std::string_view v = dbf_->record_view(recno);
+    if (v.empty()) return false;
+    rec_.assign(v);
+    orig_ = rec_;
+    recno_ = recno;
+    return true;
+}
+
+void Table::to_phantom(bool bof) {
+    recno_ = dbf_->record_count() + 1;
+    rec_ = dbf_->blank_record();
+    orig_ = rec_;
+    eof_ = true;
+    bof_ = bof;
+    pos_key_.clear();
+    dirty_ = appended_ = false;
+}
+
+void Table::refresh_position_key() {
+    if (NtxIndex* ix = controlling(); ix && !eof_) pos_key_ = ix->key_of(orig_);
+    else pos_key_.clear();
+}
+
+void Table::flush() {
+    if (!dirty_ || !dbf_->is_open()) return;
+    // Keys before and after, then the record, then each index: the record is
+    // on disk before any index points at its new key.
+    std::vector<std::string> old_keys, new_keys;
+    old_keys.reserve(indexes_.size());
+    new_keys.reserve(indexes_.size());
+    for (auto& ix : indexes_) {
+        old_keys.push_back(appended_ ? std::string() : ix->key_of(orig_));
+        new_keys.push_back(ix->key_of(rec_));
+    }
+    bool was_appended = appended_;
+    dbf_->write_record(recno_, rec_.data());
+    orig_ = rec_;
+    dirty_ = appended_ = false;
+    for (size_t i = 0; i < indexes_.size(); ++i) {
+        if (was_appended) indexes_[i]->insert(new_keys[i], recno_);
+        else if (old_keys[i] != new_keys[i]) indexes_[i]->update(old_keys[i], new_keys[i], recno_);
+    }
+    if (order_ > 0) pos_key_ = new_keys[static_cast<size_t>(order_ - 1)];
+}
+
+// ---- moves ---------------------------------------------------------------
+
+bool Table::position_on_entry(std::optional<NtxEntry> e, bool forward) {
+    NtxIndex* ix = controlling();
+    while (e) {
+        if (load(e->recno) && visible()) {
+            pos_key_ = std::move(e->key);
+            return true;
+        }
+        e = forward ? ix->next(*e) : ix->prev(*e);
+    }
+    return false;
+}
+
+void Table::after_move() { sync_children(); }
+
+void Table::go_to(std::uint32_t recno) {
+    flush();
+    found_ = false;
+    if (load(recno)) {
+        bof_ = eof_ = false;
+        refresh_position_key();
+    } else {
+        to_phantom(dbf_->record_count() == 0);
+    }
+    after_move();
+}
+
+void Table::go_top() {
+    flush();
+    found_ = false;
+    bool ok = false;
+    if (NtxIndex* ix = controlling()) {
+        ok = position_on_entry(ix->first(), true);
+    } else {
+        std::uint32_t n = dbf_->record_count();
+        for (std::uint32_t r = 1; r <= n && !ok; ++r) ok = load(r) && visible();
+    }
+    if (ok) bof_ = eof_ = false;
+    else to_phantom(true);
+    after_move();
+}
+
+void Table::go_bottom() {
+    flush();
+    found_ = false;
+    bool ok = false;
+    if (NtxIndex* ix = controlling()) {
+        ok = position_on_entry(ix->last(), false);
+    } else {
+        for (std::uint32_t r = dbf_->record_count(); r >= 1 && !ok; --r) ok = load(r) && visible();
+    }
+    if (ok) bof_ = eof_ = false;
+    else to_phantom(true);
+    after_move();
+}
+
+void Table::skip(std::int64_t n) {
+    flush();
+    found_ = false;
+    if (n == 0) {
+        // Re-reads the current record: what another workstation wrote shows.
+        if (!eof_ && load(recno_)) refresh_position_key();
+    } else if (controlling()) {
+        skip_index_order(n);
+    } else {
+        skip_record_order(n);
+    }
+    after_move();
+}
+
+void Table::skip_record_order(std::int64_t n) {
+    if (n > 0) {
+        if (eof_) return;
+        std::uint32_t r = recno_;
+        for (std::int64_t step = 0; step < n; ++step) {
+            do {
+                ++r;
+                if (!load(r)) {
+                    to_phantom(false);
+                    return;
+                }
+            } while (!visible());
+        }
+        bof_ = eof_ = false;
+        return;
+    }
+    std::uint32_t r = recno_;
+    std::int64_t steps = -n;
+    if (eof_) {
+        // From the end the first step lands on the last record there is now.
+        r = dbf_->record_count() + 1;
+    }
+    for (std::int64_t step = 0; step < steps; ++step) {
+        bool ok = false;
+        while (!ok && r > 1) ok = load(--r) && visible();
+        if (!ok) {
+            // Ran off the beginning: stay on the first record with BOF set.
+            bool top = false;
+            std::uint32_t cnt = dbf_->record_count();
+            for (std::uint32_t k = 1; k <= cnt && !top; ++k) top = load(k) && visible();
+            if (top) {
+                eof_ = false;
+                bof_ = true;
+            } else {
+                to_phantom(true);
+            }
+            return;
+        }
+    }
+    bof_ = eof_ = false;
+}
+
+void Table::skip_index_order(std::int64_t n) {
+    NtxIndex* ix = controlling();
+    if (n > 0) {
+        if (eof_) return;
+        NtxEntry at{pos_key_, recno_};
+        for (std::int64_t step = 0; step < n; ++step) {
+            if (!position_on_entry(ix->next(at), true)) {
+                to_phantom(false);
+                return;
+            }
+            at = NtxEntry{pos_key_, recno_};
+        }
+        bof_ = eof_ = false;
+        return;
+    }
+    std::int64_t steps = -n;
+    std::optional<NtxEntry> e;
+    NtxEntry at{pos_key_, recno_};
+    for (std::int64_t step = 0; step < steps; ++step) {
+        bool ok = (step == 0 && eof_) ? position_on_entry(ix->last(), false)
+                                       : position_on_entry(ix->prev(at), false);
+        if (!ok) {
+            if (position_on_entry(ix->first(), true)) {
+                eof_ = false;
+                bof_ = true;
+            } else {
+                to_phantom(true);
+            }
+            return;
+        }
+        at = NtxEntry{pos_key_, recno_};
+    }
+    bof_ = eof_ = false;
+}
+
+bool Table::seek(std::string_view key) { return seek(key, settings_->soft_seek); }
+
+bool Table::seek(std::string_view key, bool soft) {
+    flush();
+    found_ = false;
+    NtxIndex* ix = controlling();
+    if (!ix) throw DbError("Tabela bez aktywnego indeksu", path());
+    std::string k(key.substr(0, std::min(key.size(), static_cast<size_t>(std::max(ix->key_size(), 0)))));
+    bool ok = position_on_entry(ix->seek(k), true);
+    if (ok) found_ = pos_key_.compare(0, k.size(), k) == 0;
+    if (ok && (found_ || soft)) bof_ = eof_ = false;
+    else to_phantom(false);
+    after_move();
+    return found_;
+}
+
+// ---- relations -----------------------------------------------------------
+
+void Table::set_relation(Table& child, std::string_view expression) {
+    try {
+        relations_.push_back(Relation{&child, KeyExpr::compile(expression, fields())});
+    } catch (const KeyExprError& e) {
+        throw DbError(std::string("Bledne wyrazenie relacji: ") + e.what(), path());
+    }
+    sync_children();
+}
+
+void Table::clear_relations() { relations_.clear(); }
+
+void Table::drop_relations_to(const Table& child) {
+    relations_.erase(std::remove_if(relations_.begin(), relations_.end(),
+                                    [&](const Relation& r) { return r.child == &child; }),
+                     relations_.end());
+}
+
+void Table::sync_children() {
+    for (Relation& r : relations_) {
+        if (eof_) {
+            r.child->flush();
+            r.child->found_ = false;
+            r.child->to_phantom(false);
+            r.child->after_move();
+        } else {
+            r.child->seek_for_relation(r.expr.eval(rec_));
+        }
+    }
+}
+
+void Table::seek_for_relation(const XValue& v) {
+    switch (v.type) {
+        case XValue::Type::Num:
+            if (!controlling()) {
+                go_to(v.n >= 1 ? static_cast<std::uint32_t>(v.n) : 0);
+                return;
+            }
+            throw DbError("Relacja po kluczu liczbowym nieobslugiwana", path());
+        case XValue::Type::Date:
+            seek_or_end(v.d.dtos());
+            return;
+        case XValue::Type::Logical:
+            seek_or_end(v.b ? "T" : "F");
+            return;
+        case XValue::Type::Char:
+            seek_or_end(v.s);
+            return;
+    }
+}
+
+void Table::seek_or_end(std::string_view key) {
+    if (controlling()) {
+        seek(key, false);
+        return;
+    }
+    flush();
+    found_ = false;
+    to_phantom(false);
+    after_move();
+}
+
+// ---- fields --------------------------------------------------------------
+
+FieldValue Table::get(int pos) const { return decode_field(field_at(pos), rec_); }
+
+std::string Table::text(std::string_view name) const {
+    return std::string(field_bytes(rec_, field_at(field_pos_or_throw(name))));
+}
+double Table::number(std::string_view name) const {
+    return decode_number(field_bytes(rec_, field_at(field_pos_or_throw(name))));
+}
+Date Table::date(std::string_view name) const {
+    return decode_date(field_bytes(rec_, field_at(field_pos_or_throw(name))));
+}
+bool Table::logical(std::string_view name) const {
+    return decode_logical(field_bytes(rec_, field_at(field_pos_or_throw(name))));
+}
+
+int Table::field_pos_or_throw(std::string_view name) const {
+    int pos = field_pos(name);
+    if (pos == 0) throw DbError("Brak pola " + std::string(name) + " w tabeli", path());
+    return pos;
+}
+
+void Table::require_writable_record() const {
+    if (dbf_->read_only()) throw DbError("Tabela otwarta tylko do odczytu", path());
+    if (eof_) throw DbError("Zapis poza koncem tabeli", path());
+    if (!dbf_->exclusive() && !dbf_->file_locked() && locked_rec_ != recno_)
+        throw DbError("Zapis rekordu bez blokady", path());
+}
+
+void Table::put(std::string_view name, const FieldValue& value) { put(field_pos_or_throw(name), value); }
+
+void Table::put(int pos, const FieldValue& value) {
+    require_writable_record();
+    encode_field(field_at(pos), value, rec_.data());
+    dirty_ = true;
+}
+
+void Table::delete_record() {
+    require_writable_record();
+    rec_[0] = '*';
+    dirty_ = true;
+}
+
+void Table::recall() {
+    require_writable_record();
+    rec_[0] = ' ';
+    dirty_ = true;
+}
+
+// ---- appending and locks -------------------------------------------------
+
+bool Table::append_blank() {
+    flush();
+    if (dbf_->read_only()) throw DbError("Tabela otwarta tylko do odczytu", path());
+    if (locked_rec_ != 0) {
+        dbf_->unlock_record(locked_rec_);
+        locked_rec_ = 0;
+    }
+    std::string blank = dbf_->blank_record();
+    std::uint32_t r = dbf_->append_record(blank.data());
+    if (r == 0) return false;
+    locked_rec_ = r;
+    recno_ = r;
+    rec_ = blank;
+    orig_ = blank;
+    dirty_ = appended_ = true;
+    bof_ = eof_ = found_ = false;
+    if (NtxIndex* ix = controlling()) pos_key_ = ix->key_of(rec_);
+    return true;
+}
+
+bool Table::lock_record() {
+    if (eof_) return false;
+    return lock_record(recno_);
+}
+
+bool Table::lock_record(std::uint32_t recno) {
+    flush();
+    if (locked_rec_ == recno && recno != 0) return true;
+    if (locked_rec_ != 0) {
+        dbf_->unlock_record(locked_rec_);
+        locked_rec_ = 0;
+    }
+    if (!dbf_->lock_record(recno)) return false;
+    locked_rec_ = recno;
+    // What another workstation wrote before our lock must be what we change.
+    if (recno == recno_ && !eof_ && !dbf_->exclusive() && load(recno_)) refresh_position_key();
+    return true;
+}
+
+bool Table::lock_file() {
+    flush();
+    if (locked_rec_ != 0) {
+        dbf_->unlock_record(locked_rec_);
+        locked_rec_ = 0;
+    }
+    if (!dbf_->lock_file()) return false;
+    if (!eof_ && !dbf_->exclusive() && load(recno_)) refresh_position_key();
+    return true;
+}
+
+void Table::unlock() {
+    flush();
+    if (locked_rec_ != 0) {
+        dbf_->unlock_record(locked_rec_);
+        locked_rec_ = 0;
+    }
+    dbf_->unlock_file();
+}
+
+void Table::commit() {
+    flush();
+    dbf_->commit();
+}
+
+void Table::close() {
+    if (!dbf_ || !dbf_->is_open()) return;
+    relations_.clear();
+    try {
+        unlock();
+    } catch (...) {
+        indexes_.clear();
+        dbf_->close();
+        throw;
+    }
+    indexes_.clear();
+    order_ = 0;
+    dbf_->close();
+}
+
+// ---- indexes -------------------------------------------------------------
+
+void Table::add_index(std::string_view path) {
+    flush();
+    std::string resolved = platform::resolve_path(with_extension(path, ".ntx"));
+    indexes_.push_back(NtxIndex::open(resolved, dbf_->exclusive() ? platform::Share::Exclusive : platform::Share::Shared,
+                                      fields(), dbf_->read_only()));
+    if (order_ == 0 && indexes_.size() == 1) {
+        order_ = 1;
+        go_top();
+    }
+}
+
+void Table::create_index(std::string_view path, std::string_view expression, bool unique, bool additive) {
+    flush();
+    if (!additive) clear_indexes();
+    std::string resolved = platform::resolve_path(with_extension(path, ".ntx"));
+    RecordSource source = [this](std::uint32_t r) { return dbf_->record_view(r); };
+    std::unique_ptr<NtxIndex> ix;
+    try {
+        ix = NtxIndex::create(resolved, expression, fields(), dbf_->record_count(), source,
+                              dbf_->exclusive() ? platform::Share::Exclusive : platform::Share::Shared, unique);
+    } catch (const KeyExprError& e) {
+        throw DbError(std::string("Bledne wyrazenie indeksu: ") + e.what(), resolved);
+    }
+    indexes_.push_back(std::move(ix));
+    order_ = static_cast<int>(indexes_.size());
+    go_top();
+}
+
+void Table::clear_indexes() {
+    flush();
+    indexes_.clear();
+    order_ = 0;
+    pos_key_.clear();
+}
+
+bool Table::set_order(int n) {
+    if (n < 0 || n > index_count()) return false;
+    flush();
+    order_ = n;
+    refresh_position_key();
+    return true;
+}
+
+}  // namespace durva::dbf
