@@ -5,7 +5,6 @@
 #include <cstdint>
 #include <cstring>
 
-#include "platform/errors.h"
 #include "platform/file.h"
 #include "platform/path_resolver.h"
 #include "platform/read_handle.h"
@@ -173,19 +172,14 @@ std::string encode_mem(const Memvars& vars, std::string_view prefix) {
     return out;
 }
 
-MemFileResult save_mem_file(std::string_view dos_path, const Memvars& vars, std::string_view prefix) {
+int write_mem_file(std::string_view dos_path, const Memvars& vars, std::string_view prefix) {
     const std::string bytes = encode_mem(vars, prefix);
-    MemFileResult result;
+    auto file = platform::File::create(platform::resolve_path(dos_path));
+    file->write_at(bytes.data(), bytes.size(), 0);
     const std::string wanted = Memvars::normalise(prefix);
-    for (const auto& entry : vars.entries())
-        if (entry.first.compare(0, wanted.size(), wanted) == 0) ++result.variables;
-    try {
-        auto file = platform::File::create(platform::resolve_path(dos_path));
-        file->write_at(bytes.data(), bytes.size(), 0);
-    } catch (const DbError& e) {
-        result.problem = "blad zapisu (kod " + std::to_string(e.os_error()) + ")";
-    }
-    return result;
+    int saved = 0;
+    for (const auto& entry : vars.entries()) saved += entry.first.compare(0, wanted.size(), wanted) == 0;
+    return saved;
 }
 
 }  // namespace durva

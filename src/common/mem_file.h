@@ -34,7 +34,8 @@ MemFileResult restore_mem_file(std::string_view dos_path, Memvars& vars);
 std::string encode_mem(const Memvars& vars, std::string_view prefix);
 
 // Creates (or empties) the file, held exclusively while it is written, and
-// writes encode_mem's bytes into it. Never throws.
-MemFileResult save_mem_file(std::string_view dos_path, const Memvars& vars, std::string_view prefix);
+// writes encode_mem's bytes into it; returns the number of variables saved.
+// A file that cannot be created or written is a DbError.
+int write_mem_file(std::string_view dos_path, const Memvars& vars, std::string_view prefix);
 
 }  // namespace durva

@@ -8,6 +8,7 @@
 #include <iterator>
 #include <limits>
 
+#include "platform/errors.h"
 #include "support/current_folder.h"
 #include "support/fixture_folder.h"
 
@@ -212,9 +213,7 @@ TEST(MemFileDisk, SavedFileIsRestoredUnderEitherCase) {
     Memvars vars;
     vars.set_text("J_VAT", "23");
     vars.set_number("J_PAPIER", 10);
-    MemFileResult w = save_mem_file("parametr.mem", vars, "J_");
-    EXPECT_TRUE(w.ok()) << w.problem;
-    EXPECT_EQ(w.variables, 2);
+    EXPECT_EQ(write_mem_file("parametr.mem", vars, "J_"), 2);
     EXPECT_TRUE(std::filesystem::exists(folder.path() / "parametr.mem"));
 
     Memvars back;
@@ -224,7 +223,7 @@ TEST(MemFileDisk, SavedFileIsRestoredUnderEitherCase) {
     EXPECT_EQ(back.number("J_PAPIER"), 10);
 }
 
-TEST(MemFileDisk, UnreadableOrUnwritableFileIsReportedNotThrown) {
+TEST(MemFileDisk, UnreadableFileIsReportedUnwritableOneIsAnError) {
     test::TempFolder folder;
     test::CurrentFolder here(folder.path());
     Memvars vars;
@@ -235,7 +234,7 @@ TEST(MemFileDisk, UnreadableOrUnwritableFileIsReportedNotThrown) {
 
     std::filesystem::create_directory(folder.path() / "parametr.mem");
     EXPECT_FALSE(restore_mem_file("PARAMETR.MEM", vars).ok());
-    EXPECT_FALSE(save_mem_file("brak\\parametr.mem", vars, "J_").ok());
+    EXPECT_THROW(write_mem_file("brak\\parametr.mem", vars, "J_"), DbError);
 }
 
 }  // namespace
