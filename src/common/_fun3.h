@@ -16,4 +16,14 @@ std::string STR2(double n);
 // DOS machines that share the data folder.
 bool FILE_X(std::string_view name);
 
+struct Session;
+
+// Creates an empty table from a field-list text ("rob\d03,LP        ,C,  3,  0"):
+// the path, then name, type, width and decimals for each field. An existing
+// table of the path is deleted first; the new one is left closed and the
+// current work area is kept. False when the station's scratch table cannot
+// be had ("Plik strukt.dbf niedostepny" is shown); a list that makes no valid
+// table goes to the general error handler. `flag` has no effect.
+bool TWORZ(Session& s, std::string_view list, bool flag, int station);
+
 }  // namespace durva

@@ -1,0 +1,65 @@
+#include "common/error_handler.h"
+
+#include <string>
+
+#include "common/session.h"
+
+namespace durva {
+
+namespace {
+
+constexpr int kTop = 8, kLeft = 9, kBottom = 15, kRight = 70;
+constexpr int kInner = kRight - kLeft - 1;  // 60 columns inside the frame
+
+// A line cut to the window: a long file name keeps its end, where the name is.
+std::string fit(std::string text, bool keep_end) {
+    if (static_cast<int>(text.size()) <= kInner - 2) return text;
+    if (keep_end) return "..." + text.substr(text.size() - static_cast<size_t>(kInner - 5));
+    return text.substr(0, static_cast<size_t>(kInner - 2));
+}
+
+void centred(screen::Screen& scr, int row, const std::string& text) {
+    scr.say(row, kLeft + 1 + (kInner - static_cast<int>(text.size())) / 2, text);
+}
+
+}  // namespace
+
+void handle_db_error(Session& s, const DbError& e) {
+    auto& scr = s.screen;
+    const int row = scr.row(), col = scr.col();
+    const bool cursor = scr.cursor_visible();
+    const std::string colour = scr.colour();
+    const auto saved = scr.save(kTop, kLeft, kBottom, kRight);
+
+    scr.set_colour("W+/R");
+    scr.clear_rect(kTop, kLeft, kBottom, kRight);
+    scr.frame(kTop, kLeft, kBottom, kRight, screen::FrameStyle::Double);
+    scr.say(kTop, kLeft + (kRight - kLeft + 1 - 7) / 2, " BLAD ");
+    centred(scr, kTop + 2, fit(e.cause(), false));
+    if (!e.file().empty()) centred(scr, kTop + 3, fit(e.file(), true));
+    centred(scr, kTop + 4, "Kod bledu systemu: " + std::to_string(e.os_error()));
+    centred(scr, kTop + 6, "T - ponow probe    N - zakoncz program");
+    scr.show_cursor(false);
+
+    // Only T or N answers: the choice decides whether the program goes on.
+    int key = 0;
+    for (;;) {
+        key = scr.inkey(0);
+        if (key == 'T' || key == 't' || key == 'N' || key == 'n') break;
+    }
+
+    scr.set_colour(colour);
+    scr.restore(saved);
+    scr.set_cursor(row, col);
+    scr.show_cursor(cursor);
+    if (key == 'T' || key == 't') return;
+
+    try {
+        s.areas.close_all();
+    } catch (const DbError&) {
+        // The run ends either way; every table has been closed as far as it could be.
+    }
+    throw ProgramEnd();
+}
+
+}  // namespace durva

@@ -1,0 +1,40 @@
+#pragma once
+// The general error handler: a failure no routine handles (a missing table
+// file, a damaged header or index page, a malformed field list, a file that
+// cannot be created or deleted) is shown to the operator with its cause, the
+// file and the operating system's error code, and the operator chooses to
+// try again or to end the program. Ending closes every table first, so the
+// program never goes on with half of its tables open.
+#include <exception>
+#include <utility>
+
+#include "platform/errors.h"
+
+namespace durva {
+
+struct Session;
+
+// Thrown when the operator ends the program from the error handler; the
+// start-up routine catches it and ends the run (exit code 0).
+class ProgramEnd : public std::exception {
+public:
+    const char* what() const noexcept override { return "program ended by the operator"; }
+};
+
+// Shows the error and waits for the choice. Returns when the operator wants
+// the operation tried again; otherwise closes every table and throws ProgramEnd.
+void handle_db_error(Session& s, const DbError& e);
+
+// Runs `op` until it succeeds, sending every DbError to the handler above.
+template <class Op>
+auto with_error_handler(Session& s, Op&& op) -> decltype(op()) {
+    for (;;) {
+        try {
+            return op();
+        } catch (const DbError& e) {
+            handle_db_error(s, e);
+        }
+    }
+}
+
+}  // namespace durva
