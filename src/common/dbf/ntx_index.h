@@ -23,6 +23,7 @@ namespace durva::dbf {
 struct NtxEntry {
     std::string key;
     std::uint32_t recno = 0;
+    friend bool operator==(const NtxEntry&, const NtxEntry&) = default;
 };
 
 // Supplies the raw bytes of record `recno` (1-based) while an index is built.
@@ -52,12 +53,19 @@ public:
     int key_size() const;
     int key_decimals() const;
     bool unique() const;
+    // The index carries the mark of the extended lock scheme (signature bit
+    // 0x0010): the table's record and file locks then sit at 4,000,000,000.
+    bool extended_lock_scheme() const;
 
     // The record's key, evaluated and padded or cut to the key size.
     std::string key_of(std::string_view record) const;
 
     // Navigation. seek finds the first entry whose key, compared over the
-    // length of `key` only, is not less than `key`.
+    // length of `key` only, is not less than `key`. next and prev step from
+    // an entry; stepping on from the entry just returned costs no new descent.
+    // When the entry is no longer there (another workstation changed the
+    // record), next gives the first entry with a greater key and prev the
+    // last one with a smaller key.
     std::optional<NtxEntry> first();
     std::optional<NtxEntry> last();
     std::optional<NtxEntry> seek(std::string_view key);

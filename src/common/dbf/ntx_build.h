@@ -1,0 +1,24 @@
+#pragma once
+// Building a whole index at once: the keys sorted by key and then record
+// number, leaves filled with the page maximum, every (max + 1)-th key moved
+// up a level, the last page of a level evened out with its left neighbour
+// when it would be less than half full.
+#include <cstdint>
+#include <vector>
+
+#include "common/dbf/ntx_header.h"
+
+namespace durva::dbf {
+
+// Orders entries 0..count-1 (key i at keys + i * key_size, record i + 1) by
+// key bytes and then record number; a unique index keeps only the first
+// entry of each key.
+std::vector<std::uint32_t> ntx_sort_entries(const unsigned char* keys, size_t key_size, size_t count, bool unique);
+
+// The complete file, header page first, for entries in `order` (indexes
+// into `keys` as above). The header gives the geometry and expression; its
+// root, free list and version are set here (version 1, no free pages).
+std::vector<unsigned char> ntx_build_image(NtxHeader header, const unsigned char* keys,
+                                           const std::vector<std::uint32_t>& order);
+
+}  // namespace durva::dbf

@@ -1,0 +1,245 @@
+#include "common/dbf/ntx_index.h"
+
+#include <cstring>
+
+#include "common/dbf/ntx_build.h"
+#include "common/dbf/ntx_pager.h"
+#include "common/dbf/ntx_tree.h"
+#include "platform/errors.h"
+
+namespace durva::dbf {
+
+namespace {
+
+KeyExpr compile_for(const std::string& path, std::string_view text, const FieldList& fields) {
+    try {
+        return KeyExpr::compile(text, fields);
+    } catch (const KeyExprError& e) {
+        throw DbError(std::string("Nie mozna obliczyc klucza indeksu: ") + e.what(), path);
+    }
+}
+
+}  // namespace
+
+struct NtxIndex::Impl {
+    Impl(std::shared_ptr<platform::File> file, NtxHeader h, KeyExpr e)
+        : header(h), expr(std::move(e)), pager(std::move(file), std::move(h)), tree(pager) {}
+
+    NtxHeader header;  // geometry as opened; the pager keeps the live root and free list
+    KeyExpr expr;
+    NtxPager pager;
+    NtxTree tree;
+
+    // The position of the entry last returned, so stepping on from it needs
+    // no new descent.
+    NtxPath cur;
+    std::uint64_t cur_generation = 0;
+    std::string cur_key;
+    std::uint32_t cur_recno = 0;
+    bool cur_ok = false;
+
+    std::string key_buf;
+
+    size_t key_size() const { return static_cast<size_t>(header.key_size); }
+
+    // A key as the tree stores it: cut or padded with blanks to the key size.
+    const unsigned char* full_key(std::string_view key) {
+        if (key.size() == key_size()) return reinterpret_cast<const unsigned char*>(key.data());
+        key_buf.assign(key.substr(0, key_size()));
+        key_buf.resize(key_size(), ' ');
+        return reinterpret_cast<const unsigned char*>(key_buf.data());
+    }
+
+    bool at(const NtxEntry& e) const {
+        return cur_ok && cur_generation == pager.generation() && e.recno == cur_recno && e.key == cur_key;
+    }
+
+    std::optional<NtxEntry> result(bool found) {
+        if (!found) {
+            cur_ok = false;
+            return std::nullopt;
+        }
+        NtxEntry e{std::string(reinterpret_cast<const char*>(tree.key_at(cur)), key_size()), tree.recno_at(cur)};
+        cur_key = e.key;
+        cur_recno = e.recno;
+        cur_generation = pager.generation();
+        cur_ok = true;
+        return e;
+    }
+};
+
+NtxIndex::NtxIndex(std::unique_ptr<Impl> impl) : impl_(std::move(impl)) {}
+NtxIndex::~NtxIndex() = default;
+
+std::unique_ptr<NtxIndex> NtxIndex::open(const std::string& path, platform::Share mode, const FieldList& fields,
+                                         bool read_only) {
+    std::shared_ptr<platform::File> file = platform::File::open(path, mode, read_only);
+    unsigned char page[kNtxPageSize];
+    std::uint64_t size;
+    size_t got;
+    {
+        // Another workstation may be halfway through an update.
+        bool shared = mode == platform::Share::Shared;
+        if (shared) file->lock_wait(kNtxLockOffset, 1, false);
+        try {
+            got = file->read_at(page, sizeof page, 0);
+            size = file->size();
+        } catch (...) {
+            if (shared) file->unlock(kNtxLockOffset, 1);
+            throw;
+        }
+        if (shared) file->unlock(kNtxLockOffset, 1);
+    }
+    if (got != sizeof page) throw DbError("Uszkodzony naglowek indeksu (plik za krotki)", path);
+    NtxHeader header = NtxHeader::parse(page, size, path, read_only);
+    KeyExpr expr = compile_for(path, header.expression, fields);
+    return std::unique_ptr<NtxIndex>(new NtxIndex(std::make_unique<Impl>(std::move(file), std::move(header), std::move(expr))));
+}
+
+std::unique_ptr<NtxIndex> NtxIndex::create(const std::string& path, std::string_view expression,
+                                           const FieldList& fields, std::uint32_t record_count,
+                                           const RecordSource& record, platform::Share mode, bool unique) {
+    KeyExpr expr = compile_for(path, expression, fields);
+    if (expression.size() > 255) throw DbError("Wyrazenie klucza dluzsze niz 255 znakow", path);
+
+    // The key size comes from the expression's value on a blank record, as
+    // the other programs fix it (so TRIM() in a key can make it short).
+    size_t record_len = 1;
+    for (const FieldDesc& f : fields) record_len = std::max(record_len, static_cast<size_t>(f.offset + f.length));
+    std::string blank(record_len, ' ');
+    XValue sample = expr.eval(blank);
+    NtxHeader h;
+    switch (sample.type) {
+        case XValue::Type::Char: h.key_size = static_cast<int>(std::min<size_t>(sample.s.size(), kNtxMaxKeySize)); break;
+        case XValue::Type::Num:
+            h.key_size = sample.width;
+            h.key_decimals = sample.decimals;
+            break;
+        case XValue::Type::Date: h.key_size = 8; break;
+        case XValue::Type::Logical: h.key_size = 1; break;
+    }
+    if (h.key_size < 1 || h.key_size > kNtxMaxKeySize)
+        throw DbError("Niewlasciwa dlugosc klucza indeksu (" + std::to_string(h.key_size) + ")", path);
+    if (h.key_decimals < 0 || h.key_decimals >= h.key_size) h.key_decimals = 0;
+    h.item_size = h.key_size + 8;
+    h.max_items = NtxHeader::max_items_for(h.key_size);
+    h.half_page = h.max_items / 2;
+    h.expression = std::string(expression);
+    h.unique = unique;
+
+    const auto ks = static_cast<size_t>(h.key_size);
+    std::vector<unsigned char> keys(ks * record_count);
+    std::string key;
+    for (std::uint32_t r = 1; r <= record_count; ++r) {
+        expr.eval_key_to(record(r), h.key_size, h.key_decimals, key);
+        std::memcpy(keys.data() + (r - 1) * ks, key.data(), ks);
+    }
+    std::vector<std::uint32_t> order = ntx_sort_entries(keys.data(), ks, record_count, unique);
+    std::vector<unsigned char> image = ntx_build_image(h, keys.data(), order);
+
+    std::shared_ptr<platform::File> file = platform::File::create(path);
+    file->write_at(image.data(), image.size(), 0);
+    if (mode == platform::Share::Shared) {
+        file.reset();
+        file = platform::File::open(path, platform::Share::Shared);
+    }
+    NtxHeader written = NtxHeader::parse(image.data(), image.size(), path, false);
+    return std::unique_ptr<NtxIndex>(new NtxIndex(std::make_unique<Impl>(std::move(file), std::move(written), std::move(expr))));
+}
+
+const std::string& NtxIndex::path() const { return impl_->pager.path(); }
+const std::string& NtxIndex::expression() const { return impl_->header.expression; }
+int NtxIndex::key_size() const { return impl_->header.key_size; }
+int NtxIndex::key_decimals() const { return impl_->header.key_decimals; }
+bool NtxIndex::unique() const { return impl_->header.unique; }
+bool NtxIndex::extended_lock_scheme() const { return (impl_->header.prefix.signature & 0x0010) != 0; }
+
+std::string NtxIndex::key_of(std::string_view record) const {
+    return impl_->expr.eval_key(record, impl_->header.key_size, impl_->header.key_decimals);
+}
+
+std::optional<NtxEntry> NtxIndex::first() {
+    Impl& d = *impl_;
+    NtxPager::ReadScope lock(d.pager);
+    return d.result(d.tree.first(d.cur));
+}
+
+std::optional<NtxEntry> NtxIndex::last() {
+    Impl& d = *impl_;
+    NtxPager::ReadScope lock(d.pager);
+    return d.result(d.tree.last(d.cur));
+}
+
+std::optional<NtxEntry> NtxIndex::seek(std::string_view key) {
+    Impl& d = *impl_;
+    NtxPager::ReadScope lock(d.pager);
+    if (key.size() > d.key_size()) key = key.substr(0, d.key_size());
+    return d.result(d.tree.lower_bound(d.cur, reinterpret_cast<const unsigned char*>(key.data()), key.size()));
+}
+
+std::optional<NtxEntry> NtxIndex::next(const NtxEntry& from) {
+    Impl& d = *impl_;
+    NtxPager::ReadScope lock(d.pager);
+    if (d.at(from)) return d.result(d.tree.next(d.cur));
+    const unsigned char* key = d.full_key(from.key);
+    if (d.tree.find(d.cur, key, from.recno)) return d.result(d.tree.next(d.cur));
+    // The entry is gone (changed by another workstation): go on after its key.
+    return d.result(d.tree.upper_bound(d.cur, key));
+}
+
+std::optional<NtxEntry> NtxIndex::prev(const NtxEntry& from) {
+    Impl& d = *impl_;
+    NtxPager::ReadScope lock(d.pager);
+    if (d.at(from)) return d.result(d.tree.prev(d.cur));
+    const unsigned char* key = d.full_key(from.key);
+    if (d.tree.find(d.cur, key, from.recno)) return d.result(d.tree.prev(d.cur));
+    if (d.tree.lower_bound(d.cur, key, d.key_size())) return d.result(d.tree.prev(d.cur));
+    return d.result(d.tree.last(d.cur));
+}
+
+void NtxIndex::insert(std::string_view key, std::uint32_t recno) {
+    Impl& d = *impl_;
+    d.cur_ok = false;
+    NtxPager::WriteScope w(d.pager);
+    d.tree.insert(d.full_key(key), recno);
+    w.commit();
+}
+
+bool NtxIndex::remove(std::string_view key, std::uint32_t recno) {
+    Impl& d = *impl_;
+    d.cur_ok = false;
+    NtxPager::WriteScope w(d.pager);
+    bool found = d.tree.remove(d.full_key(key), recno);
+    w.commit();
+    return found;
+}
+
+void NtxIndex::update(std::string_view old_key, std::string_view new_key, std::uint32_t recno) {
+    Impl& d = *impl_;
+    std::string old_full(reinterpret_cast<const char*>(d.full_key(old_key)), d.key_size());
+    std::string new_full(reinterpret_cast<const char*>(d.full_key(new_key)), d.key_size());
+    if (old_full == new_full) return;
+    d.cur_ok = false;
+    NtxPager::WriteScope w(d.pager);
+    d.tree.remove(reinterpret_cast<const unsigned char*>(old_full.data()), recno);
+    d.tree.insert(reinterpret_cast<const unsigned char*>(new_full.data()), recno);
+    w.commit();
+}
+
+std::string NtxIndex::verify(std::uint32_t record_count) {
+    Impl& d = *impl_;
+    try {
+        NtxPager::ReadScope lock(d.pager);
+        return d.tree.verify(record_count);
+    } catch (const DbError& e) {
+        return e.cause();
+    }
+}
+
+std::uint64_t NtxIndex::key_count() {
+    Impl& d = *impl_;
+    NtxPager::ReadScope lock(d.pager);
+    return d.tree.count();
+}
+
+}  // namespace durva::dbf

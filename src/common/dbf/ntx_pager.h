@@ -1,0 +1,118 @@
+#pragma once
+// Page access for one NTX file: a cache of checked pages keyed by offset,
+// the index lock around every operation, and the header's first 12 bytes.
+//
+// Shared, every operation takes the lock on byte 1,000,000,000 (read or
+// write), reads the 12 header bytes again and drops the cache when another
+// workstation changed them; an update writes its changed pages, then the
+// header with the version raised by one, then lets go of the lock. Held
+// exclusively nobody else can change the file, so no locks are taken and the
+// cache stays; pages are still written through at the end of every update,
+// so the index on disk is always whole.
+//
+// An update changes cached pages only; if anything fails before the end
+// (a damaged page met halfway), the changes are thrown away with the cache
+// and nothing reaches the file.
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "common/dbf/ntx_header.h"
+#include "common/dbf/ntx_page.h"
+#include "platform/file.h"
+
+namespace durva::dbf {
+
+class NtxPager {
+public:
+    NtxPager(std::shared_ptr<platform::File> file, NtxHeader header);
+
+    const NtxHeader& header() const { return header_; }
+    const NtxLayout& layout() const { return layout_; }
+    const std::string& path() const { return file_->path(); }
+    bool shared() const { return !file_->exclusive(); }
+    bool read_only() const { return file_->read_only(); }
+    const std::shared_ptr<platform::File>& file() const { return file_; }
+
+    // Changes whenever cached pages are dropped; positions remembered with an
+    // older value name pages that may no longer be what they were.
+    std::uint64_t generation() const { return generation_; }
+
+    // The lock for one read operation (nothing when held exclusively).
+    class ReadScope {
+    public:
+        explicit ReadScope(NtxPager& p);
+        ~ReadScope();
+        ReadScope(const ReadScope&) = delete;
+        ReadScope& operator=(const ReadScope&) = delete;
+
+    private:
+        NtxPager& p_;
+    };
+
+    // The lock for one update. commit() writes what changed; leaving the
+    // scope without it throws every change away.
+    class WriteScope {
+    public:
+        explicit WriteScope(NtxPager& p);
+        ~WriteScope();
+        WriteScope(const WriteScope&) = delete;
+        WriteScope& operator=(const WriteScope&) = delete;
+        void commit();
+
+    private:
+        NtxPager& p_;
+        NtxHeaderPrefix saved_prefix_;
+        std::uint64_t saved_end_;
+        bool done_ = false;
+    };
+
+    // A tree page, read and checked on first use. The view stays valid until
+    // the cache is dropped (only ever at the start of an operation).
+    NtxPage page(std::uint32_t offset);
+    // The same page, to be written at commit.
+    NtxPage writable(std::uint32_t offset);
+    // A fresh empty page, from the free list or at the end of the file.
+    std::uint32_t allocate();
+    // Puts a page no longer in the tree on the free list.
+    void release(std::uint32_t offset);
+
+    std::uint32_t root() const { return header_.prefix.root; }
+    void set_root(std::uint32_t offset) { header_.prefix.root = offset; }
+    std::uint32_t free_list() const { return header_.prefix.free_list; }
+    std::uint64_t file_end() const { return file_end_; }
+
+    // Reads a page without checking it or keeping it (free-list walks).
+    void read_raw(std::uint32_t offset, unsigned char* out);
+
+private:
+    struct Cached {
+        unsigned char bytes[kNtxPageSize];
+        bool dirty = false;
+        bool in_tree = false;  // read or built as a tree page, not yet freed
+    };
+
+    void refresh();
+    void drop_cache();
+    Cached& load(std::uint32_t offset);
+    Cached* find(std::uint32_t offset) {
+        size_t i = offset / kNtxPageSize;
+        return i < cache_.size() ? cache_[i].get() : nullptr;
+    }
+    Cached& slot_for(std::uint32_t offset);
+
+    std::shared_ptr<platform::File> file_;
+    NtxHeader header_;
+    NtxLayout layout_;
+    std::uint64_t file_end_;
+    std::uint64_t generation_ = 0;
+    std::vector<std::unique_ptr<Cached>> cache_;  // by page number
+    size_t cached_pages_ = 0;
+    std::vector<std::uint32_t> dirty_;
+    bool header_dirty_ = false;
+};
+
+[[noreturn]] void ntx_damaged(const std::string& what, const std::string& path);
+
+}  // namespace durva::dbf
