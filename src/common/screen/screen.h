@@ -82,7 +82,7 @@ public:
     bool cursor_visible() const { return cursor_visible_; }
     void show_cursor(bool visible);
 
-    // Waits up to `seconds` for a key (0: for ever) and returns its xBase code,
+    // Waits up to `seconds` for a key (0 or less: for ever) and returns its xBase code,
     // or 0 when none came. The key is consumed.
     int inkey(double seconds);
     // A key already waiting, without waiting; 0 when there is none.
