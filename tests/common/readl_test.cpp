@@ -81,18 +81,6 @@ TEST_F(LineReader, LongerLineGivesEmptyResultsThenItsLast748Characters) {
     EXPECT_EQ(lines[253], "END");
 }
 
-TEST_F(LineReader, LineEndAcrossTheEndOfTheWindow) {
-    // Line ends exactly at the window's last two bytes.
-    auto h = open_with(std::string(748, 'd') + "\r\n" + "Z\r\n");
-    EXPECT_EQ(FREADLINE(h).size(), 748u);
-    EXPECT_EQ(FREADLINE(h), "Z");
-}
-
-TEST_F(LineReader, BytesOfAnyValuePassThrough) {
-    auto h = open_with(std::string("\x9C\x00\xFF", 3) + "\r\n");
-    EXPECT_EQ(FREADLINE(h), std::string("\x9C\x00\xFF", 3));
-}
-
 TEST(LineReaderHandle, MissingFileIsNotOpen) {
     test::TempFolder folder;
     test::CurrentFolder here(folder.path());
