@@ -121,9 +121,13 @@ bool NtxTree::upper_bound(NtxPath& path, const unsigned char* key) {
 bool NtxTree::find(NtxPath& path, const unsigned char* key, std::uint32_t recno) {
     // Equal keys are in no particular record order: walk the whole run.
     if (!lower_bound(path, key, key_size_)) return false;
-    for (;;) {
+    // A sound file holds at most max_items keys per page; a longer run means
+    // pages shared between branches, and the scan would never end.
+    std::uint64_t limit = pager_.file_end() / kNtxPageSize * static_cast<std::uint64_t>(pager_.layout().max_items);
+    for (std::uint64_t steps = 0;; ++steps) {
         if (std::memcmp(key_at(path), key, key_size_) != 0) return false;
         if (recno_at(path) == recno) return true;
+        if (steps > limit) ntx_damaged("strony wspolne dla kilku galezi", pager_.path());
         if (!next(path)) return false;
     }
 }
