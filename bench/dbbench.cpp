@@ -1,0 +1,193 @@
+// dbbench FOLDER [N]: times the table layer on a generated goods table of N
+// records (100,000 by default) laid out as the office's goods table with bar
+// codes. Prints one line per operation, "operation: N ms".
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "common/dbf/dbf_file.h"
+#include "common/dbf/field_codec.h"
+#include "common/dbf/table.h"
+#include "platform/errors.h"
+
+namespace {
+
+using namespace durva;
+using dbf::FieldDesc;
+
+dbf::FieldList goods_layout() {
+    return {{"MAG", 'C', 1, 0, 0},       {"INDEKS", 'C', 8, 0, 0},   {"NAZWA", 'C', 30, 0, 0},
+            {"JM", 'C', 3, 0, 0},        {"CENA0", 'N', 14, 4, 0},   {"CENA2", 'N', 14, 2, 0},
+            {"CENA2M", 'N', 14, 2, 0},   {"CENA3", 'N', 14, 2, 0},   {"CENAM", 'N', 14, 2, 0},
+            {"PODATEK0", 'C', 2, 0, 0},  {"SWW", 'C', 8, 0, 0},      {"PKWIU", 'C', 10, 0, 0},
+            {"KOD13", 'C', 13, 0, 0},    {"ILOSC", 'N', 15, 3, 0},   {"B_R_I", 'N', 15, 3, 0},
+            {"B_R_I_SD", 'N', 15, 3, 0}, {"ILOSC_PZ", 'N', 15, 3, 0}, {"ILOSC_SD", 'N', 15, 3, 0},
+            {"DATA_PZ", 'D', 8, 0, 0},   {"DATA_SD", 'D', 8, 0, 0},  {"RD_PZ", 'C', 3, 0, 0},
+            {"NRD_PZ", 'C', 8, 0, 0}};
+}
+
+// Goods names in the office code page, Polish letters as its bytes.
+const char* const kNames[] = {"CUKIER BIA\x9CY",  "KAWA MIELONA", "M\x8F" "KA WROC\x9C" "AWSKA", "OLEJ RZEPAKOWY",
+                              "KIE\x9C" "BASA",   "SER \xA1\xA3\x9C" "TY", "\x9C" "oso\x9E",         "HERBATA CZARNA",
+                              "M\x86" "ka \xA7" "ytnia",      "GROCH \x9C" "USKANY", "PIEPRZ CZARNY",   "RY\xA1 D\x9C" "UGI",
+                              "MAS\x9C" "O EKSTRA", "SOK JAB\x9C" "KOWY", "WODA MINERALNA", "CZEKOLADA GORZKA"};
+const char* const kUnits[] = {"szt", "kg ", "l  ", "op.", "SZT", "m  ", "kpl"};
+const char* const kVat[] = {"23", " 8", " 5", " 0", "ZW"};
+
+class Generator {
+public:
+    explicit Generator(std::uint32_t seed) : rng_(seed) {}
+    std::string record(const dbf::DbfFile& table) {
+        std::string rec = table.blank_record();
+        auto put = [&](const char* name, const dbf::FieldValue& v) {
+            dbf::encode_field(table.fields()[static_cast<size_t>(table.field_index(name))], v, rec.data());
+        };
+        static const char kMag[] = {'1', '1', '1', '2', '2', '3', 'K', 'U'};
+        put("MAG", std::string(1, kMag[pick(8)]));
+        put("INDEKS", std::to_string(10000 + pick(900000)));
+        put("NAZWA", std::string(kNames[pick(std::size(kNames))]) + " " + std::to_string(pick(1000)) + "G");
+        put("JM", std::string(kUnits[pick(std::size(kUnits))]));
+        double price = pick(100000) / 100.0;
+        put("CENA0", price);
+        put("CENA2", price * 1.2);
+        put("PODATEK0", std::string(kVat[pick(std::size(kVat))]));
+        std::string code;
+        int len = pick(10) < 7 ? 13 : (pick(2) ? 7 : 0);
+        for (int i = 0; i < len; ++i) code += static_cast<char>('0' + pick(10));
+        put("KOD13", code);
+        put("ILOSC", (static_cast<double>(pick(20000)) - 2000) / 10);
+        return rec;
+    }
+    int pick(size_t n) { return static_cast<int>(std::uniform_int_distribution<size_t>(0, n - 1)(rng_)); }
+
+private:
+    std::mt19937 rng_;
+};
+
+class Timer {
+public:
+    explicit Timer(const char* what) : what_(what), start_(std::chrono::steady_clock::now()) {}
+    ~Timer() {
+        auto ms = std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now() - start_);
+        std::printf("%s: %lld ms\n", what_, static_cast<long long>((ms.count() + 500) / 1000));
+        std::fflush(stdout);
+    }
+
+private:
+    const char* what_;
+    std::chrono::steady_clock::time_point start_;
+};
+
+int run(const std::string& folder, std::uint32_t n) {
+    std::filesystem::create_directories(folder);
+    const std::string goods = folder + "/goods.dbf";
+    for (const char* f : {"goods.dbf", "goods1.ntx", "goods2.ntx", "goods3.ntx", "copy_i.dbf", "copy_r.dbf"})
+        std::filesystem::remove(folder + "/" + f);
+
+    Generator gen(20161603);
+    {
+        auto table = dbf::DbfFile::create(goods, goods_layout());
+        for (std::uint32_t i = 0; i < n; ++i) table->append_record(gen.record(*table).data());
+        table->close();
+    }
+
+    dbf::TableSettings settings;
+    std::vector<std::string> keys;
+    {
+        auto t = dbf::Table::open(goods, platform::Share::Exclusive, settings);
+        {
+            Timer tm("build index MAG+INDEKS");
+            t->create_index(folder + "/goods1.ntx", "MAG+INDEKS");
+        }
+        {
+            Timer tm("build index DESCEND(KOD13+MAG)");
+            t->create_index(folder + "/goods2.ntx", "DESCEND(KOD13+MAG)");
+        }
+        {
+            Timer tm("build index UPPER(NAZWA)+MAG");
+            t->create_index(folder + "/goods3.ntx", "UPPER(NAZWA)+MAG");
+        }
+        t->clear_indexes();
+        t->add_index(folder + "/goods1.ntx");
+        t->add_index(folder + "/goods2.ntx");
+        t->add_index(folder + "/goods3.ntx");
+        t->set_order(1);
+
+        std::mt19937 rng(7);
+        keys.reserve(100000);
+        for (int i = 0; i < 100000; ++i) {
+            std::uint32_t r = 1 + std::uniform_int_distribution<std::uint32_t>(0, n - 1)(rng);
+            keys.push_back(t->index(1).key_of(t->dbf().record_view(r)));
+        }
+        std::uint32_t found = 0;
+        {
+            Timer tm("100000 exact seeks");
+            for (const auto& k : keys) found += t->seek(k, false) ? 1 : 0;
+        }
+        if (found != keys.size()) std::fprintf(stderr, "dbbench: only %u of %zu keys found\n", found, keys.size());
+
+        std::uint32_t walked = 0;
+        {
+            Timer tm("walk in index order");
+            for (t->go_top(); !t->eof(); t->skip()) ++walked;
+        }
+        if (walked != n) std::fprintf(stderr, "dbbench: walked %u of %u records\n", walked, n);
+        {
+            Timer tm("copy in index order");
+            t->copy_to(folder + "/copy_i.dbf");
+        }
+        t->set_order(0);
+        {
+            Timer tm("copy in record order");
+            t->copy_to(folder + "/copy_r.dbf");
+        }
+        t->close();
+    }
+    {
+        auto t = dbf::Table::open(goods, platform::Share::Shared, settings);
+        t->add_index(folder + "/goods1.ntx");
+        t->add_index(folder + "/goods2.ntx");
+        t->add_index(folder + "/goods3.ntx");
+        Generator more(42);
+        std::vector<std::string> records;
+        for (int i = 0; i < 10000; ++i) records.push_back(more.record(t->dbf()));
+        {
+            Timer tm("10000 shared appends with 3 indexes");
+            for (const auto& rec : records) {
+                if (!t->append_blank()) {
+                    std::fprintf(stderr, "dbbench: append refused\n");
+                    return 1;
+                }
+                for (int f = 1; f <= t->field_count(); ++f)
+                    t->put(f, dbf::decode_field(t->fields()[static_cast<size_t>(f - 1)], rec));
+                t->unlock();
+            }
+        }
+        t->close();
+    }
+    return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc < 2) {
+        std::fprintf(stderr, "usage: dbbench FOLDER [N]\n");
+        return 2;
+    }
+    long n = argc > 2 ? std::strtol(argv[2], nullptr, 10) : 100000;
+    if (n < 1) {
+        std::fprintf(stderr, "dbbench: N must be at least 1\n");
+        return 2;
+    }
+    try {
+        return run(argv[1], static_cast<std::uint32_t>(n));
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "dbbench: %s\n", e.what());
+        return 1;
+    }
+}
