@@ -354,7 +354,7 @@ std::uint32_t DbfFile::append_record(const char* bytes) {
         header_dirty_ = true;
         return recno;
     }
-    file_->lock_wait(kDbfLockBase, 1, true);
+    file_->lock_wait(lock_base_, 1, true);
     std::uint32_t recno = 0;
     try {
         std::uint32_t n = record_count();
@@ -369,10 +369,10 @@ std::uint32_t DbfFile::append_record(const char* bytes) {
             write_header();
         }
     } catch (...) {
-        file_->unlock(kDbfLockBase, 1);
+        file_->unlock(lock_base_, 1);
         throw;
     }
-    file_->unlock(kDbfLockBase, 1);
+    file_->unlock(lock_base_, 1);
     return recno;
 }
 
@@ -381,18 +381,18 @@ std::string DbfFile::blank_record() const { return std::string(static_cast<size_
 bool DbfFile::lock_record(std::uint32_t recno) {
     if (!file_ || recno == 0) return false;
     if (exclusive() || file_locked_) return true;
-    return file_->try_lock(kDbfLockBase + recno, 1, true);
+    return file_->try_lock(lock_base_ + recno, 1, true);
 }
 
 void DbfFile::unlock_record(std::uint32_t recno) {
     if (!file_ || recno == 0 || exclusive() || file_locked_) return;
-    file_->unlock(kDbfLockBase + recno, 1);
+    file_->unlock(lock_base_ + recno, 1);
 }
 
 bool DbfFile::lock_file() {
     if (!file_) return false;
     if (exclusive() || file_locked_) return file_locked_ = true;
-    file_locked_ = file_->try_lock(kDbfLockBase + 1, kDbfFileLockLength, true);
+    file_locked_ = file_->try_lock(lock_base_ + 1, file_lock_length_, true);
     return file_locked_;
 }
 
@@ -400,7 +400,12 @@ void DbfFile::unlock_file() {
     if (!file_ || !file_locked_) return;
     file_locked_ = false;
     // Drops the record locks inside the range as well.
-    if (!exclusive()) file_->unlock(kDbfLockBase + 1, kDbfFileLockLength);
+    if (!exclusive()) file_->unlock(lock_base_ + 1, file_lock_length_);
+}
+
+void DbfFile::use_extended_locks() {
+    lock_base_ = kDbfExtendedLockBase;
+    file_lock_length_ = kDbfExtendedFileLockLength;
 }
 
 void DbfFile::stamp_header(std::uint32_t count) {

@@ -25,6 +25,10 @@ namespace durva::dbf {
 // append (header) lock on the base byte itself.
 inline constexpr std::uint64_t kDbfLockBase = 1'000'000'000;
 inline constexpr std::uint64_t kDbfFileLockLength = 1'000'000'000;
+// The same at 4,000,000,000, for tables whose index files carry the mark of
+// the extended lock scheme.
+inline constexpr std::uint64_t kDbfExtendedLockBase = 4'000'000'000;
+inline constexpr std::uint64_t kDbfExtendedFileLockLength = 294'967'295;
 
 class DbfFile {
 public:
@@ -92,6 +96,10 @@ public:
     bool lock_file();
     void unlock_file();
     bool file_locked() const { return file_locked_; }
+    // Moves every lock of this table to the extended offsets. Only while it
+    // holds no lock.
+    void use_extended_locks();
+    std::uint64_t lock_base() const { return lock_base_; }
 
     // Writes what the cache holds and, after changes, the header.
     void commit();
@@ -136,6 +144,8 @@ private:
     bool changed_ = false;          // something written since open (exclusive close rule)
     bool header_dirty_ = false;
     bool file_locked_ = false;
+    std::uint64_t lock_base_ = kDbfLockBase;
+    std::uint64_t file_lock_length_ = kDbfFileLockLength;
     std::string buf_;               // one record for shared reads and views
 
     // Exclusive cache: chunk i holds records i*per_chunk_+1 .. (i+1)*per_chunk_.

@@ -10,8 +10,10 @@ namespace durva::dbf {
 
 Table::Table(std::unique_ptr<DbfFile> dbf, const TableSettings& settings, const platform::Clock* clock)
     : dbf_(std::move(dbf)), settings_(&settings), clock_(clock) {
-    rec_ = dbf_->blank_record();
-    orig_ = rec_;
+    blank_ = dbf_->blank_record();
+    rec_ = blank_;
+    orig_ = blank_;
+    cur_ = blank_.data();
 }
 
 std::unique_ptr<Table> Table::open(std::string_view path, platform::Share mode, const TableSettings& settings,
@@ -47,25 +49,37 @@ bool Table::load(std::uint32_t recno) {
     if (recno == 0) return false;
     std::string_view v = dbf_->record_view(recno);
     if (v.empty()) return false;
-    rec_.assign(v);
-    orig_ = rec_;
+    if (dbf_->exclusive()) {
+        cur_ = v.data();  // the cache keeps it where it is until we change it
+    } else {
+        rec_.assign(v);  // the next read of the file overwrites the view
+        cur_ = rec_.data();
+    }
     recno_ = recno;
+    dirty_ = appended_ = false;
     return true;
+}
+
+void Table::begin_change() {
+    if (dirty_) return;
+    if (cur_ != rec_.data()) rec_.assign(cur_, static_cast<size_t>(dbf_->record_length()));
+    orig_.assign(rec_);
+    cur_ = rec_.data();
+    dirty_ = true;
 }
 
 void Table::to_phantom(bool bof) {
     recno_ = dbf_->record_count() + 1;
-    rec_ = dbf_->blank_record();
-    orig_ = rec_;
+    cur_ = blank_.data();
     eof_ = true;
     bof_ = bof;
-    pos_key_.clear();
+    pos_ = NtxEntry{};
     dirty_ = appended_ = false;
 }
 
 void Table::refresh_position_key() {
-    if (NtxIndex* ix = controlling(); ix && !eof_) pos_key_ = ix->key_of(orig_);
-    else pos_key_.clear();
+    if (NtxIndex* ix = controlling(); ix && !eof_) pos_ = NtxEntry{ix->key_of(file_record()), recno_};
+    else pos_ = NtxEntry{};
 }
 
 void Table::flush() {
@@ -81,13 +95,12 @@ void Table::flush() {
     }
     bool was_appended = appended_;
     dbf_->write_record(recno_, rec_.data());
-    orig_ = rec_;
     dirty_ = appended_ = false;
     for (size_t i = 0; i < indexes_.size(); ++i) {
         if (was_appended) indexes_[i]->insert(new_keys[i], recno_);
         else if (old_keys[i] != new_keys[i]) indexes_[i]->update(old_keys[i], new_keys[i], recno_);
     }
-    if (order_ > 0) pos_key_ = new_keys[static_cast<size_t>(order_ - 1)];
+    if (order_ > 0) pos_ = NtxEntry{std::move(new_keys[static_cast<size_t>(order_ - 1)]), recno_};
 }
 
 // ---- moves ---------------------------------------------------------------
@@ -96,7 +109,7 @@ bool Table::position_on_entry(std::optional<NtxEntry> e, bool forward) {
     NtxIndex* ix = controlling();
     while (e) {
         if (load(e->recno) && visible()) {
-            pos_key_ = std::move(e->key);
+            pos_ = std::move(*e);
             return true;
         }
         e = forward ? ix->next(*e) : ix->prev(*e);
@@ -207,23 +220,19 @@ void Table::skip_index_order(std::int64_t n) {
     NtxIndex* ix = controlling();
     if (n > 0) {
         if (eof_) return;
-        NtxEntry at{pos_key_, recno_};
         for (std::int64_t step = 0; step < n; ++step) {
-            if (!position_on_entry(ix->next(at), true)) {
+            if (!position_on_entry(ix->next(pos_), true)) {
                 to_phantom(false);
                 return;
             }
-            at = NtxEntry{pos_key_, recno_};
         }
         bof_ = eof_ = false;
         return;
     }
     std::int64_t steps = -n;
-    std::optional<NtxEntry> e;
-    NtxEntry at{pos_key_, recno_};
     for (std::int64_t step = 0; step < steps; ++step) {
         bool ok = (step == 0 && eof_) ? position_on_entry(ix->last(), false)
-                                       : position_on_entry(ix->prev(at), false);
+                                       : position_on_entry(ix->prev(pos_), false);
         if (!ok) {
             if (position_on_entry(ix->first(), true)) {
                 eof_ = false;
@@ -233,7 +242,6 @@ void Table::skip_index_order(std::int64_t n) {
             }
             return;
         }
-        at = NtxEntry{pos_key_, recno_};
     }
     bof_ = eof_ = false;
 }
@@ -247,7 +255,7 @@ bool Table::seek(std::string_view key, bool soft) {
     if (!ix) throw DbError("Tabela bez aktywnego indeksu", path());
     std::string k(key.substr(0, std::min(key.size(), static_cast<size_t>(std::max(ix->key_size(), 0)))));
     bool ok = position_on_entry(ix->seek(k), true);
-    if (ok) found_ = pos_key_.compare(0, k.size(), k) == 0;
+    if (ok) found_ = pos_.key.compare(0, k.size(), k) == 0;
     if (ok && (found_ || soft)) bof_ = eof_ = false;
     else to_phantom(false);
     after_move();
@@ -281,7 +289,7 @@ void Table::sync_children() {
             r.child->to_phantom(false);
             r.child->after_move();
         } else {
-            r.child->seek_for_relation(r.expr.eval(rec_));
+            r.child->seek_for_relation(r.expr.eval(record()));
         }
     }
 }
@@ -319,19 +327,19 @@ void Table::seek_or_end(std::string_view key) {
 
 // ---- fields --------------------------------------------------------------
 
-FieldValue Table::get(int pos) const { return decode_field(field_at(pos), rec_); }
+FieldValue Table::get(int pos) const { return decode_field(field_at(pos), record()); }
 
 std::string Table::text(std::string_view name) const {
-    return std::string(field_bytes(rec_, field_at(field_pos_or_throw(name))));
+    return std::string(field_bytes(record(), field_at(field_pos_or_throw(name))));
 }
 double Table::number(std::string_view name) const {
-    return decode_number(field_bytes(rec_, field_at(field_pos_or_throw(name))));
+    return decode_number(field_bytes(record(), field_at(field_pos_or_throw(name))));
 }
 Date Table::date(std::string_view name) const {
-    return decode_date(field_bytes(rec_, field_at(field_pos_or_throw(name))));
+    return decode_date(field_bytes(record(), field_at(field_pos_or_throw(name))));
 }
 bool Table::logical(std::string_view name) const {
-    return decode_logical(field_bytes(rec_, field_at(field_pos_or_throw(name))));
+    return decode_logical(field_bytes(record(), field_at(field_pos_or_throw(name))));
 }
 
 int Table::field_pos_or_throw(std::string_view name) const {
@@ -351,20 +359,21 @@ void Table::put(std::string_view name, const FieldValue& value) { put(field_pos_
 
 void Table::put(int pos, const FieldValue& value) {
     require_writable_record();
-    encode_field(field_at(pos), value, rec_.data());
-    dirty_ = true;
+    const FieldDesc& f = field_at(pos);
+    begin_change();
+    encode_field(f, value, rec_.data());
 }
 
 void Table::delete_record() {
     require_writable_record();
+    begin_change();
     rec_[0] = '*';
-    dirty_ = true;
 }
 
 void Table::recall() {
     require_writable_record();
+    begin_change();
     rec_[0] = ' ';
-    dirty_ = true;
 }
 
 // ---- appending and locks -------------------------------------------------
@@ -376,16 +385,16 @@ bool Table::append_blank() {
         dbf_->unlock_record(locked_rec_);
         locked_rec_ = 0;
     }
-    std::string blank = dbf_->blank_record();
-    std::uint32_t r = dbf_->append_record(blank.data());
+    std::uint32_t r = dbf_->append_record(blank_.data());
     if (r == 0) return false;
     locked_rec_ = r;
     recno_ = r;
-    rec_ = blank;
-    orig_ = blank;
+    rec_.assign(blank_);
+    orig_.assign(blank_);
+    cur_ = rec_.data();
     dirty_ = appended_ = true;
     bof_ = eof_ = found_ = false;
-    if (NtxIndex* ix = controlling()) pos_key_ = ix->key_of(rec_);
+    if (NtxIndex* ix = controlling()) pos_ = NtxEntry{ix->key_of(rec_), r};
     return true;
 }
 
@@ -455,6 +464,10 @@ void Table::add_index(std::string_view path) {
     std::string resolved = platform::resolve_path(with_extension(path, ".ntx"));
     indexes_.push_back(NtxIndex::open(resolved, dbf_->exclusive() ? platform::Share::Exclusive : platform::Share::Shared,
                                       fields(), dbf_->read_only()));
+    // The other programs lock such a table at the extended offsets; so must we.
+    if (indexes_.back()->extended_lock_scheme() && dbf_->lock_base() != kDbfExtendedLockBase && locked_rec_ == 0 &&
+        !dbf_->file_locked())
+        dbf_->use_extended_locks();
     if (order_ == 0 && indexes_.size() == 1) {
         order_ = 1;
         go_top();
@@ -482,7 +495,7 @@ void Table::clear_indexes() {
     flush();
     indexes_.clear();
     order_ = 0;
-    pos_key_.clear();
+    pos_ = NtxEntry{};
 }
 
 bool Table::set_order(int n) {

@@ -63,7 +63,7 @@ public:
     bool bof() const { return bof_; }
     bool eof() const { return eof_; }
     bool found() const { return found_; }
-    bool deleted() const { return rec_[0] == '*'; }
+    bool deleted() const { return cur_[0] == '*'; }
 
     // Moves. Each writes back a pending change first and repositions the
     // child tables of every relation. go_to reaches deleted records too.
@@ -84,7 +84,7 @@ public:
     double number(std::string_view name) const;
     Date date(std::string_view name) const;
     bool logical(std::string_view name) const;
-    std::string_view record() const { return rec_; }
+    std::string_view record() const { return {cur_, static_cast<size_t>(dbf_->record_length())}; }
     // Replacing a value needs the record locked (or the table held
     // exclusively or file-locked); it is written back on the next move.
     void put(std::string_view name, const FieldValue& value);
@@ -153,7 +153,9 @@ private:
     };
 
     void flush();
-    bool visible() const { return !(settings_->deleted_hidden && rec_[0] == '*'); }
+    bool visible() const { return !(settings_->deleted_hidden && cur_[0] == '*'); }
+    void begin_change();
+    std::string_view file_record() const { return dirty_ ? std::string_view(orig_) : record(); }
     bool load(std::uint32_t recno);
     void to_phantom(bool bof);
     void after_move();
@@ -177,13 +179,19 @@ private:
     std::vector<std::unique_ptr<NtxIndex>> indexes_;
     int order_ = 0;
 
-    std::string rec_;   // current record as the program sees it
-    std::string orig_;  // the same record as it is in the file and the indexes
+    // The current record's bytes. Held exclusively, a record that is only
+    // read stays where the file's cache holds it; once changed (or read from
+    // a shared table) it lives in rec_, and orig_ keeps it as the file and
+    // the indexes still have it until it is written back.
+    const char* cur_ = nullptr;
+    std::string rec_;
+    std::string orig_;
+    std::string blank_;
     std::uint32_t recno_ = 1;
     bool bof_ = true, eof_ = true, found_ = false;
     bool dirty_ = false;     // rec_ differs from the file
     bool appended_ = false;  // the current record's keys are not in the indexes yet
-    std::string pos_key_;    // the current record's key in the controlling order
+    NtxEntry pos_;           // the current record's entry in the controlling order
     std::uint32_t locked_rec_ = 0;
     std::vector<Relation> relations_;
 };

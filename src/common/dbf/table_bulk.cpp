@@ -29,11 +29,11 @@ std::uint32_t Table::copy_to(std::string_view path, const Condition& condition,
     for (go_top(); !eof_; skip(1)) {
         if (condition && !condition(*this)) continue;
         if (from.empty()) {
-            out->append_record(rec_.data());
+            out->append_record(cur_);
         } else {
-            buf[0] = rec_[0];
+            buf[0] = cur_[0];
             for (size_t i = 0; i < from.size(); ++i)
-                std::memcpy(buf.data() + laid[i].offset, rec_.data() + from[i]->offset,
+                std::memcpy(buf.data() + laid[i].offset, cur_ + from[i]->offset,
                             static_cast<size_t>(from[i]->length));
             out->append_record(buf.data());
         }
@@ -78,8 +78,8 @@ std::uint32_t Table::append_from(Table& source, const Condition& condition) {
     for (source.go_top(); !source.eof(); source.skip(1)) {
         if (condition && !condition(source)) continue;
         if (!append_blank()) throw DbError("Nie moge dopisac rekordu", path());
-        for (const Pair& p : pairs) copy_field(*p.to, rec_.data(), *p.from, source.rec_);
-        rec_[0] = source.rec_[0];
+        for (const Pair& p : pairs) copy_field(*p.to, rec_.data(), *p.from, source.record());
+        rec_[0] = source.record()[0];
         ++n;
     }
     unlock();

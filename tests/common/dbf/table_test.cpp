@@ -6,6 +6,8 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <fstream>
+
 #include "common/dbf/work_areas.h"
 #include "platform/errors.h"
 #include "support/fixture_folder.h"
@@ -195,6 +197,31 @@ TEST(TableLocks, TakingTheLockShowsWhatAnotherWorkstationWrote) {
     ::close(fd);
     ASSERT_TRUE(t->lock_record());
     EXPECT_EQ(t->text("KOD"), "NEW ");
+}
+
+TEST(TableLocks, AnIndexMarkedForTheExtendedSchemeMovesTheLocks) {
+    durva::test::TempFolder dir("kod13");
+    const std::string ntx = dir.file("16/03/slow.ntx");
+    {
+        std::fstream f(ntx, std::ios::in | std::ios::out | std::ios::binary);
+        f.seekp(0);
+        f.put('\x16');  // 0x0016: a normal index with the extended lock mark
+    }
+    TableSettings s;
+    auto t = Table::open(dir.file("16/03/slow"), Share::Shared, s);
+    t->add_index(ntx);
+    t->go_to(2);
+    ASSERT_TRUE(t->lock_record());
+    const std::string path = dir.file("16/03/slow.dbf");
+    EXPECT_FALSE(other_can_lock(path, 4'000'000'002));
+    EXPECT_TRUE(other_can_lock(path, 1'000'000'002));
+    t->unlock();
+    ASSERT_TRUE(t->append_blank());
+    EXPECT_FALSE(other_can_lock(path, 4'000'000'004));
+    t->unlock();
+    ASSERT_TRUE(t->lock_file());
+    EXPECT_FALSE(other_can_lock(path, 4'000'000'001));
+    EXPECT_TRUE(other_can_lock(path, 1'000'000'001));
 }
 
 TEST(TableIndexes, ChangesReachTheIndexOnTheNextMove) {
