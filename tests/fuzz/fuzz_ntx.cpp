@@ -111,36 +111,38 @@ bool read_everything(Share mode) {
     return sound;
 }
 
-// One update; a failed one must leave the file untouched.
+// One update; a failed one must leave the file untouched (a shared opening
+// writes through, so the file shows it at once).
 template <typename F>
-void update(F&& change) {
-    std::string before = read_all(scratch_file());
+void update(Share mode, F&& change) {
+    std::string before = mode == Share::Shared ? read_all(scratch_file()) : std::string();
     try {
         change();
     } catch (const DbError&) {
-        if (read_all(scratch_file()) != before) std::abort();
+        if (mode == Share::Shared && read_all(scratch_file()) != before) std::abort();
     }
 }
 
-void change_everything(bool sound) {
+void change_everything(bool sound, Share mode) {
     try {
-        auto ntx = NtxIndex::open(scratch_file(), Share::Exclusive, fields());
+        auto ntx = NtxIndex::open(scratch_file(), mode, fields());
         std::string ks(static_cast<size_t>(ntx->key_size()), ' ');
         std::string a = ks, z = ks;
         a[0] = '1';
         z[0] = 'Z';
-        update([&] { ntx->insert(a, 7); });
-        update([&] { ntx->insert(z, 8); });
-        for (std::uint32_t r = 0; r < 40; ++r) update([&] { ntx->insert(a, 100 + r); });
-        update([&] {
+        update(mode, [&] { ntx->insert(a, 7); });
+        update(mode, [&] { ntx->insert(z, 8); });
+        for (std::uint32_t r = 0; r < 40; ++r) update(mode, [&] { ntx->insert(a, 100 + r); });
+        update(mode, [&] {
             if (auto e = ntx->first()) ntx->remove(e->key, e->recno);
         });
-        update([&] {
+        update(mode, [&] {
             if (auto e = ntx->last()) ntx->update(e->key, a, e->recno);
         });
-        for (std::uint32_t r = 0; r < 40; ++r) update([&] { ntx->remove(a, 100 + r); });
-        update([&] { ntx->remove(z, 8); });
+        for (std::uint32_t r = 0; r < 40; ++r) update(mode, [&] { ntx->remove(a, 100 + r); });
+        update(mode, [&] { ntx->remove(z, 8); });
         if (sound && !ntx->verify(kAnyRecord).empty()) std::abort();  // our updates keep a sound tree sound
+        ntx->flush();
     } catch (const DbError&) {
     }
 }
@@ -154,6 +156,21 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, size_t size) {
     }
     bool sound = read_everything(Share::Exclusive);
     read_everything(Share::Shared);
-    change_everything(sound);
+    std::string original(reinterpret_cast<const char*>(data), size);
+    change_everything(sound, Share::Shared);
+    {
+        std::ofstream out(scratch_file(), std::ios::binary | std::ios::trunc);
+        out.write(original.data(), static_cast<std::streamsize>(original.size()));
+    }
+    change_everything(sound, Share::Exclusive);
+    if (sound) {
+        // What the exclusive opening held back reached the file whole.
+        try {
+            auto again = NtxIndex::open(scratch_file(), Share::Shared, fields(), true);
+            if (!again->verify(kAnyRecord).empty()) std::abort();
+        } catch (const DbError&) {
+            std::abort();
+        }
+    }
     return 0;
 }

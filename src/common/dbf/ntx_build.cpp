@@ -7,36 +7,101 @@
 
 namespace durva::dbf {
 
-std::vector<std::uint32_t> ntx_sort_entries(const unsigned char* keys, size_t key_size, size_t count, bool unique) {
-    // The first eight key bytes as one number decide most comparisons
-    // without touching the key buffer.
+namespace {
+
+// Entries carry 8 key bytes at a time as one number, so most comparisons
+// never touch the key buffer; only entries still equal after a chunk load
+// their next 8 bytes. Keys of goods names share long beginnings, which would
+// make whole-key comparisons slow.
+class KeySorter {
+public:
     struct Entry {
-        std::uint64_t head;
+        std::uint64_t chunk;
         std::uint32_t index;
     };
-    std::vector<Entry> entries(count);
-    size_t head_len = std::min<size_t>(key_size, 8);
-    for (size_t i = 0; i < count; ++i) {
-        const unsigned char* k = keys + i * key_size;
-        std::uint64_t h = 0;
-        for (size_t b = 0; b < 8; ++b) h = (h << 8) | (b < head_len ? k[b] : 0);
-        entries[i] = {h, static_cast<std::uint32_t>(i)};
+
+    KeySorter(const unsigned char* keys, size_t key_size) : keys_(keys), ks_(key_size) {}
+
+    void load(Entry* a, size_t n, size_t depth) const {
+        for (size_t i = 0; i < n; ++i) a[i].chunk = chunk(a[i].index, depth);
     }
-    size_t rest = key_size > 8 ? key_size - 8 : 0;
-    std::sort(entries.begin(), entries.end(), [&](const Entry& a, const Entry& b) {
-        if (a.head != b.head) return a.head < b.head;
-        if (rest) {
-            int c = std::memcmp(keys + a.index * key_size + 8, keys + b.index * key_size + 8, rest);
-            if (c != 0) return c < 0;
+
+    // Sorts `n` entries whose chunks hold the key bytes from `depth`, by
+    // the chunk byte at `shift` and below (most significant first), keeping
+    // record order among equals. `tmp` is scratch space of the same size.
+    void sort(Entry* a, Entry* tmp, size_t n, size_t depth, int shift) const {
+        if (n < 2) return;
+        if (n < 32) {
+            std::sort(a, a + n, [](const Entry& x, const Entry& y) {
+                return x.chunk != y.chunk ? x.chunk < y.chunk : x.index < y.index;
+            });
+            for (size_t i = 0; i < n;) {
+                size_t j = i + 1;
+                while (j < n && a[j].chunk == a[i].chunk) ++j;
+                next_chunk(a + i, tmp + i, j - i, depth);
+                i = j;
+            }
+            return;
         }
-        return a.index < b.index;
-    });
+        std::uint32_t count[256] = {};
+        for (size_t i = 0; i < n; ++i) ++count[(a[i].chunk >> shift) & 0xFF];
+        std::uint32_t start[256];
+        std::uint32_t sum = 0;
+        bool one_bucket = false;
+        for (int b = 0; b < 256; ++b) {
+            start[b] = sum;
+            sum += count[b];
+            one_bucket |= count[b] == n;
+        }
+        if (!one_bucket) {
+            std::uint32_t at[256];
+            std::memcpy(at, start, sizeof at);
+            for (size_t i = 0; i < n; ++i) tmp[at[(a[i].chunk >> shift) & 0xFF]++] = a[i];
+            std::memcpy(a, tmp, n * sizeof(Entry));
+        }
+        int last_shift = 8 * (8 - static_cast<int>(std::min<size_t>(8, ks_ - depth)));
+        for (int b = 0; b < 256; ++b) {
+            if (count[b] < 2) continue;
+            Entry* part = a + start[b];
+            if (shift > last_shift) sort(part, tmp + start[b], count[b], depth, shift - 8);
+            else next_chunk(part, tmp + start[b], count[b], depth);
+        }
+    }
+
+    // Entries equal over the chunk at `depth` go on with the next 8 bytes.
+    void next_chunk(Entry* a, Entry* tmp, size_t n, size_t depth) const {
+        if (n < 2 || depth + 8 >= ks_) return;
+        load(a, n, depth + 8);
+        sort(a, tmp, n, depth + 8, 56);
+    }
+
+private:
+    std::uint64_t chunk(std::uint32_t index, size_t depth) const {
+        const unsigned char* k = keys_ + index * ks_ + depth;
+        size_t len = std::min<size_t>(8, ks_ - depth);
+        std::uint64_t h = 0;
+        for (size_t b = 0; b < 8; ++b) h = (h << 8) | (b < len ? k[b] : 0);
+        return h;
+    }
+
+    const unsigned char* keys_;
+    size_t ks_;
+};
+
+}  // namespace
+
+std::vector<std::uint32_t> ntx_sort_entries(const unsigned char* keys, size_t key_size, size_t count, bool unique) {
+    KeySorter sorter(keys, key_size);
+    std::vector<KeySorter::Entry> entries(count);
+    for (size_t i = 0; i < count; ++i) entries[i].index = static_cast<std::uint32_t>(i);
+    std::vector<KeySorter::Entry> scratch(count);
+    sorter.load(entries.data(), count, 0);
+    sorter.sort(entries.data(), scratch.data(), count, 0, 56);
     std::vector<std::uint32_t> order;
     order.reserve(count);
     for (size_t i = 0; i < count; ++i) {
-        if (unique && i > 0 && entries[i].head == entries[i - 1].head &&
-            (!rest || std::memcmp(keys + entries[i].index * key_size + 8, keys + entries[i - 1].index * key_size + 8,
-                                  rest) == 0))
+        if (unique && i > 0 &&
+            std::memcmp(keys + entries[i].index * key_size, keys + entries[i - 1].index * key_size, key_size) == 0)
             continue;
         order.push_back(entries[i].index);
     }

@@ -236,6 +236,8 @@ std::string NtxIndex::verify(std::uint32_t record_count) {
     }
 }
 
+void NtxIndex::flush() { impl_->pager.flush(); }
+
 std::uint64_t NtxIndex::key_count() {
     Impl& d = *impl_;
     NtxPager::ReadScope lock(d.pager);

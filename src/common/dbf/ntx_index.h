@@ -72,7 +72,9 @@ public:
     std::optional<NtxEntry> next(const NtxEntry& at);
     std::optional<NtxEntry> prev(const NtxEntry& at);
 
-    // Updates; each takes the index write lock and bumps the header version.
+    // Updates; each takes the index write lock and bumps the header version
+    // (held exclusively: in memory until flush()). An update that meets a
+    // damaged page throws DbError and changes nothing.
     void insert(std::string_view key, std::uint32_t recno);
     // Removes the entry (key, recno); false when it is not there.
     bool remove(std::string_view key, std::uint32_t recno);
@@ -83,6 +85,10 @@ public:
     // Walks the whole tree and reports the first fault found (order, page
     // structure, a record number out of range); empty when the index is sound.
     std::string verify(std::uint32_t record_count);
+    // Held exclusively, changed pages wait in memory; this writes them and
+    // the header (the destructor does it too, but cannot report a failure).
+    // A shared opening writes every change at once and has nothing to do.
+    void flush();
     std::uint64_t key_count();
 
 private:

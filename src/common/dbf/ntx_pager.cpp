@@ -1,5 +1,6 @@
 #include "common/dbf/ntx_pager.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "platform/errors.h"
@@ -18,10 +19,18 @@ void ntx_damaged(const std::string& what, const std::string& path) {
 NtxPager::NtxPager(std::shared_ptr<platform::File> file, NtxHeader header)
     : file_(std::move(file)), header_(std::move(header)), layout_(NtxLayout::of(header_)), file_end_(file_->size()) {}
 
+NtxPager::~NtxPager() {
+    try {
+        flush();
+    } catch (...) {
+        // Nothing can be reported from here; a caller that cares flushes first.
+    }
+}
+
 void NtxPager::drop_cache() {
+    if (!unflushed_.empty() || header_unflushed_) flush();
     cache_.clear();
     cached_pages_ = 0;
-    dirty_.clear();
     ++generation_;
 }
 
@@ -72,30 +81,95 @@ NtxPager::WriteScope::WriteScope(NtxPager& p) : p_(p) {
 
 void NtxPager::WriteScope::commit() {
     NtxHeaderPrefix& h = p_.header_.prefix;
-    if (!p_.dirty_.empty() || h != saved_prefix_) {
-        for (std::uint32_t off : p_.dirty_) {
-            Cached* c = p_.find(off);
-            p_.file_->write_at(c->bytes, kNtxPageSize, off);
-            c->dirty = false;
-        }
-        p_.dirty_.clear();
-        // Pages first, then the header: a reader that sees the new version
-        // finds every page it names already written.
+    if (!p_.backups_.empty() || h != saved_prefix_) {
         h.version = static_cast<std::uint16_t>(saved_prefix_.version + 1);
-        unsigned char b[12];
-        h.write(b);
-        p_.file_->write_at(b, sizeof b, 0);
+        if (p_.shared()) {
+            writing_ = true;
+            std::vector<std::uint32_t> pages;
+            for (const Backup& b : p_.backups_) pages.push_back(b.offset);
+            // Pages first, then the header: a reader that sees the new
+            // version finds every page it names already written.
+            p_.write_pages(pages);
+            unsigned char b[12];
+            h.write(b);
+            p_.file_->write_at(b, sizeof b, 0);
+        } else {
+            for (const Backup& b : p_.backups_) {
+                Cached* c = p_.find(b.offset);
+                if (!c->unflushed) {
+                    c->unflushed = true;
+                    p_.unflushed_.push_back(b.offset);
+                }
+            }
+            p_.header_unflushed_ = true;
+        }
     }
+    for (const Backup& b : p_.backups_) p_.find(b.offset)->touched = false;
+    p_.backups_.clear();
     done_ = true;
 }
 
 NtxPager::WriteScope::~WriteScope() {
     if (!done_) {
-        p_.drop_cache();
+        p_.put_back();
         p_.header_.prefix = saved_prefix_;
         p_.file_end_ = saved_end_;
+        // A write that failed halfway leaves the file unknown: read it afresh.
+        if (writing_) {
+            p_.cache_.clear();
+            p_.cached_pages_ = 0;
+            ++p_.generation_;
+        }
     }
     if (p_.shared()) p_.file_->unlock(kNtxLockOffset, 1);
+}
+
+void NtxPager::put_back() {
+    for (auto b = backups_.rbegin(); b != backups_.rend(); ++b) {
+        size_t i = b->offset / kNtxPageSize;
+        if (!b->existed) {
+            if (cache_[i]) --cached_pages_;
+            cache_[i].reset();
+            continue;
+        }
+        Cached& c = *cache_[i];
+        std::memcpy(c.bytes, b->bytes, kNtxPageSize);
+        c.unflushed = b->unflushed;
+        c.in_tree = b->in_tree;
+        c.touched = false;
+    }
+    backups_.clear();
+}
+
+void NtxPager::write_pages(std::vector<std::uint32_t>& offsets) {
+    std::sort(offsets.begin(), offsets.end());
+    for (size_t i = 0; i < offsets.size();) {
+        size_t j = i + 1;
+        while (j < offsets.size() && offsets[j] == offsets[j - 1] + kNtxPageSize) ++j;
+        if (j - i == 1) {
+            file_->write_at(find(offsets[i])->bytes, kNtxPageSize, offsets[i]);
+        } else {
+            // Adjacent pages (a bulk of new ones at the end) go in one write.
+            staging_.resize((j - i) * kNtxPageSize);
+            for (size_t k = i; k < j; ++k)
+                std::memcpy(staging_.data() + (k - i) * kNtxPageSize, find(offsets[k])->bytes, kNtxPageSize);
+            file_->write_at(staging_.data(), staging_.size(), offsets[i]);
+        }
+        i = j;
+    }
+}
+
+void NtxPager::flush() {
+    if (unflushed_.empty() && !header_unflushed_) return;
+    write_pages(unflushed_);
+    for (std::uint32_t off : unflushed_) find(off)->unflushed = false;
+    unflushed_.clear();
+    if (header_unflushed_) {
+        unsigned char b[12];
+        header_.prefix.write(b);
+        file_->write_at(b, sizeof b, 0);
+        header_unflushed_ = false;
+    }
 }
 
 NtxPager::Cached& NtxPager::slot_for(std::uint32_t offset) {
@@ -117,20 +191,35 @@ NtxPager::Cached& NtxPager::load(std::uint32_t offset) {
     std::string fault = NtxPage(fresh->bytes, layout_).check(file_end_);
     if (!fault.empty()) ntx_damaged("strona " + std::to_string(offset) + ": " + fault, path());
     fresh->in_tree = true;
-    Cached& c = slot_for(offset);
-    c = *fresh;
-    return c;
+    size_t i = offset / kNtxPageSize;
+    if (i >= cache_.size()) cache_.resize(i + 1);
+    cache_[i] = std::move(fresh);
+    ++cached_pages_;
+    return *cache_[i];
 }
 
 NtxPage NtxPager::page(std::uint32_t offset) { return NtxPage(load(offset).bytes, layout_); }
 
-NtxPage NtxPager::writable(std::uint32_t offset) {
-    Cached& c = load(offset);
-    if (!c.dirty) {
-        c.dirty = true;
-        dirty_.push_back(offset);
+NtxPager::Cached& NtxPager::touch(std::uint32_t offset) {
+    Cached* c = find(offset);
+    if (c && c->touched) return *c;
+    backups_.emplace_back();
+    Backup& b = backups_.back();
+    b.offset = offset;
+    b.existed = c != nullptr;
+    if (c) {
+        b.unflushed = c->unflushed;
+        b.in_tree = c->in_tree;
+        std::memcpy(b.bytes, c->bytes, kNtxPageSize);
     }
-    return NtxPage(c.bytes, layout_);
+    Cached& now = slot_for(offset);
+    now.touched = true;
+    return now;
+}
+
+NtxPage NtxPager::writable(std::uint32_t offset) {
+    load(offset);
+    return NtxPage(touch(offset).bytes, layout_);
 }
 
 void NtxPager::read_raw(std::uint32_t offset, unsigned char* out) {
@@ -165,13 +254,9 @@ std::uint32_t NtxPager::allocate() {
         off = static_cast<std::uint32_t>(end);
         file_end_ = end + kNtxPageSize;
     }
-    Cached& c = slot_for(off);
+    Cached& c = touch(off);
     NtxPage(c.bytes, layout_).init();
     c.in_tree = true;
-    if (!c.dirty) {
-        c.dirty = true;
-        dirty_.push_back(off);
-    }
     return off;
 }
 

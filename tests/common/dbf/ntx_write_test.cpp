@@ -5,10 +5,12 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <random>
 
+#include "common/dbf/ntx_build.h"
 #include "platform/errors.h"
 #include "support/fixture_folder.h"
 #include "support/ntx_inspect.h"
@@ -199,11 +201,16 @@ TEST(NtxUpdates, UniqueIndexKeepsOneEntryPerKey) {
     ASSERT_TRUE(first);
     unsigned version = header_version(path);
     ntx->insert(first->key, 99999);  // already there: nothing happens
+    ntx->flush();
     EXPECT_EQ(header_version(path), version);
     EXPECT_EQ(ntx->seek(first->key)->recno, first->recno);
     EXPECT_EQ(ntx->next(*first), ntx->next(*first));
     ntx->update(first->key, first->key, first->recno);  // same key: untouched
+    ntx->flush();
     EXPECT_EQ(header_version(path), version);
+    ntx->insert("ZZZ", 99999);
+    ntx->flush();
+    EXPECT_EQ(header_version(path), version + 1);
 }
 
 // New indexes with long keys have tiny pages (8 and 2 keys), so a few hundred
@@ -299,6 +306,36 @@ TEST(NtxBuild, BulkBuildEqualsBuildingByInserts) {
         EXPECT_EQ(test::walk_forward(*grown), test::walk_forward(*bulk));
         EXPECT_EQ(grown->verify(dbf->record_count()), "");
         EXPECT_EQ(bulk->verify(dbf->record_count()), "");
+    }
+}
+
+TEST(NtxBuild, SortsByKeyBytesThenRecordWhateverTheKeysShare) {
+    std::mt19937 rng(5);
+    for (size_t ks : {1u, 3u, 8u, 9u, 16u, 17u, 31u, 100u, 256u}) {
+        SCOPED_TRACE(ks);
+        for (int shape = 0; shape < 3; ++shape) {
+            // 0: random bytes, 1: long shared beginnings and few endings, 2: many equal keys.
+            size_t n = 5000;
+            std::vector<unsigned char> keys(n * ks);
+            for (size_t i = 0; i < n; ++i) {
+                for (size_t b = 0; b < ks; ++b) {
+                    unsigned char v = static_cast<unsigned char>(rng());
+                    if (shape == 1) v = b + 3 < ks ? 'A' : static_cast<unsigned char>("\x00 9\xFF"[rng() % 4]);
+                    if (shape == 2) v = static_cast<unsigned char>(rng() % 3);
+                    keys[i * ks + b] = v;
+                }
+            }
+            std::vector<std::uint32_t> want(n);
+            for (std::uint32_t i = 0; i < n; ++i) want[i] = i;
+            std::stable_sort(want.begin(), want.end(), [&](std::uint32_t a, std::uint32_t b) {
+                return std::memcmp(&keys[a * ks], &keys[b * ks], ks) < 0;
+            });
+            EXPECT_EQ(ntx_sort_entries(keys.data(), ks, n, false), want);
+            std::vector<std::uint32_t> firsts;
+            for (size_t i = 0; i < n; ++i)
+                if (i == 0 || std::memcmp(&keys[want[i] * ks], &keys[want[i - 1] * ks], ks) != 0) firsts.push_back(want[i]);
+            EXPECT_EQ(ntx_sort_entries(keys.data(), ks, n, true), firsts);
+        }
     }
 }
 
