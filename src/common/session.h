@@ -24,7 +24,8 @@ struct ProgramValues {
 };
 
 struct Session {
-    Session(platform::Clock& c, screen::Screen& s) : clock(c), screen(s) {}
+    // Tables are dated by the session's clock, like everything else it times.
+    Session(platform::Clock& c, screen::Screen& s) : clock(c), screen(s) { areas.clock = &clock; }
     Session(const Session&) = delete;
     Session& operator=(const Session&) = delete;
 

@@ -272,6 +272,7 @@ TEST_F(LocksTest, TworzMakesTheTableThroughTheScratchTable) {
     EXPECT_EQ(d->fields()[0].type, 'C');
     EXPECT_EQ(d->fields()[0].length, 3);
     EXPECT_EQ(d->record_count(), 0u);
+    EXPECT_EQ(d->header_date(), Date::from_ymd(2016, 3, 15));  // the session's clock dates it
     d.reset();
 
     // An existing table of the path is replaced by an empty one; a leftover
