@@ -188,6 +188,30 @@ void File::lock_wait(std::uint64_t offset, std::uint64_t len, bool write) {
 
 void File::unlock(std::uint64_t offset, std::uint64_t len) { ofd_lock(fd_, F_UNLCK, offset, len, false); }
 
+bool File::try_lock_for(const void* owner, std::uint64_t offset, std::uint64_t len) {
+    for (const Held& h : held_)
+        if (h.owner != owner && h.offset < offset + len && offset < h.offset + h.len) return false;
+    if (!try_lock(offset, len, true)) return false;
+    for (const Held& h : held_)
+        if (h.owner == owner && h.offset == offset && h.len == len) return true;
+    held_.push_back({owner, offset, len});
+    return true;
+}
+
+void File::unlock_for(const void* owner, std::uint64_t offset, std::uint64_t len) {
+    std::erase_if(held_, [&](const Held& h) {
+        return h.owner == owner && h.offset >= offset && h.offset + h.len <= offset + len;
+    });
+    unlock(offset, len);
+}
+
+void File::unlock_all_for(const void* owner) {
+    std::vector<Held> mine;
+    for (const Held& h : held_)
+        if (h.owner == owner) mine.push_back(h);
+    for (const Held& h : mine) unlock_for(owner, h.offset, h.len);
+}
+
 namespace {
 // Opens the file and holds it exclusively, as an exclusive opening would (flock
 // and a write lock on the share byte), so that nobody, this process's own

@@ -13,6 +13,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "platform/errors.h"
 
@@ -54,6 +55,16 @@ public:
     void lock_wait(std::uint64_t offset, std::uint64_t len, bool write);
     void unlock(std::uint64_t offset, std::uint64_t len);
 
+    // Record and file locks taken for one user of a file this process opened
+    // more than once (two work areas on one table). The users share the
+    // descriptor, whose locks never conflict with each other, so these keep
+    // count of who holds what and refuse a range another user holds, as two
+    // DOS handles would refuse each other.
+    bool try_lock_for(const void* owner, std::uint64_t offset, std::uint64_t len);
+    // Releases the range and every range of the owner's inside it.
+    void unlock_for(const void* owner, std::uint64_t offset, std::uint64_t len);
+    void unlock_all_for(const void* owner);
+
 private:
     File(std::string path, int fd, Share mode, bool read_only, std::uint64_t dev, std::uint64_t ino);
     std::string path_;
@@ -61,6 +72,11 @@ private:
     Share mode_;
     bool read_only_;
     std::uint64_t dev_, ino_;
+    struct Held {
+        const void* owner;
+        std::uint64_t offset, len;
+    };
+    std::vector<Held> held_;
 };
 
 // Deletes a file as DOS would allow it: only when no other process has it open.

@@ -381,18 +381,18 @@ std::string DbfFile::blank_record() const { return std::string(static_cast<size_
 bool DbfFile::lock_record(std::uint32_t recno) {
     if (!file_ || recno == 0) return false;
     if (exclusive() || file_locked_) return true;
-    return file_->try_lock(lock_base_ + recno, 1, true);
+    return file_->try_lock_for(this, lock_base_ + recno, 1);
 }
 
 void DbfFile::unlock_record(std::uint32_t recno) {
     if (!file_ || recno == 0 || exclusive() || file_locked_) return;
-    file_->unlock(lock_base_ + recno, 1);
+    file_->unlock_for(this, lock_base_ + recno, 1);
 }
 
 bool DbfFile::lock_file() {
     if (!file_) return false;
     if (exclusive() || file_locked_) return file_locked_ = true;
-    file_locked_ = file_->try_lock(lock_base_ + 1, file_lock_length_, true);
+    file_locked_ = file_->try_lock_for(this, lock_base_ + 1, file_lock_length_);
     return file_locked_;
 }
 
@@ -400,7 +400,7 @@ void DbfFile::unlock_file() {
     if (!file_ || !file_locked_) return;
     file_locked_ = false;
     // Drops the record locks inside the range as well.
-    if (!exclusive()) file_->unlock(lock_base_ + 1, file_lock_length_);
+    if (!exclusive()) file_->unlock_for(this, lock_base_ + 1, file_lock_length_);
 }
 
 void DbfFile::use_extended_locks() {
@@ -448,12 +448,16 @@ void DbfFile::close() {
             }
         }
     } catch (...) {
-        unlock_file();
+        file_locked_ = false;
+        file_->unlock_all_for(this);
         file_.reset();
         chunks_.clear();
         throw;
     }
-    unlock_file();
+    // Another work area of this program may keep the file open: our locks
+    // must not stay behind with it.
+    file_locked_ = false;
+    file_->unlock_all_for(this);
     file_.reset();
     chunks_.clear();
     dirty_chunks_.clear();

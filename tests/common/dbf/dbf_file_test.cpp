@@ -254,6 +254,27 @@ TEST(DbfFileWrite, SharedAppendLeavesNoEofByteAndKeepsTheNewRecordLocked) {
     EXPECT_EQ(slurp(path).size(), 130u + 4 * 32);  // a shared close adds no EOF byte
 }
 
+TEST(DbfFileLocks, TwoOpeningsInOneProgramRefuseEachOthersLocks) {
+    test::TempFolder dir("kod13");
+    std::string path = dir.file("16/03/pk.dbf");
+    auto a = DbfFile::open(path, Share::Shared);
+    auto b = DbfFile::open(path, Share::Shared);  // a second work area on the same table
+    ASSERT_TRUE(a->lock_record(3));
+    EXPECT_TRUE(a->lock_record(3));
+    EXPECT_FALSE(b->lock_record(3));
+    EXPECT_TRUE(b->lock_record(4));
+    EXPECT_FALSE(a->lock_file());
+    a->unlock_record(3);
+    EXPECT_TRUE(b->lock_record(3));
+    b->close();  // its locks go with it, though the file stays open for a
+    ASSERT_TRUE(a->lock_file());
+    EXPECT_TRUE(a->lock_record(7));  // inside its own file lock
+    auto c = DbfFile::open(path, Share::Shared);
+    EXPECT_FALSE(c->lock_record(7));
+    a->unlock_file();
+    EXPECT_TRUE(c->lock_record(7));
+}
+
 TEST(DbfFileWrite, SharedCountFollowsRecordsOthersAppend) {
     test::TempFolder dir("kod13");
     std::string path = dir.file("16/03/pk.dbf");
