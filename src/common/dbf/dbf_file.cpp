@@ -130,6 +130,7 @@ void DbfFile::parse_header(std::uint64_t size) {
     disk_count_ = count_;
     buf_.assign(static_cast<size_t>(record_len_), ' ');
     per_chunk_ = std::max<std::uint32_t>(1, kChunkBytes / static_cast<std::uint32_t>(record_len_));
+    if (file_->exclusive()) flags_.assign(count_, ' ');
 }
 
 std::uint32_t DbfFile::count_from_size(std::uint64_t size) const {
@@ -270,6 +271,7 @@ char* DbfFile::cached_record(std::uint32_t recno) {
         if (want > 0 && file_->read_at(c.bytes.get(), want, record_offset(first)) != want)
             throw DbError("Blad odczytu tabeli", path_);
         std::memset(c.bytes.get() + want, ' ', per_chunk_ * rl - want);
+        for (std::uint32_t i = 0; i < on_disk; ++i) flags_[first - 1 + i] = c.bytes[i * rl];
         c.loaded = true;
     }
     return c.bytes.get() + within * rl;
@@ -335,6 +337,7 @@ void DbfFile::write_record(std::uint32_t recno, const char* bytes) {
     changed_ = true;
     if (exclusive()) {
         std::memcpy(cached_record(recno), bytes, static_cast<size_t>(record_len_));
+        flags_[recno - 1] = bytes[0];
         mark_dirty(recno);
         header_dirty_ = true;
         return;
@@ -349,6 +352,7 @@ std::uint32_t DbfFile::append_record(const char* bytes) {
     if (exclusive()) {
         std::uint32_t recno = count_ + 1;
         std::memcpy(cached_record(recno), bytes, static_cast<size_t>(record_len_));
+        flags_.push_back(bytes[0]);
         count_ = recno;
         mark_dirty(recno);
         header_dirty_ = true;
@@ -468,6 +472,7 @@ void DbfFile::zap() {
     if (!exclusive()) throw DbError("Tabela nie jest otwarta na wylacznosc", path_, EACCES);
     chunks_.clear();
     dirty_chunks_.clear();
+    flags_.clear();
     count_ = 0;
     disk_count_ = 0;
     changed_ = true;

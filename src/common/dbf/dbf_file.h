@@ -87,6 +87,10 @@ public:
     std::uint32_t append_record(const char* bytes);
     std::string blank_record() const;
     static bool is_deleted(std::string_view record) { return !record.empty() && record[0] == '*'; }
+    // Held exclusively: the deletion flag of a record record_view() has just
+    // returned, from a compact copy of the flags, so that moving through a
+    // large table need not touch each record's bytes.
+    bool cached_deleted(std::uint32_t recno) const { return flags_[recno - 1] == '*'; }
 
     // Record and file locks (non-blocking; retries are the caller's). While
     // the file is locked, record locks are granted without a lock of their
@@ -152,6 +156,7 @@ private:
     std::uint32_t per_chunk_ = 1;
     std::vector<Chunk> chunks_;
     std::vector<std::uint32_t> dirty_chunks_;
+    std::vector<char> flags_;  // deletion flag of every record, as far as loaded
 };
 
 }  // namespace durva::dbf

@@ -51,9 +51,11 @@ bool Table::load(std::uint32_t recno) {
     if (v.empty()) return false;
     if (dbf_->exclusive()) {
         cur_ = v.data();  // the cache keeps it where it is until we change it
+        loaded_deleted_ = dbf_->cached_deleted(recno);
     } else {
         rec_.assign(v);  // the next read of the file overwrites the view
         cur_ = rec_.data();
+        loaded_deleted_ = cur_[0] == '*';
     }
     recno_ = recno;
     dirty_ = appended_ = false;

@@ -153,7 +153,7 @@ private:
     };
 
     void flush();
-    bool visible() const { return !(settings_->deleted_hidden && cur_[0] == '*'); }
+    bool visible() const { return !(settings_->deleted_hidden && loaded_deleted_); }
     void begin_change();
     std::string_view file_record() const { return dirty_ ? std::string_view(orig_) : record(); }
     bool load(std::uint32_t recno);
@@ -187,6 +187,7 @@ private:
     std::string rec_;
     std::string orig_;
     std::string blank_;
+    bool loaded_deleted_ = false;  // the deletion flag of the record as load() found it
     std::uint32_t recno_ = 1;
     bool bof_ = true, eof_ = true, found_ = false;
     bool dirty_ = false;     // rec_ differs from the file
