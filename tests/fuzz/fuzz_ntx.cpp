@@ -132,14 +132,17 @@ void change_everything(bool sound, Share mode) {
         z[0] = 'Z';
         update(mode, [&] { ntx->insert(a, 7); });
         update(mode, [&] { ntx->insert(z, 8); });
-        for (std::uint32_t r = 0; r < 40; ++r) update(mode, [&] { ntx->insert(a, 100 + r); });
+        // Enough equal keys to split a page of short keys (held exclusively it
+        // costs no writes; through a shared opening a few are enough).
+        const std::uint32_t many = mode == Share::Exclusive ? 60 : 6;
+        for (std::uint32_t r = 0; r < many; ++r) update(mode, [&] { ntx->insert(a, 100 + r); });
         update(mode, [&] {
             if (auto e = ntx->first()) ntx->remove(e->key, e->recno);
         });
         update(mode, [&] {
             if (auto e = ntx->last()) ntx->update(e->key, a, e->recno);
         });
-        for (std::uint32_t r = 0; r < 40; ++r) update(mode, [&] { ntx->remove(a, 100 + r); });
+        for (std::uint32_t r = 0; r < many; ++r) update(mode, [&] { ntx->remove(a, 100 + r); });
         update(mode, [&] { ntx->remove(z, 8); });
         if (sound && !ntx->verify(kAnyRecord).empty()) std::abort();  // our updates keep a sound tree sound
         ntx->flush();

@@ -12,7 +12,7 @@ namespace {
 
 // Signature bits: 0x0006 the normal index, 0x0001 a FOR condition, 0x0010
 // the extended lock scheme (it changes only where tables are locked). Every
-// other bit is an extension of the other runtime that changes what page
+// other bit is an extension some writers add that changes what page
 // addresses or the key order mean, so such a file is refused.
 constexpr std::uint16_t kSigNormal = 0x0006;
 constexpr std::uint16_t kSigFor = 0x0001;
@@ -91,8 +91,8 @@ NtxHeader NtxHeader::parse(const unsigned char* page, std::uint64_t file_size, c
     if (len == 0 || expr[0] < 0x20) damaged("brak wyrazenia klucza", path);
     h.expression.assign(reinterpret_cast<const char*>(expr), len);
     h.unique = page[278] != 0;
-    // Only the value the other runtime writes counts: an older writer may leave
-    // stray bytes in this otherwise unused area.
+    // Only the value 1 counts as descending: an older writer may leave stray
+    // bytes in this otherwise unused area.
     h.descending = page[280] == 1;
     check_prefix(h.prefix, file_size, path);
     return h;

@@ -40,7 +40,8 @@ struct NtxHeader {
     // Reads and checks a whole header page; `file_size` bounds the root and
     // free-list offsets. Throws DbError naming `path` for anything a sound
     // index cannot have, and for kinds of index this program cannot keep
-    // current (FOR conditions unless read-only, the other runtime's extensions).
+    // current (FOR conditions unless read-only, extensions that change what
+    // page addresses or the key order mean).
     static NtxHeader parse(const unsigned char* page, std::uint64_t file_size, const std::string& path,
                            bool read_only);
     // Checks a prefix read again from the file under the index lock.

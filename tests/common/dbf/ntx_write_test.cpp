@@ -1,7 +1,7 @@
 // Changing indexes: many random inserts, removals and key changes checked
 // against a model of the entry sequence, on copies of the sample indexes and
-// on new ones with very small pages; bulk builds against the other runtime's
-// files and against building by inserts.
+// on new ones with very small pages; bulk builds against the sample folders'
+// freshly built indexes and against building by inserts.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -271,7 +271,7 @@ std::unique_ptr<NtxIndex> build(DbfFile& dbf, const std::string& path, const std
                             [&](std::uint32_t r) { return dbf.record_view(r); }, mode, unique);
 }
 
-TEST(NtxBuild, MatchesTheOtherRuntimesFreshBuildsByteForByteOutsideTheRoot) {
+TEST(NtxBuild, MatchesTheSamplesFreshBuildsByteForByteOutsideTheRoot) {
     TempFolder folder("extra");
     auto dbf = DbfFile::open(folder.file("keys.dbf"), Share::Exclusive);
     for (const char* name : {"keys_n.ntx", "keys_s.ntx", "keys_d.ntx", "keys_dt.ntx", "keys_u.ntx"}) {
