@@ -442,6 +442,7 @@ void Table::unlock() {
 void Table::commit() {
     flush();
     dbf_->commit();
+    for (auto& ix : indexes_) ix->flush();
 }
 
 void Table::close() {
@@ -449,6 +450,7 @@ void Table::close() {
     relations_.clear();
     try {
         unlock();
+        for (auto& ix : indexes_) ix->flush();  // so that a failure is reported, not lost
     } catch (...) {
         indexes_.clear();
         dbf_->close();
