@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <fstream>
+#include <iterator>
 
 #include "common/dbf/work_areas.h"
 #include "platform/errors.h"
@@ -250,6 +251,24 @@ TEST(TableIndexes, ChangesReachTheIndexOnTheNextMove) {
     auto again = Table::open(dir.file("t"), Share::Exclusive, visible);
     again->add_index(dir.file("t_kod.ntx"));
     test::expect_indexes_complete(*again);
+}
+
+TEST(TableIndexes, CommitPutsAnExclusiveTablesIndexPagesOnDisk) {
+    durva::test::TempFolder dir;
+    make_table(dir.file("t.dbf"), {"A", "B"});
+    TableSettings s;
+    auto t = Table::open(dir.file("t"), Share::Exclusive, s);
+    t->create_index(dir.file("t_kod"), "KOD");
+    auto on_disk = [&](const char* file) {
+        std::ifstream in(dir.file(file), std::ios::binary);
+        std::string bytes{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+        return bytes.find("QQQQ") != std::string::npos;
+    };
+    ASSERT_TRUE(t->append_blank());
+    t->put("KOD", std::string("QQQQ"));
+    t->commit();
+    EXPECT_TRUE(on_disk("t.dbf"));
+    EXPECT_TRUE(on_disk("t_kod.ntx"));
 }
 
 TEST(TableIndexes, SoftAndExactSeeks) {
