@@ -33,14 +33,18 @@ class NtxIndex {
 public:
     // Opens an existing index file (path already resolved). The key expression
     // is compiled against `fields`. Throws DbError naming the file for a
-    // corrupt header or an expression that cannot be evaluated, SharingError
-    // when the file is held elsewhere in a conflicting mode.
+    // corrupt header, an expression that cannot be evaluated, or a kind of
+    // index this program cannot keep current (signature extension bits; a
+    // FOR condition unless read_only), SharingError when the file is held
+    // elsewhere in a conflicting mode. Damaged pages are found when reached:
+    // every operation then throws DbError, never reads past a page.
     static std::unique_ptr<NtxIndex> open(const std::string& path, platform::Share mode,
                                           const FieldList& fields, bool read_only = false);
 
     // Builds a new index file (replacing an existing one) over records
     // 1..record_count, keys in record-number order among equals, pages filled
-    // as a bulk build fills them; returns it opened in `mode`.
+    // as a bulk build fills them; returns it opened in `mode`. An expression
+    // that cannot be compiled is a DbError naming the file, and no file is touched.
     static std::unique_ptr<NtxIndex> create(const std::string& path, std::string_view expression,
                                             const FieldList& fields, std::uint32_t record_count,
                                             const RecordSource& record, platform::Share mode,
