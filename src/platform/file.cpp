@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <map>
@@ -162,6 +163,18 @@ void File::write_at(const void* buf, size_t len, std::uint64_t offset) {
             throw DbError("Blad zapisu pliku", path_, errno);
         }
         done += static_cast<size_t>(n);
+    }
+}
+
+void File::write_in_pieces(const void* buf, size_t len, std::uint64_t offset) {
+    constexpr std::uint64_t kPiece = 64 * 1024;
+    const auto* p = static_cast<const char*>(buf);
+    while (len > 0) {
+        size_t n = static_cast<size_t>(std::min<std::uint64_t>(len, kPiece - offset % kPiece));
+        write_at(p, n, offset);
+        p += n;
+        offset += n;
+        len -= n;
     }
 }
 

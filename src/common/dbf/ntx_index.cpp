@@ -138,7 +138,8 @@ std::unique_ptr<NtxIndex> NtxIndex::create(const std::string& path, std::string_
     std::vector<unsigned char> image = ntx_build_image(h, keys.data(), order);
 
     std::shared_ptr<platform::File> file = platform::File::create(path);
-    file->write_at(image.data(), image.size(), 0);
+    // Every page of it will be rewritten on its own later.
+    file->write_in_pieces(image.data(), image.size(), 0);
     if (mode == platform::Share::Shared) {
         file.reset();
         file = platform::File::open(path, platform::Share::Shared);

@@ -153,7 +153,7 @@ void NtxPager::write_pages(std::vector<std::uint32_t>& offsets) {
             staging_.resize((j - i) * kNtxPageSize);
             for (size_t k = i; k < j; ++k)
                 std::memcpy(staging_.data() + (k - i) * kNtxPageSize, find(offsets[k])->bytes, kNtxPageSize);
-            file_->write_at(staging_.data(), staging_.size(), offsets[i]);
+            file_->write_in_pieces(staging_.data(), staging_.size(), offsets[i]);
         }
         i = j;
     }
