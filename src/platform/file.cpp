@@ -179,9 +179,12 @@ void File::write_in_pieces(const void* buf, size_t len, std::uint64_t offset) {
 }
 
 std::uint64_t File::size() const {
-    struct stat st{};
-    if (::fstat(fd_, &st) != 0) throw DbError("Blad odczytu pliku", path_, errno);
-    return static_cast<std::uint64_t>(st.st_size);
+    // The end of the file, not fstat(): asking for the file's times (which
+    // fstat does) makes the system stamp the next write with a fresh fine
+    // time and store the inode again, on every shared append.
+    off_t end = ::lseek(fd_, 0, SEEK_END);
+    if (end < 0) throw DbError("Blad odczytu pliku", path_, errno);
+    return static_cast<std::uint64_t>(end);
 }
 
 void File::truncate(std::uint64_t size) {

@@ -49,5 +49,27 @@ TEST(FileWrite, PiecesLandWhereOneWriteWouldPutThem) {
     EXPECT_EQ(slurp(path), expected);
 }
 
+TEST(FileSize, FollowsWritesAndCutsOfAnotherOpening) {
+    test::TempFolder dir;
+    const std::string path = dir.file("t.dbf");
+    auto mine = File::create(path);
+    EXPECT_EQ(mine->size(), 0u);
+    mine->write_at("abc", 3, 10);
+    EXPECT_EQ(mine->size(), 13u);
+    {
+        // Another workstation appends behind our back.
+        std::ofstream other(path, std::ios::binary | std::ios::app);
+        other << std::string(1000, 'x');
+    }
+    EXPECT_EQ(mine->size(), 1013u);
+    mine->truncate(7);
+    EXPECT_EQ(mine->size(), 7u);
+    // Reading and writing at offsets does not depend on where the size was asked.
+    mine->write_at("Z", 1, 2);
+    char b[3] = {};
+    EXPECT_EQ(mine->read_at(b, 3, 1), 3u);
+    EXPECT_EQ(std::string(b, 3), std::string("\0Z\0", 3));
+}
+
 }  // namespace
 }  // namespace durva::platform
