@@ -52,14 +52,14 @@ const char* colour_letters(int c) {
 
 std::uint8_t parse_colour_pair(std::string_view pair) { return pair_attr(pair).value_or(kDefaultAttr); }
 
-ColourSetting parse_colour(std::string_view spec, const ColourSetting& current) {
-    if (is_blank(spec)) return ColourSetting{};
+ColourSetting parse_colour(std::string_view colours_text, const ColourSetting& current) {
+    if (is_blank(colours_text)) return ColourSetting{};
     ColourSetting out = current;
     std::uint8_t* slots[5] = {&out.standard, &out.enhanced, &out.border, &out.background, &out.unselected};
     std::size_t start = 0;
-    for (int slot = 0; slot < 5 && start <= spec.size(); ++slot) {
-        std::size_t comma = spec.find(',', start);
-        std::string_view pair = spec.substr(start, comma == std::string_view::npos ? spec.npos : comma - start);
+    for (int slot = 0; slot < 5 && start <= colours_text.size(); ++slot) {
+        std::size_t comma = colours_text.find(',', start);
+        std::string_view pair = colours_text.substr(start, comma == std::string_view::npos ? colours_text.npos : comma - start);
         if (auto attr = pair_attr(pair)) *slots[slot] = *attr;
         if (comma == std::string_view::npos) break;
         start = comma + 1;

@@ -26,7 +26,7 @@ struct ColourSetting {
 // the underline foreground of monochrome screens, and every other character is
 // ignored. A pair left empty keeps its colour; a pair without a background is
 // on black. An empty string gives the defaults (W/N, N/W, N/N, N/N, N/W).
-ColourSetting parse_colour(std::string_view spec, const ColourSetting& current);
+ColourSetting parse_colour(std::string_view colours_text, const ColourSetting& current);
 
 // One pair as an attribute (an empty pair gives W/N).
 std::uint8_t parse_colour_pair(std::string_view pair);

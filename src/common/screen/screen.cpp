@@ -30,9 +30,9 @@ Screen::Screen(platform::Terminal& terminal, platform::Clock& clock)
 
 bool Screen::is_colour() const { return terminal_.has_colors(); }
 
-std::string Screen::set_colour(std::string_view spec) {
+std::string Screen::set_colour(std::string_view colours_text) {
     std::string previous = colour_string_;
-    colours_ = parse_colour(spec, colours_);
+    colours_ = parse_colour(colours_text, colours_);
     colour_string_ = colour_string(colours_);
     return previous;
 }

@@ -43,7 +43,7 @@ public:
     // Colour setting as a colour string; set_colour returns the previous one.
     // colour() gives the canonical form of all five colours ("W/N,N/W,N/N,N/N,N/W"),
     // so handing it back to set_colour restores exactly what was in force.
-    std::string set_colour(std::string_view spec);
+    std::string set_colour(std::string_view colours_text);
     const std::string& colour() const;
     const ColourSetting& colours() const { return colours_; }
 

@@ -15,12 +15,12 @@ namespace {
 using platform::Share;
 using test::descend;
 
-struct TableSpec {
+struct TableLayout {
     const char* table;
     std::vector<const char*> indexes;
 };
 
-std::vector<TableSpec> folder_tables(bool kod13) {
+std::vector<TableLayout> folder_tables(bool kod13) {
     return {{"16/03/as", kod13 ? std::vector<const char*>{"as", "as2", "as3"} : std::vector<const char*>{"as", "as2"}},
             {"16/03/dow", {"dow1", "dow2", "dow3"}},
             {"16/03/dowod", {"dowod1", "dowod2"}},
@@ -28,10 +28,10 @@ std::vector<TableSpec> folder_tables(bool kod13) {
             {"16/03/pk", {"pk"}}};
 }
 
-std::unique_ptr<Table> open_with_indexes(const durva::test::TempFolder& dir, const TableSpec& spec,
+std::unique_ptr<Table> open_with_indexes(const durva::test::TempFolder& dir, const TableLayout& layout,
                                          const TableSettings& settings, Share mode = Share::Shared) {
-    auto t = Table::open(dir.file(spec.table), mode, settings);
-    for (const char* ix : spec.indexes) t->add_index(dir.file(std::string("16/03/") + ix));
+    auto t = Table::open(dir.file(layout.table), mode, settings);
+    for (const char* ix : layout.indexes) t->add_index(dir.file(std::string("16/03/") + ix));
     return t;
 }
 
@@ -53,9 +53,9 @@ TEST_P(FixtureFolders, EveryTableWalksEachOrderAndFindsEveryRecordByItsKey) {
     durva::test::TempFolder dir(GetParam());
     TableSettings visible;
     visible.deleted_hidden = false;
-    for (const TableSpec& spec : folder_tables(std::string(GetParam()) == "kod13")) {
-        SCOPED_TRACE(spec.table);
-        auto t = open_with_indexes(dir, spec, visible);
+    for (const TableLayout& layout : folder_tables(std::string(GetParam()) == "kod13")) {
+        SCOPED_TRACE(layout.table);
+        auto t = open_with_indexes(dir, layout, visible);
         EXPECT_EQ(t->order(), 1);
         test::expect_indexes_complete(*t);
         // Backwards from the bottom gives the same records in reverse.
