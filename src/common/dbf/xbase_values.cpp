@@ -1,6 +1,7 @@
 #include "common/dbf/xbase_values.h"
 
 #include <cmath>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 
@@ -48,6 +49,72 @@ std::string rounded_digits(double value, int decimals, bool& negative) {
     return digits;
 }
 
+
+// 10^k for k = 0..22, each exact in a double.
+constexpr double kPow10[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,  1e8,  1e9,  1e10, 1e11,
+                             1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+constexpr std::uint64_t kPow10Int[] = {1ULL,
+                                       10ULL,
+                                       100ULL,
+                                       1000ULL,
+                                       10000ULL,
+                                       100000ULL,
+                                       1000000ULL,
+                                       10000000ULL,
+                                       100000000ULL,
+                                       1000000000ULL,
+                                       10000000000ULL,
+                                       100000000000ULL,
+                                       1000000000000ULL,
+                                       10000000000000ULL,
+                                       100000000000000ULL,
+                                       1000000000000000ULL};
+
+// The short way for the common case: the magnitude counted in units of the
+// last decimal kept, rounded half away from zero, when that is sure to be
+// what rounded_digits() gives. False when it is not sure.
+//
+// With t = |value| * 10^decimals below 10^13, taking the value to 15
+// significant digits moves t by at most 0.005, and computing t in a double
+// errs by at most 0.0011. So when the computed t lies more than 0.01 from
+// the nearest half (n + 0.5), neither can carry it across, and both ways
+// round to the same whole number. Closer to a half (1.005 is 1.00499999...
+// in a double), the long way decides.
+bool rounded_units(double mag, int decimals, std::uint64_t& units) {
+    if (decimals > 15) return false;
+    double t = mag * kPow10[decimals];
+    if (!(t < 1e13)) return false;  // also NaN and infinity
+    double whole = std::floor(t);
+    double frac = t - whole;
+    if (std::fabs(frac - 0.5) <= 0.01) return false;
+    units = static_cast<std::uint64_t>(whole) + (frac > 0.5 ? 1 : 0);
+    return true;
+}
+
+// STR() text of units / 10^decimals, right-aligned in `width` (decimals <= 15).
+std::string format_units(std::uint64_t units, bool negative, int width, int decimals) {
+    char buf[40];
+    char* end = buf + sizeof buf;
+    char* p = end;
+    std::uint64_t whole = units / kPow10Int[decimals];
+    std::uint64_t frac = units % kPow10Int[decimals];
+    for (int i = 0; i < decimals; ++i) {
+        *--p = static_cast<char>('0' + frac % 10);
+        frac /= 10;
+    }
+    if (decimals > 0) *--p = '.';
+    do {
+        *--p = static_cast<char>('0' + whole % 10);
+        whole /= 10;
+    } while (whole != 0);
+    if (negative && units != 0) *--p = '-';  // a value that rounds to zero has no sign
+    auto len = static_cast<int>(end - p);
+    if (len > width) return std::string(static_cast<size_t>(width), '*');
+    std::string text(static_cast<size_t>(width - len), ' ');
+    text.append(p, static_cast<size_t>(len));
+    return text;
+}
+
 }  // namespace
 
 double round_decimal(double value, int decimals) {
@@ -60,6 +127,14 @@ double round_decimal(double value, int decimals) {
 }
 
 std::string str_number(double value, int width, int decimals) {
+    if (width <= 0) return {};
+    if (decimals < 0) decimals = 0;
+    std::uint64_t units;
+    if (rounded_units(std::fabs(value), decimals, units)) return format_units(units, std::signbit(value), width, decimals);
+    return str_number_reference(value, width, decimals);
+}
+
+std::string str_number_reference(double value, int width, int decimals) {
     if (width <= 0) return {};
     if (decimals < 0) decimals = 0;
     bool negative;

@@ -14,6 +14,10 @@ double round_decimal(double value, int decimals);
 // STR(value, width, decimals): exactly `width` characters; all '*' when the
 // integer part and the sign do not fit; a value that rounds to zero has no sign.
 std::string str_number(double value, int width, int decimals);
+// The same text, always the long way: through the value's 15 significant
+// decimal digits. str_number takes a short way where the result is sure;
+// both must agree on every value.
+std::string str_number_reference(double value, int width, int decimals);
 
 // Reads a numeric field: leading blanks, an optional sign, digits with at most
 // one point; stops at the first other character. No digits give 0.

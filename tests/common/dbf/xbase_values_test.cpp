@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <random>
+
 #include "common/dbf/xbase_values.h"
 
 namespace durva::dbf {
@@ -19,6 +22,92 @@ TEST(StrNumber, WidthDecimalsSignAndRounding) {
     EXPECT_EQ(str_number(-0.5, 5, 2), "-0.50");
     EXPECT_EQ(str_number(0.5, 7, 2), "   0.50");
     EXPECT_EQ(str_number(-76, 15, 3), "        -76.000");
+}
+
+// Around the points where the short way gives the decision to the long one:
+// within 0.01 of a half in the last kept place, at 10^13 units, above 15
+// decimals, and for halves that a double holds exactly or only nearly.
+TEST(StrNumber, RoundingNearHalvesAndAtTheLimitsOfTheShortWay) {
+    EXPECT_EQ(str_number(2.4849, 8, 2), "    2.48");
+    EXPECT_EQ(str_number(2.4851, 8, 2), "    2.49");
+    EXPECT_EQ(str_number(2.4889, 8, 2), "    2.49");
+    EXPECT_EQ(str_number(2.4811, 8, 2), "    2.48");
+    EXPECT_EQ(str_number(0.125, 5, 2), " 0.13");
+    EXPECT_EQ(str_number(0.375, 5, 2), " 0.38");
+    EXPECT_EQ(str_number(2.5, 3, 0), "  3");
+    EXPECT_EQ(str_number(-2.5, 3, 0), " -3");
+    EXPECT_EQ(str_number(1.115, 6, 2), "  1.12");
+    EXPECT_EQ(str_number(2.675, 6, 2), "  2.68");
+    EXPECT_EQ(str_number(8.345, 6, 2), "  8.35");
+    EXPECT_EQ(str_number(0.285, 6, 2), "  0.29");
+    EXPECT_EQ(str_number(1.45, 3, 1), "1.5");
+    EXPECT_EQ(str_number(1.65, 3, 1), "1.7");
+    EXPECT_EQ(str_number(1.0049999999, 6, 2), "  1.00");
+    EXPECT_EQ(str_number(-0.004, 6, 2), "  0.00");
+    EXPECT_EQ(str_number(-0.005, 6, 2), " -0.01");
+    EXPECT_EQ(str_number(-0.0, 6, 2), "  0.00");
+    EXPECT_EQ(str_number(1e-300, 6, 2), "  0.00");
+    EXPECT_EQ(str_number(0.49, 1, 0), "0");
+    EXPECT_EQ(str_number(0.51, 1, 0), "1");
+    // The carry reaches a new digit, and then the width.
+    EXPECT_EQ(str_number(999.49, 3, 0), "999");
+    EXPECT_EQ(str_number(999.5, 3, 0), "***");
+    EXPECT_EQ(str_number(-999.49, 4, 0), "-999");
+    EXPECT_EQ(str_number(-999.5, 4, 0), "****");
+    // Just below and at 10^13 units of the last kept place.
+    EXPECT_EQ(str_number(99999999999.99, 15, 2), " 99999999999.99");
+    EXPECT_EQ(str_number(99999999999.994, 15, 2), " 99999999999.99");
+    EXPECT_EQ(str_number(99999999999.996, 15, 2), "100000000000.00");
+    EXPECT_EQ(str_number(100000000000.0, 15, 2), "100000000000.00");
+    EXPECT_EQ(str_number(-99999999999.99, 15, 2), "-99999999999.99");
+    EXPECT_EQ(str_number(9999999999999.4, 16, 0), "   9999999999999");
+    EXPECT_EQ(str_number(9999999999999.6, 16, 0), "  10000000000000");
+    // Beyond 15 significant digits only 15 count.
+    EXPECT_EQ(str_number(4503599627370495.5, 20, 0), "    4503599627370500");
+    EXPECT_EQ(str_number(0.001234567890123, 20, 15), "   0.001234567890123");
+    EXPECT_EQ(str_number(0.123456789012345, 20, 15), "   0.123456789012345");
+    EXPECT_EQ(str_number(0.0012345678901235, 20, 16), "  0.0012345678901235");
+    EXPECT_EQ(str_number(1e300, 10, 2), "**********");
+    EXPECT_EQ(str_number(std::nan(""), 6, 2), "  0.00");
+    EXPECT_EQ(str_number(INFINITY, 6, 2), "  0.00");
+}
+
+// The short way must give the long way's text for every value; most at
+// risk are values a hair from a half, so many are built that way.
+TEST(StrNumber, ShortWayAgreesWithTheLongWay) {
+    std::mt19937_64 rng(20240229);
+    int checked = 0;
+    auto same = [&](double v, int width, int decimals) {
+        ++checked;
+        std::string fast = str_number(v, width, decimals);
+        std::string sure = str_number_reference(v, width, decimals);
+        ASSERT_EQ(fast, sure) << "value " << v << " width " << width << " decimals " << decimals;
+    };
+    for (int i = 0; i < 60000; ++i) {
+        int decimals = static_cast<int>(rng() % 17);
+        int width = 1 + static_cast<int>(rng() % 24);
+        double scale = std::pow(10.0, decimals);
+        double v = 0;
+        switch (rng() % 4) {
+            case 0:  // any magnitude
+                v = std::ldexp(static_cast<double>(rng() >> 11), -static_cast<int>(rng() % 90));
+                break;
+            case 1:  // a half of the last kept place, as near as a double gets
+                v = (static_cast<double>(rng() % 100000000000ULL) + 0.5) / scale;
+                break;
+            case 2:  // one step beside that
+                v = std::nextafter((static_cast<double>(rng() % 10000000) + 0.5) / scale, (rng() & 1) ? 1e300 : -1e300);
+                break;
+            case 3: {  // at the edges of the short way's margin
+                const double offsets[] = {-0.0100001, -0.01, -0.0099999, 0.0099999, 0.01, 0.0100001};
+                v = (static_cast<double>(rng() % 10000000) + 0.5 + offsets[rng() % 6]) / scale;
+                break;
+            }
+        }
+        same((rng() & 1) ? -v : v, width, decimals);
+        if (HasFatalFailure()) return;
+    }
+    EXPECT_EQ(checked, 60000);
 }
 
 TEST(StrNumber, OverflowFillsWithAsterisks) {
