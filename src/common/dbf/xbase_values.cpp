@@ -164,16 +164,34 @@ double val_number(std::string_view t) {
     while (i < t.size() && (t[i] == ' ' || t[i] == '\t' || t[i] == '\r' || t[i] == '\n')) ++i;
     bool negative = false;
     if (i < t.size() && (t[i] == '-' || t[i] == '+')) negative = t[i++] == '-';
-    std::string num;
+    size_t start = i;
     bool point = false;
+    // Up to 15 significant digits fit a double exactly, and so does 10^k up
+    // to 10^22: one division is then the correctly rounded value, the same
+    // strtod would give.
+    std::uint64_t mant = 0;
+    int significant = 0, after_point = 0;
     for (; i < t.size(); ++i) {
         char c = t[i];
-        if (c >= '0' && c <= '9') num += c;
-        else if (c == '.' && !point) { point = true; num += c; }
-        else break;
+        if (c >= '0' && c <= '9') {
+            if (mant != 0 || c != '0') ++significant;
+            if (significant <= 15) mant = mant * 10 + static_cast<std::uint64_t>(c - '0');
+            if (point) ++after_point;
+        } else if (c == '.' && !point) {
+            point = true;
+        } else {
+            break;
+        }
     }
+    std::string_view num = t.substr(start, i - start);
     if (num.empty() || num == ".") return 0;
-    double v = std::strtod(num.c_str(), nullptr);
+    double v;
+    if (significant <= 15 && after_point <= 22) {
+        v = static_cast<double>(mant) / kPow10[after_point];
+    } else {
+        std::string text(num);
+        v = std::strtod(text.c_str(), nullptr);
+    }
     return negative ? -v : v;
 }
 

@@ -129,6 +129,23 @@ TEST(ValNumber, LenientReading) {
     EXPECT_DOUBLE_EQ(val_number("1.2.3"), 1.2);
 }
 
+TEST(ValNumber, LongDigitRunsAndManyDecimalsReadExactly) {
+    EXPECT_EQ(val_number("123456789012345"), 123456789012345.0);
+    EXPECT_EQ(val_number("1234567890123456789"), 1234567890123456789.0);
+    EXPECT_EQ(val_number("0.1"), 0.1);
+    EXPECT_EQ(val_number("   0.30000000000000004"), 0.30000000000000004);
+    EXPECT_EQ(val_number("000000000000000000000012.5"), 12.5);
+    EXPECT_EQ(val_number("0.0000000000000000000000001"), 1e-25);
+    EXPECT_EQ(val_number("-9999999999.9999"), -9999999999.9999);
+    EXPECT_EQ(val_number("12."), 12.0);
+    EXPECT_EQ(val_number("-.5"), -0.5);
+    EXPECT_EQ(val_number("."), 0.0);
+    EXPECT_TRUE(std::signbit(val_number("-0")));
+    // Every text STR() writes reads back as the value it came from.
+    for (double v : {0.01, 12.34, -186.25, 99999.99, 0.0001, 1234.5678, 123456789.0123})
+        EXPECT_EQ(val_number(str_number(v, 20, 4)), std::round(v * 1e4) / 1e4) << v;
+}
+
 TEST(RoundDecimal, HalvesAwayFromZero) {
     EXPECT_DOUBLE_EQ(round_decimal(2.345, 2), 2.35);
     EXPECT_DOUBLE_EQ(round_decimal(-2.345, 2), -2.35);
