@@ -159,6 +159,10 @@ std::string NtxIndex::key_of(std::string_view record) const {
     return impl_->expr.eval_key(record, impl_->header.key_size, impl_->header.key_decimals);
 }
 
+void NtxIndex::key_of(std::string_view record, std::string& out) const {
+    impl_->expr.eval_key_to(record, impl_->header.key_size, impl_->header.key_decimals, out);
+}
+
 std::optional<NtxEntry> NtxIndex::first() {
     Impl& d = *impl_;
     NtxPager::ReadScope lock(d.pager);

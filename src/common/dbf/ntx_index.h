@@ -63,6 +63,8 @@ public:
 
     // The record's key, evaluated and padded or cut to the key size.
     std::string key_of(std::string_view record) const;
+    // The same into `out`, whose storage is kept.
+    void key_of(std::string_view record, std::string& out) const;
 
     // Navigation. seek finds the first entry whose key, compared over the
     // length of `key` only, is not less than `key`. next and prev step from

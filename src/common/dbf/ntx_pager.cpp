@@ -85,7 +85,8 @@ void NtxPager::WriteScope::commit() {
         h.version = static_cast<std::uint16_t>(saved_prefix_.version + 1);
         if (p_.shared()) {
             writing_ = true;
-            std::vector<std::uint32_t> pages;
+            std::vector<std::uint32_t>& pages = p_.changed_;
+            pages.clear();
             for (const Backup& b : p_.backups_) pages.push_back(b.offset);
             // Pages first, then the header: a reader that sees the new
             // version finds every page it names already written.
@@ -176,7 +177,7 @@ NtxPager::Cached& NtxPager::slot_for(std::uint32_t offset) {
     size_t i = offset / kNtxPageSize;
     if (i >= cache_.size()) cache_.resize(i + 1);
     if (!cache_[i]) {
-        cache_[i] = std::make_unique<Cached>();
+        cache_[i].reset(new Cached);
         ++cached_pages_;
     }
     return *cache_[i];
@@ -185,7 +186,7 @@ NtxPager::Cached& NtxPager::slot_for(std::uint32_t offset) {
 NtxPager::Cached& NtxPager::load(std::uint32_t offset) {
     if (Cached* c = find(offset)) return *c;
     if (!ntx_page_offset_ok(offset, file_end_)) ntx_damaged("odnosnik " + std::to_string(offset) + " poza plikiem", path());
-    auto fresh = std::make_unique<Cached>();
+    std::unique_ptr<Cached> fresh(new Cached);
     if (file_->read_at(fresh->bytes, kNtxPageSize, offset) != kNtxPageSize)
         ntx_damaged("strona " + std::to_string(offset) + " obcieta", path());
     std::string fault = NtxPage(fresh->bytes, layout_).check(file_end_);

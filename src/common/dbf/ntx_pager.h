@@ -96,6 +96,7 @@ public:
 
 private:
     struct Cached {
+        Cached() {}  // the bytes are read or laid out at once; no need to clear them first
         unsigned char bytes[kNtxPageSize];
         bool touched = false;    // changed by the update in progress
         bool unflushed = false;  // changed by a finished update, not yet written (exclusive)
@@ -103,6 +104,7 @@ private:
     };
     // A page as it was before the update in progress first changed it.
     struct Backup {
+        Backup() {}  // the bytes are copied in at once; no need to clear them first
         std::uint32_t offset;
         bool existed;  // false: the page was not cached (new at the end of the file)
         bool unflushed;
@@ -133,6 +135,7 @@ private:
     std::vector<std::uint32_t> unflushed_;      // exclusive: pages waiting for flush()
     bool header_unflushed_ = false;
     std::vector<unsigned char> staging_;        // runs of adjacent pages written at once
+    std::vector<std::uint32_t> changed_;        // the pages an update writes (shared)
 };
 
 [[noreturn]] void ntx_damaged(const std::string& what, const std::string& path);

@@ -160,11 +160,11 @@ std::uint32_t NtxTree::recno_at(const NtxPath& path) const {
 
 void NtxTree::insert(const unsigned char* key, std::uint32_t recno) {
     if (pager_.header().unique) {
-        NtxPath p;
-        if (lower_bound(p, key, key_size_) && std::memcmp(key_at(p), key, key_size_) == 0) return;
+        if (lower_bound(work_, key, key_size_) && std::memcmp(key_at(work_), key, key_size_) == 0) return;
     }
     // Down to a leaf, passing over equal keys so the new one comes after them.
-    NtxPath path;
+    NtxPath& path = work_;
+    path.frames.clear();
     std::uint32_t page = pager_.root();
     for (;;) {
         NtxFrame& f = push(path, page, 0);
@@ -188,8 +188,9 @@ void NtxTree::insert_upward(NtxPath& path, size_t level, int pos, std::uint32_t 
     const NtxLayout& L = pager_.layout();
     const int max = L.max_items;
     auto item_size = static_cast<size_t>(L.item_size);
-    std::vector<unsigned char> carry(key_size_);
-    std::vector<NtxItemRef> refs;
+    std::vector<unsigned char>& carry = carry_;
+    carry.resize(key_size_);
+    std::vector<NtxItemRef>& refs = refs_;
     for (;;) {
         std::uint32_t off = path.frames[level].page;
         NtxPage p = pager_.writable(off);
@@ -235,7 +236,7 @@ void NtxTree::insert_upward(NtxPath& path, size_t level, int pos, std::uint32_t 
 }
 
 bool NtxTree::remove(const unsigned char* key, std::uint32_t recno) {
-    NtxPath path;
+    NtxPath& path = work_;
     if (!find(path, key, recno)) return false;
     std::uint32_t item_page = path.frames.back().page;
     int item_pos = path.frames.back().pos;
@@ -262,8 +263,11 @@ void NtxTree::rebalance(NtxPath& path) {
     const int max = L.max_items;
     const int limit = pager_.header().underflow_limit();
     auto item_size = static_cast<size_t>(L.item_size);
-    std::vector<unsigned char> left_items, right_items, sep_key(key_size_);
-    std::vector<NtxItemRef> refs;
+    std::vector<unsigned char>& left_items = left_items_;
+    std::vector<unsigned char>& right_items = right_items_;
+    std::vector<unsigned char>& sep_key = sep_key_;
+    sep_key.resize(key_size_);
+    std::vector<NtxItemRef>& refs = refs_;
     for (size_t level = path.frames.size() - 1; level > 0; --level) {
         std::uint32_t off = path.frames[level].page;
         if (pager_.page(off).count() >= limit) break;

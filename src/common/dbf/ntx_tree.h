@@ -75,7 +75,13 @@ private:
     NtxPager& pager_;
     bool descending_;
     size_t key_size_;
+    // Working storage kept from one update to the next, so that an update
+    // allocates nothing once these have grown.
+    NtxPath work_;                        // the path of the update in progress
     std::vector<unsigned char> scratch_;  // items copied out for splits and merges
+    std::vector<unsigned char> carry_;    // the key moving up out of a split
+    std::vector<unsigned char> left_items_, right_items_, sep_key_;
+    std::vector<NtxItemRef> refs_;
 };
 
 }  // namespace durva::dbf

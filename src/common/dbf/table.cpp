@@ -88,12 +88,14 @@ void Table::flush() {
     if (!dirty_ || !dbf_->is_open()) return;
     // Keys before and after, then the record, then each index: the record is
     // on disk before any index points at its new key.
-    std::vector<std::string> old_keys, new_keys;
-    old_keys.reserve(indexes_.size());
-    new_keys.reserve(indexes_.size());
-    for (auto& ix : indexes_) {
-        old_keys.push_back(appended_ ? std::string() : ix->key_of(orig_));
-        new_keys.push_back(ix->key_of(rec_));
+    std::vector<std::string>& old_keys = old_keys_;
+    std::vector<std::string>& new_keys = new_keys_;
+    old_keys.resize(indexes_.size());
+    new_keys.resize(indexes_.size());
+    for (size_t i = 0; i < indexes_.size(); ++i) {
+        if (appended_) old_keys[i].clear();
+        else indexes_[i]->key_of(orig_, old_keys[i]);
+        indexes_[i]->key_of(rec_, new_keys[i]);
     }
     bool was_appended = appended_;
     dbf_->write_record(recno_, rec_.data());
@@ -102,7 +104,10 @@ void Table::flush() {
         if (was_appended) indexes_[i]->insert(new_keys[i], recno_);
         else if (old_keys[i] != new_keys[i]) indexes_[i]->update(old_keys[i], new_keys[i], recno_);
     }
-    if (order_ > 0) pos_ = NtxEntry{std::move(new_keys[static_cast<size_t>(order_ - 1)]), recno_};
+    if (order_ > 0) {
+        pos_.key.assign(new_keys[static_cast<size_t>(order_ - 1)]);
+        pos_.recno = recno_;
+    }
 }
 
 // ---- moves ---------------------------------------------------------------
@@ -396,7 +401,10 @@ bool Table::append_blank() {
     cur_ = rec_.data();
     dirty_ = appended_ = true;
     bof_ = eof_ = found_ = false;
-    if (NtxIndex* ix = controlling()) pos_ = NtxEntry{ix->key_of(rec_), r};
+    if (NtxIndex* ix = controlling()) {
+        ix->key_of(rec_, pos_.key);
+        pos_.recno = r;
+    }
     return true;
 }
 

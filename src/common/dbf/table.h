@@ -195,6 +195,7 @@ private:
     NtxEntry pos_;           // the current record's entry in the controlling order
     std::uint32_t locked_rec_ = 0;
     std::vector<Relation> relations_;
+    std::vector<std::string> old_keys_, new_keys_;  // flush()'s keys, kept to be reused
 };
 
 }  // namespace durva::dbf
