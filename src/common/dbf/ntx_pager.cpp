@@ -137,6 +137,7 @@ void NtxPager::put_back() {
         std::memcpy(c.bytes, b->bytes, kNtxPageSize);
         c.unflushed = b->unflushed;
         c.in_tree = b->in_tree;
+        c.unchecked = b->unchecked;
         c.touched = false;
     }
     backups_.clear();
@@ -184,19 +185,42 @@ NtxPager::Cached& NtxPager::slot_for(std::uint32_t offset) {
 }
 
 NtxPager::Cached& NtxPager::load(std::uint32_t offset) {
-    if (Cached* c = find(offset)) return *c;
-    if (!ntx_page_offset_ok(offset, file_end_)) ntx_damaged("odnosnik " + std::to_string(offset) + " poza plikiem", path());
-    std::unique_ptr<Cached> fresh(new Cached);
-    if (file_->read_at(fresh->bytes, kNtxPageSize, offset) != kNtxPageSize)
-        ntx_damaged("strona " + std::to_string(offset) + " obcieta", path());
-    std::string fault = NtxPage(fresh->bytes, layout_).check(file_end_);
+    Cached* c = find(offset);
+    if (c && !c->unchecked) return *c;
+    if (!c) {
+        if (!ntx_page_offset_ok(offset, file_end_))
+            ntx_damaged("odnosnik " + std::to_string(offset) + " poza plikiem", path());
+        read_around(offset);
+        c = find(offset);
+        if (!c) ntx_damaged("strona " + std::to_string(offset) + " obcieta", path());
+    }
+    // A page that fails stays unchecked in the cache and fails again when asked for.
+    std::string fault = NtxPage(c->bytes, layout_).check(file_end_);
     if (!fault.empty()) ntx_damaged("strona " + std::to_string(offset) + ": " + fault, path());
-    fresh->in_tree = true;
-    size_t i = offset / kNtxPageSize;
-    if (i >= cache_.size()) cache_.resize(i + 1);
-    cache_[i] = std::move(fresh);
-    ++cached_pages_;
-    return *cache_[i];
+    c->unchecked = false;
+    c->in_tree = true;
+    return *c;
+}
+
+void NtxPager::read_around(std::uint32_t offset) {
+    // The page and the pages next to it that are not cached yet, within its
+    // stretch of 16 pages: one read of 16 KB costs little more than one of
+    // 1 KB, and the pages of an index are mostly wanted sooner or later.
+    // Read under the same lock as the page itself, they are exactly as
+    // current as it is; each is checked when first asked for as a tree page.
+    constexpr std::uint64_t kRun = 16 * kNtxPageSize;
+    std::uint64_t first = std::max<std::uint64_t>(offset / kRun * kRun, kNtxPageSize);
+    std::uint64_t limit = std::min<std::uint64_t>(offset / kRun * kRun + kRun, file_end_ / kNtxPageSize * kNtxPageSize);
+    std::uint64_t lo = offset, hi = offset + kNtxPageSize;
+    while (lo > first && !find(static_cast<std::uint32_t>(lo - kNtxPageSize))) lo -= kNtxPageSize;
+    while (hi < limit && !find(static_cast<std::uint32_t>(hi))) hi += kNtxPageSize;
+    read_buf_.resize(static_cast<size_t>(hi - lo));
+    size_t got = file_->read_at(read_buf_.data(), read_buf_.size(), lo);
+    for (std::uint64_t off = lo; off + kNtxPageSize <= lo + got; off += kNtxPageSize) {
+        Cached& c = slot_for(static_cast<std::uint32_t>(off));
+        std::memcpy(c.bytes, read_buf_.data() + (off - lo), kNtxPageSize);
+        c.unchecked = true;
+    }
 }
 
 NtxPage NtxPager::page(std::uint32_t offset) { return NtxPage(load(offset).bytes, layout_); }
@@ -211,6 +235,7 @@ NtxPager::Cached& NtxPager::touch(std::uint32_t offset) {
     if (c) {
         b.unflushed = c->unflushed;
         b.in_tree = c->in_tree;
+        b.unchecked = c->unchecked;
         std::memcpy(b.bytes, c->bytes, kNtxPageSize);
     }
     Cached& now = slot_for(offset);
@@ -258,6 +283,7 @@ std::uint32_t NtxPager::allocate() {
     Cached& c = touch(off);
     NtxPage(c.bytes, layout_).init();
     c.in_tree = true;
+    c.unchecked = false;
     return off;
 }
 

@@ -101,6 +101,7 @@ private:
         bool touched = false;    // changed by the update in progress
         bool unflushed = false;  // changed by a finished update, not yet written (exclusive)
         bool in_tree = false;    // read or built as a tree page, not yet freed
+        bool unchecked = false;  // read along with a neighbour, not yet checked as a tree page
     };
     // A page as it was before the update in progress first changed it.
     struct Backup {
@@ -109,6 +110,7 @@ private:
         bool existed;  // false: the page was not cached (new at the end of the file)
         bool unflushed;
         bool in_tree;
+        bool unchecked;
         unsigned char bytes[kNtxPageSize];
     };
 
@@ -118,6 +120,7 @@ private:
     void put_back();
     void write_pages(std::vector<std::uint32_t>& offsets);
     Cached& load(std::uint32_t offset);
+    void read_around(std::uint32_t offset);
     Cached* find(std::uint32_t offset) {
         size_t i = offset / kNtxPageSize;
         return i < cache_.size() ? cache_[i].get() : nullptr;
@@ -136,6 +139,7 @@ private:
     bool header_unflushed_ = false;
     std::vector<unsigned char> staging_;        // runs of adjacent pages written at once
     std::vector<std::uint32_t> changed_;        // the pages an update writes (shared)
+    std::vector<unsigned char> read_buf_;       // pages read together
 };
 
 [[noreturn]] void ntx_damaged(const std::string& what, const std::string& path);

@@ -153,6 +153,29 @@ TEST_F(DamagedIndex, DamagedPagesFailEveryOperationAndAreNeverWritten) {
     }
 }
 
+TEST_F(DamagedIndex, ADamagedLeafReadAlongWithSoundOnesFailsOnlyWhereReachedAndEveryTime) {
+    // The leaf with the last keys claims too many; the whole small file is
+    // read in one go with the first leaf.
+    Bytes b = good_;
+    size_t r = root();
+    int n = static_cast<int>(get16(b, r));
+    std::uint32_t last_leaf = get32(b, r + get16(b, r + 2 + 2 * n));
+    put16(b, last_leaf, get16(b, 18) + 1);
+    for (Share mode : {Share::Exclusive, Share::Shared}) {
+        SCOPED_TRACE(mode == Share::Shared ? "shared" : "exclusive");
+        write_all(path_, b);
+        auto ntx = NtxIndex::open(path_, mode, fields_);
+        EXPECT_EQ(ntx->first()->recno, 29u);
+        EXPECT_THROW(ntx->last(), DbError);
+        EXPECT_THROW(ntx->last(), DbError);
+        EXPECT_EQ(ntx->seek("110001")->recno, 1u);
+        EXPECT_THROW(ntx->seek("U"), DbError);
+        EXPECT_NE(ntx->verify(300), "");
+        ntx->insert("110001   ", 301);  // into a sound leaf
+        EXPECT_EQ(ntx->seek("110001")->recno, 1u);
+    }
+}
+
 TEST_F(DamagedIndex, AFileCutShortFailsWhereThePagesAreMissing) {
     Bytes b = good_;
     b.resize(b.size() - 512);
