@@ -41,8 +41,7 @@ void encode_text(const FieldDesc& f, std::string_view text, char* record) {
 }
 
 void encode_number(const FieldDesc& f, double value, char* record) {
-    std::string s = str_number(value, f.length, f.decimals);
-    std::memcpy(record + f.offset, s.data(), static_cast<size_t>(f.length));
+    str_number_to(value, f.length, f.decimals, record + f.offset);
 }
 
 void encode_date(const FieldDesc& f, Date value, char* record) {

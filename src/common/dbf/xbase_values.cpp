@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 
 namespace durva::dbf {
 
@@ -91,8 +92,9 @@ bool rounded_units(double mag, int decimals, std::uint64_t& units) {
     return true;
 }
 
-// STR() text of units / 10^decimals, right-aligned in `width` (decimals <= 15).
-std::string format_units(std::uint64_t units, bool negative, int width, int decimals) {
+// STR() text of units / 10^decimals (decimals <= 15), right-aligned in the
+// `width` characters at `out`.
+void format_units(std::uint64_t units, bool negative, int width, int decimals, char* out) {
     char buf[40];
     char* end = buf + sizeof buf;
     char* p = end;
@@ -109,10 +111,12 @@ std::string format_units(std::uint64_t units, bool negative, int width, int deci
     } while (whole != 0);
     if (negative && units != 0) *--p = '-';  // a value that rounds to zero has no sign
     auto len = static_cast<int>(end - p);
-    if (len > width) return std::string(static_cast<size_t>(width), '*');
-    std::string text(static_cast<size_t>(width - len), ' ');
-    text.append(p, static_cast<size_t>(len));
-    return text;
+    if (len > width) {
+        std::memset(out, '*', static_cast<size_t>(width));
+        return;
+    }
+    std::memset(out, ' ', static_cast<size_t>(width - len));
+    std::memcpy(out + (width - len), p, static_cast<size_t>(len));
 }
 
 }  // namespace
@@ -128,10 +132,21 @@ double round_decimal(double value, int decimals) {
 
 std::string str_number(double value, int width, int decimals) {
     if (width <= 0) return {};
+    std::string text(static_cast<size_t>(width), ' ');
+    str_number_to(value, width, decimals, text.data());
+    return text;
+}
+
+void str_number_to(double value, int width, int decimals, char* out) {
+    if (width <= 0) return;
     if (decimals < 0) decimals = 0;
     std::uint64_t units;
-    if (rounded_units(std::fabs(value), decimals, units)) return format_units(units, std::signbit(value), width, decimals);
-    return str_number_reference(value, width, decimals);
+    if (rounded_units(std::fabs(value), decimals, units)) {
+        format_units(units, std::signbit(value), width, decimals, out);
+        return;
+    }
+    std::string text = str_number_reference(value, width, decimals);
+    std::memcpy(out, text.data(), static_cast<size_t>(width));
 }
 
 std::string str_number_reference(double value, int width, int decimals) {

@@ -14,6 +14,8 @@ double round_decimal(double value, int decimals);
 // STR(value, width, decimals): exactly `width` characters; all '*' when the
 // integer part and the sign do not fit; a value that rounds to zero has no sign.
 std::string str_number(double value, int width, int decimals);
+// The same text written into the `width` characters at `out`.
+void str_number_to(double value, int width, int decimals, char* out);
 // The same text, always the long way: through the value's 15 significant
 // decimal digits. str_number takes a short way where the result is sure;
 // both must agree on every value.
