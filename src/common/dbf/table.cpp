@@ -98,7 +98,12 @@ void Table::flush() {
         indexes_[i]->key_of(rec_, new_keys[i]);
     }
     bool was_appended = appended_;
-    dbf_->write_record(recno_, rec_.data());
+    // Shared, the file already holds what the record had when it was locked
+    // (or the blank the append wrote): a record left as it was is not
+    // written again. Held exclusively, the write only reaches the cache and
+    // marks the header for its date, as any write-back does.
+    const std::string& on_disk = was_appended ? blank_ : orig_;
+    if (dbf_->exclusive() || rec_ != on_disk) dbf_->write_record(recno_, rec_.data());
     dirty_ = appended_ = false;
     for (size_t i = 0; i < indexes_.size(); ++i) {
         if (was_appended) indexes_[i]->insert(new_keys[i], recno_);

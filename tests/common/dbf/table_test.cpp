@@ -253,6 +253,50 @@ TEST(TableIndexes, ChangesReachTheIndexOnTheNextMove) {
     test::expect_indexes_complete(*again);
 }
 
+TEST(TableIndexes, SharedRecordsLeftAsTheyWereStillReachEveryIndex) {
+    durva::test::TempFolder dir;
+    make_table(dir.file("t.dbf"), {"D", "B"});
+    TableSettings s;
+    {
+        auto t = Table::open(dir.file("t"), Share::Exclusive, s);
+        t->create_index(dir.file("t_kod"), "KOD");
+        t->create_index(dir.file("t_ile"), "STR(ILE,6,1)+KOD", false, true);
+    }
+    auto t = Table::open(dir.file("t"), Share::Shared, s);
+    t->add_index(dir.file("t_kod"));
+    t->add_index(dir.file("t_ile"));
+    // Appended and left blank: the record the append wrote stays, and its
+    // keys go into both indexes all the same.
+    ASSERT_TRUE(t->append_blank());
+    t->put("KOD", std::string("    "));
+    t->unlock();
+    // Changed and changed back: nothing to write, nothing to move.
+    t->go_to(1);
+    ASSERT_TRUE(t->lock_record());
+    t->put("KOD", std::string("X"));
+    t->put("KOD", std::string("D"));
+    t->unlock();
+    // Changed: written, and moved in both indexes.
+    t->go_to(2);
+    ASSERT_TRUE(t->lock_record());
+    t->put("ILE", 0.5);
+    t->unlock();
+    auto other = DbfFile::open(dir.file("t.dbf"), Share::Shared);
+    ASSERT_EQ(other->record_count(), 3u);
+    EXPECT_EQ(other->record_view(1).substr(1, 10), "D      1.0");
+    EXPECT_EQ(other->record_view(2).substr(1, 10), "B      0.5");
+    EXPECT_EQ(other->record_view(3), t->dbf().blank_record());
+    t->set_order(2);
+    EXPECT_EQ(walk(*t), (std::vector<std::uint32_t>{3, 2, 1}));
+    TableSettings visible;
+    visible.deleted_hidden = false;
+    t->close();
+    auto again = Table::open(dir.file("t"), Share::Shared, visible);
+    again->add_index(dir.file("t_kod"));
+    again->add_index(dir.file("t_ile"));
+    test::expect_indexes_complete(*again);
+}
+
 TEST(TableIndexes, CommitPutsAnExclusiveTablesIndexPagesOnDisk) {
     durva::test::TempFolder dir;
     make_table(dir.file("t.dbf"), {"A", "B"});
