@@ -175,36 +175,44 @@ std::string str_number_reference(double value, int width, int decimals) {
 }
 
 double val_number(std::string_view t) {
-    size_t i = 0;
-    while (i < t.size() && (t[i] == ' ' || t[i] == '\t' || t[i] == '\r' || t[i] == '\n')) ++i;
+    const char* p = t.data();
+    const char* end = p + t.size();
+    while (p < end && (*p == ' ' || *p == '\t' || *p == '\r' || *p == '\n')) ++p;
     bool negative = false;
-    if (i < t.size() && (t[i] == '-' || t[i] == '+')) negative = t[i++] == '-';
-    size_t start = i;
-    bool point = false;
+    if (p < end && (*p == '-' || *p == '+')) negative = *p++ == '-';
+    const char* start = p;
     // Up to 15 significant digits fit a double exactly, and so does 10^k up
     // to 10^22: one division is then the correctly rounded value, the same
-    // strtod would give.
+    // strtod would give. Leading zeros are not significant.
     std::uint64_t mant = 0;
     int significant = 0, after_point = 0;
-    for (; i < t.size(); ++i) {
-        char c = t[i];
-        if (c >= '0' && c <= '9') {
-            if (mant != 0 || c != '0') ++significant;
-            if (significant <= 15) mant = mant * 10 + static_cast<std::uint64_t>(c - '0');
-            if (point) ++after_point;
-        } else if (c == '.' && !point) {
-            point = true;
-        } else {
-            break;
+    bool any_digit = false;
+    while (p < end && *p == '0') ++p;
+    any_digit = p != start;
+    for (; p < end && *p >= '0' && *p <= '9'; ++p) {
+        mant = mant * 10 + static_cast<std::uint64_t>(*p - '0');  // wraps harmlessly past 19 digits
+        ++significant;
+        any_digit = true;
+    }
+    if (p < end && *p == '.') {
+        ++p;
+        if (significant == 0) {
+            for (; p < end && *p == '0'; ++p) ++after_point;
+            any_digit = any_digit || after_point > 0;
+        }
+        for (; p < end && *p >= '0' && *p <= '9'; ++p) {
+            mant = mant * 10 + static_cast<std::uint64_t>(*p - '0');
+            ++significant;
+            ++after_point;
+            any_digit = true;
         }
     }
-    std::string_view num = t.substr(start, i - start);
-    if (num.empty() || num == ".") return 0;
+    if (!any_digit) return 0;
     double v;
     if (significant <= 15 && after_point <= 22) {
         v = static_cast<double>(mant) / kPow10[after_point];
     } else {
-        std::string text(num);
+        std::string text(start, static_cast<size_t>(p - start));
         v = std::strtod(text.c_str(), nullptr);
     }
     return negative ? -v : v;

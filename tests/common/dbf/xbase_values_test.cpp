@@ -140,6 +140,9 @@ TEST(ValNumber, LongDigitRunsAndManyDecimalsReadExactly) {
     EXPECT_EQ(val_number("12."), 12.0);
     EXPECT_EQ(val_number("-.5"), -0.5);
     EXPECT_EQ(val_number("."), 0.0);
+    EXPECT_EQ(val_number(" +7."), 7.0);
+    EXPECT_EQ(val_number("000.000120"), 0.00012);
+    EXPECT_EQ(val_number("0.000000000000000000000000000000000000000000000000000000001"), 1e-57);
     EXPECT_TRUE(std::signbit(val_number("-0")));
     // Every text STR() writes reads back as the value it came from.
     for (double v : {0.01, 12.34, -186.25, 99999.99, 0.0001, 1234.5678, 123456789.0123})
