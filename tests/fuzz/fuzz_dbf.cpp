@@ -14,32 +14,16 @@
 #include "common/dbf/dbf_file.h"
 #include "common/dbf/field_codec.h"
 #include "platform/errors.h"
+#include "fuzz_scratch.h"
 
 namespace {
 
-// One scratch folder per run, removed when the run ends.
-struct ScratchFolder {
-    std::string dir;
-    ScratchFolder() {
-        dir = (std::filesystem::temp_directory_path() / "durva-fuzz-dbf-XXXXXX").string();
-        if (!::mkdtemp(dir.data())) std::abort();
-    }
-    ~ScratchFolder() {
-        std::error_code ec;
-        std::filesystem::remove_all(dir, ec);
-    }
-};
-
 const std::string& scratch_file() {
-    static const ScratchFolder folder;
-    static const std::string path = folder.dir + "/t.dbf";
+    static const std::string path = durva::fuzz::scratch_path("t.dbf");
     return path;
 }
 
-std::string read_all(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
+using durva::fuzz::read_all;
 
 void read_everything(durva::platform::Share mode) {
     using namespace durva::dbf;

@@ -14,6 +14,7 @@
 
 #include "common/dbf/ntx_index.h"
 #include "platform/errors.h"
+#include "fuzz_scratch.h"
 
 namespace {
 
@@ -23,28 +24,12 @@ using durva::dbf::NtxEntry;
 using durva::dbf::NtxIndex;
 using durva::platform::Share;
 
-struct ScratchFolder {
-    std::string dir;
-    ScratchFolder() {
-        dir = (std::filesystem::temp_directory_path() / "durva-fuzz-ntx-XXXXXX").string();
-        if (!::mkdtemp(dir.data())) std::abort();
-    }
-    ~ScratchFolder() {
-        std::error_code ec;
-        std::filesystem::remove_all(dir, ec);
-    }
-};
-
 const std::string& scratch_file() {
-    static const ScratchFolder folder;
-    static const std::string path = folder.dir + "/t.ntx";
+    static const std::string path = durva::fuzz::scratch_path("t.ntx");
     return path;
 }
 
-std::string read_all(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
+using durva::fuzz::read_all;
 
 // The fields the sample indexes' expressions name.
 const FieldList& fields() {

@@ -102,7 +102,7 @@ bool NtxTree::lower_bound(NtxPath& path, const unsigned char* key, size_t len) {
     return settle_forward(path);
 }
 
-bool NtxTree::upper_bound(NtxPath& path, const unsigned char* key) {
+void NtxTree::descend_past(NtxPath& path, const unsigned char* key) {
     path.frames.clear();
     std::uint32_t page = pager_.root();
     for (;;) {
@@ -119,6 +119,10 @@ bool NtxTree::upper_bound(NtxPath& path, const unsigned char* key) {
         if (c == 0) break;
         page = c;
     }
+}
+
+bool NtxTree::upper_bound(NtxPath& path, const unsigned char* key) {
+    descend_past(path, key);
     return settle_forward(path);
 }
 
@@ -168,22 +172,7 @@ void NtxTree::insert(const unsigned char* key, std::uint32_t recno) {
     }
     // Down to a leaf, passing over equal keys so the new one comes after them.
     NtxPath& path = work_;
-    path.frames.clear();
-    std::uint32_t page = pager_.root();
-    for (;;) {
-        NtxFrame& f = push(path, page, 0);
-        NtxPage v = view(f);
-        int lo = 0, hi = v.count();
-        while (lo < hi) {
-            int mid = (lo + hi) / 2;
-            if (compare(v.key(mid), key, key_size_) <= 0) lo = mid + 1;
-            else hi = mid;
-        }
-        f.pos = lo;
-        std::uint32_t c = v.child(lo);
-        if (c == 0) break;
-        page = c;
-    }
+    descend_past(path, key);
     insert_upward(path, path.frames.size() - 1, path.frames.back().pos, 0, recno, key);
 }
 

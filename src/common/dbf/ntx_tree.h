@@ -42,6 +42,9 @@ public:
     bool lower_bound(NtxPath& path, const unsigned char* key, size_t len);
     // The first entry whose whole key is greater than `key`.
     bool upper_bound(NtxPath& path, const unsigned char* key);
+    // Down to a leaf, to the place just after every key not greater than
+    // `key`: where upper_bound starts and where an insert goes.
+    void descend_past(NtxPath& path, const unsigned char* key);
     // The entry (key, recno) itself; equal keys are scanned until the record matches.
     bool find(NtxPath& path, const unsigned char* key, std::uint32_t recno);
     bool next(NtxPath& path);
