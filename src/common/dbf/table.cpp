@@ -496,13 +496,10 @@ void Table::create_index(std::string_view path, std::string_view expression, boo
     if (!additive) clear_indexes();
     std::string resolved = platform::resolve_path(with_extension(path, ".ntx"));
     RecordSource source = [this](std::uint32_t r) { return dbf_->record_view(r); };
-    std::unique_ptr<NtxIndex> ix;
-    try {
-        ix = NtxIndex::create(resolved, expression, fields(), dbf_->record_count(), source,
-                              dbf_->exclusive() ? platform::Share::Exclusive : platform::Share::Shared, unique);
-    } catch (const KeyExprError& e) {
-        throw DbError(std::string("Bledne wyrazenie indeksu: ") + e.what(), resolved);
-    }
+    // An expression that cannot be evaluated comes back as a DbError naming the index file.
+    std::unique_ptr<NtxIndex> ix =
+        NtxIndex::create(resolved, expression, fields(), dbf_->record_count(), source,
+                         dbf_->exclusive() ? platform::Share::Exclusive : platform::Share::Shared, unique);
     indexes_.push_back(std::move(ix));
     order_ = static_cast<int>(indexes_.size());
     go_top();
