@@ -82,16 +82,19 @@ bool NtxTree::last(NtxPath& path) {
     return settle_backward(path);
 }
 
-bool NtxTree::lower_bound(NtxPath& path, const unsigned char* key, size_t len) {
+// Down to a leaf, at each page to the first key greater than `key` (past) or
+// not less than it (not past), comparing `len` bytes.
+void NtxTree::descend(NtxPath& path, const unsigned char* key, size_t len, bool past) {
     path.frames.clear();
     std::uint32_t page = pager_.root();
+    const int stop = past ? 1 : 0;  // compare results that end the step to the right
     for (;;) {
         NtxFrame& f = push(path, page, 0);
         NtxPage v = view(f);
         int lo = 0, hi = v.count();
         while (lo < hi) {
             int mid = (lo + hi) / 2;
-            if (compare(v.key(mid), key, len) < 0) lo = mid + 1;
+            if (compare(v.key(mid), key, len) < stop) lo = mid + 1;
             else hi = mid;
         }
         f.pos = lo;
@@ -99,27 +102,14 @@ bool NtxTree::lower_bound(NtxPath& path, const unsigned char* key, size_t len) {
         if (c == 0) break;
         page = c;
     }
+}
+
+bool NtxTree::lower_bound(NtxPath& path, const unsigned char* key, size_t len) {
+    descend(path, key, len, false);
     return settle_forward(path);
 }
 
-void NtxTree::descend_past(NtxPath& path, const unsigned char* key) {
-    path.frames.clear();
-    std::uint32_t page = pager_.root();
-    for (;;) {
-        NtxFrame& f = push(path, page, 0);
-        NtxPage v = view(f);
-        int lo = 0, hi = v.count();
-        while (lo < hi) {
-            int mid = (lo + hi) / 2;
-            if (compare(v.key(mid), key, key_size_) <= 0) lo = mid + 1;
-            else hi = mid;
-        }
-        f.pos = lo;
-        std::uint32_t c = v.child(lo);
-        if (c == 0) break;
-        page = c;
-    }
-}
+void NtxTree::descend_past(NtxPath& path, const unsigned char* key) { descend(path, key, key_size_, true); }
 
 bool NtxTree::upper_bound(NtxPath& path, const unsigned char* key) {
     descend_past(path, key);

@@ -64,6 +64,7 @@ public:
     std::string verify(std::uint32_t record_count);
 
 private:
+    void descend(NtxPath& path, const unsigned char* key, size_t len, bool past);
     int compare(const unsigned char* a, const unsigned char* b, size_t n) const;
     NtxPage view(const NtxFrame& f) const { return NtxPage(f.bytes, pager_.layout()); }
     NtxFrame& push(NtxPath& path, std::uint32_t page, int pos);
