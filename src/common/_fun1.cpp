@@ -2,7 +2,6 @@
 
 #include <string>
 
-#include "common/screen/codepage.h"
 #include "common/screen/keys.h"
 
 namespace durva {
@@ -82,7 +81,7 @@ bool OKNO(Session& s, std::string_view question, std::string_view answer_default
         else if (key == 'N' || key == 'n')
             answer = 'N';
         else if (key == screen::Key::Enter && def != ' ')
-            answer = static_cast<char>(screen::upper(static_cast<std::uint8_t>(def)));
+            answer = def;  // as given: a lower-case "t" is no yes
     }
 
     scr.set_colour(colour);

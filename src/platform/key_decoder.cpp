@@ -133,6 +133,22 @@ constexpr KeySequence kSequences[] = {
 
 std::span<const KeySequence> known_sequences() { return kSequences; }
 
+SequenceState sequence_state(std::u32string_view after_esc) {
+    constexpr std::size_t kLongest = 16;
+    if (after_esc.empty()) return SequenceState::Partial;
+    const char32_t lead = after_esc[0];
+    if (lead == U'O') return after_esc.size() >= 2 ? SequenceState::Complete : SequenceState::Partial;
+    if (lead != U'[') return SequenceState::NotASequence;
+    if (after_esc.size() >= 2 && after_esc[1] == U'[')
+        return after_esc.size() >= 3 ? SequenceState::Complete : SequenceState::Partial;
+    for (std::size_t i = 1; i < after_esc.size(); ++i) {
+        const char32_t c = after_esc[i];
+        if (c >= 0x40 && c <= 0x7E) return SequenceState::Complete;  // the final byte
+        if (c < 0x20 || c > 0x3F) return SequenceState::Complete;    // broken off: read no further
+    }
+    return after_esc.size() >= kLongest ? SequenceState::Complete : SequenceState::Partial;
+}
+
 int xbase_from_sequence(std::string_view sequence) {
     for (const auto& s : kSequences)
         if (s.sequence == sequence) return s.code;

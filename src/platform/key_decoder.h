@@ -35,4 +35,13 @@ struct KeySequence {
 std::span<const KeySequence> known_sequences();
 int xbase_from_sequence(std::string_view sequence);  // 0 when unknown
 
+// How far the characters read after an Esc go towards a control sequence of
+// a key: "[" opens one that ends with a byte from @ to ~ ("[[" takes one
+// more character, the Linux console's F1 to F5), "O" one of a single further
+// character. Any other start is no sequence (Alt with that key); a sequence
+// broken by a character that cannot belong to it, or running on for ever, is
+// taken as whole so that all of it is read and none of it is typed.
+enum class SequenceState { NotASequence, Partial, Complete };
+SequenceState sequence_state(std::u32string_view after_esc);
+
 }  // namespace durva::platform

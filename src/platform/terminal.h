@@ -20,6 +20,8 @@ struct TermCell {
 // A key as the terminal delivered it: `code` is the xBase key code (Enter 13,
 // Esc 27, F4 -3, Alt-K 293, Up 5 ...). For a typed character `code` is 0 and
 // `ch` holds the Unicode character, which the screen turns into the code page.
+// Both 0: a key was pressed that means nothing to the program (a sequence of
+// no known key); like any key it ends a wait.
 struct InputKey {
     int code = 0;
     char32_t ch = 0;
@@ -36,6 +38,7 @@ public:
     virtual void present(const TermCell* cells, int rows, int cols, int cursor_row, int cursor_col,
                          bool cursor_visible) = 0;
     // Waits up to timeout_ms for a key (negative: for ever); nullopt when none came.
+    // Every key pressed comes back, those that mean nothing included.
     virtual std::optional<InputKey> read_key(int timeout_ms) = 0;
     // A tone of the given frequency and length (the bell where there is no speaker).
     virtual void tone(int frequency_hz, int duration_ms) = 0;

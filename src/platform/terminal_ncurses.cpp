@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <string>
 
 #include "platform/key_codes.h"
 #include "platform/key_decoder.h"
@@ -52,6 +53,9 @@ const char* database_clear_string();
 NcursesTerminal::NcursesTerminal() {
     std::setlocale(LC_ALL, "");
     if (!utf8_locale()) std::setlocale(LC_CTYPE, "C.UTF-8");
+    // Numbers are written and read with a point whatever the operator's
+    // language: the tables and the register's files hold them so.
+    std::setlocale(LC_NUMERIC, "C");
 
     if (!isatty(STDIN_FILENO) || !isatty(STDOUT_FILENO))
         fail("program wymaga terminala (wejscie i wyjscie nie sa terminalem)");
@@ -179,7 +183,8 @@ void NcursesTerminal::redraw_all() {
 
 int NcursesTerminal::decode_after_esc() {
     // The library hands back an Esc that began no sequence it knows, with
-    // whatever came with it already read: that is how Alt reaches us.
+    // whatever came with it already read: that is how Alt reaches us, and
+    // how the sequences of keys its database lacks arrive.
     wtimeout(stdscr, 0);
     wint_t next = 0;
     const int rc = wget_wch(stdscr, &next);
@@ -190,7 +195,29 @@ int NcursesTerminal::decode_after_esc() {
         ungetch(static_cast<int>(next));
         return Key::Esc;
     }
+    std::u32string after(1, static_cast<char32_t>(next));
+    SequenceState state = sequence_state(after);
+    // A sequence is read to its end, known or not: none of it may reach an
+    // entry field as typed characters, nor its Esc abandon the screen.
+    while (state == SequenceState::Partial) {
+        wtimeout(stdscr, kEscDelayMs);
+        wint_t more = 0;
+        const int more_rc = wget_wch(stdscr, &more);
+        if (more_rc == ERR) break;
+        if (more_rc == KEY_CODE_YES) {
+            ungetch(static_cast<int>(more));
+            break;
+        }
+        after += static_cast<char32_t>(more);
+        state = sequence_state(after);
+    }
+    if (state == SequenceState::Complete || (state == SequenceState::Partial && after.size() > 1)) {
+        std::string seq = "\033";
+        for (char32_t c : after) seq += c < 0x80 ? static_cast<char>(c) : '?';
+        return xbase_from_sequence(seq);  // 0: a key that means nothing here
+    }
     if (int alt = alt_with_char(static_cast<char32_t>(next)); alt != 0) return alt;
+    if (after.size() == 1 && after[0] == U'[') return 0;  // the start of a sequence cut off
     if (next != 27) unget_wch(static_cast<wchar_t>(next));
     return Key::Esc;
 }
@@ -214,13 +241,11 @@ std::optional<InputKey> NcursesTerminal::read_key(int timeout_ms) {
         if (code == 0) {
             if (const char* name = keyname(k)) code = xbase_from_key_name(name);
         }
-        if (code == 0) return std::nullopt;
+        // A key the program has no use for still ends a wait.
         return InputKey{code, 0};
     }
     if (wch == 27) return InputKey{decode_after_esc(), 0};
-    InputKey key = key_from_char(static_cast<char32_t>(wch));
-    if (key.code == 0 && key.ch == 0) return std::nullopt;
-    return key;
+    return key_from_char(static_cast<char32_t>(wch));
 }
 
 void NcursesTerminal::tone(int /*frequency_hz*/, int /*duration_ms*/) {

@@ -31,6 +31,11 @@ TEST(YesNoQuestion, EnterAcceptsOnlyANonBlankDefault) {
     HeadlessSession n({Key::Enter});
     EXPECT_FALSE(OKNO(n.session, "Pytanie ?", "N"));
 
+    // Enter keeps the default as given: only a capital T is yes.
+    HeadlessSession lower({Key::Enter});
+    EXPECT_FALSE(OKNO(lower.session, "Pytanie ?", "t"));
+    EXPECT_EQ(lower.terminal.steps_left(), 0u);
+
     HeadlessSession t({'x', Key::F4, 't'});
     EXPECT_TRUE(OKNO(t.session, "Kasa gotowa do transmisji ?", " "));
 }
@@ -116,6 +121,15 @@ TEST(MessageWindow, OneArgumentShowsForOneSecondOrUntilAKey) {
     const auto after = h.screen.save_all();
     for (std::size_t i = 0; i < before.cells.size(); ++i) ASSERT_EQ(after.cells[i].ch, before.cells[i].ch) << i;
 
+    // While it waits: the ordinary colours, never the warning ones.
+    HeadlessSession look;
+    look.terminal.set_idle_limit_ms(500);
+    EXPECT_THROW(_OKNO_(look.session, "abc"), platform::ScriptExhausted);
+    EXPECT_EQ(look.attr(15, 30), kBlackOnWhite);
+    EXPECT_EQ(look.attr(19, 72), kBlackOnWhite);
+    EXPECT_EQ(look.text(17, 50, 3), "abc");
+    EXPECT_EQ(look.attr(17, 50), kBrightWhite);
+
     // A key during the wait ends it at once and is not passed on.
     HeadlessSession k({ScriptStep::silence(200), 'x', 'y'});
     _OKNO_(k.session, "Tekst");
@@ -139,6 +153,20 @@ TEST(MessageWindow, ModesPickColoursAndWaits) {
     HeadlessSession zk({ScriptStep::silence(90'000), Key::Esc});
     _OKNO_(zk.session, "Czekam", 0.0);
     EXPECT_EQ(zk.clock.now_ms(), 90'000);
+
+    // Any key ends the wait, one that means nothing to the program too, and
+    // none of them is passed on.
+    for (ScriptStep key : {ScriptStep(U'€'), ScriptStep(U'Ж'), ScriptStep(0)}) {
+        for (double mode : {0.0, 5.0}) {
+            HeadlessSession any({ScriptStep::silence(300), key, 'y'});
+            _OKNO_(any.session, "Czekam", mode);
+            EXPECT_EQ(any.clock.now_ms(), 300) << mode;
+            EXPECT_EQ(any.screen.inkey(0), 'y') << mode;
+        }
+        HeadlessSession plain({ScriptStep::silence(300), key, 'y'});
+        _OKNO_(plain.session, "Czekam");
+        EXPECT_EQ(plain.clock.now_ms(), 300);
+    }
 
     // Mode 3: red frame, bright red text, three seconds.
     HeadlessSession three;

@@ -97,6 +97,22 @@ TEST(KeyDecoder, SequencesForCtrlCursorKeys) {
     }
 }
 
+TEST(KeyDecoder, SequencesAreReadToTheirEndKnownOrNot) {
+    using S = SequenceState;
+    const struct {
+        std::u32string after_esc;
+        SequenceState state;
+    } cases[] = {
+        {U"", S::Partial},          {U"[", S::Partial},         {U"[1;5", S::Partial},
+        {U"[1;5D", S::Complete},    {U"[99~", S::Complete},     {U"[200~", S::Complete},
+        {U"[Z", S::Complete},       {U"O", S::Partial},         {U"OP", S::Complete},
+        {U"[[", S::Partial},        {U"[[A", S::Complete},      {U"[1\u20AC", S::Complete},
+        {U"k", S::NotASequence},    {U"5", S::NotASequence},    {U"\u0416", S::NotASequence},
+        {U"[1111111111111111", S::Complete},
+    };
+    for (const auto& c : cases) EXPECT_EQ(sequence_state(c.after_esc), c.state) << c.after_esc.size();
+}
+
 TEST(Utf8, RoundTripAndMalformedBytes) {
     std::string s;
     for (char32_t ch : {U'A', U'ł', U'═', U'\U0001F600'}) append_utf8(s, ch);

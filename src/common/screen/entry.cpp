@@ -2,11 +2,10 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstdio>
-#include <cstdlib>
 #include <optional>
 #include <vector>
 
+#include "common/dbf/xbase_values.h"
 #include "common/screen/codepage.h"
 #include "common/screen/keys.h"
 
@@ -31,9 +30,10 @@ bool is_letter(std::uint8_t c) {
 }
 
 // The byte a picture symbol takes for a typed byte, or 0 when it refuses it.
-std::uint8_t accept(char symbol, std::uint8_t c, bool numeric) {
+// Signs in numeric fields are the editor's to place.
+std::uint8_t accept(char symbol, std::uint8_t c) {
     switch (symbol) {
-        case '9': return is_digit(c) || (numeric && (c == '-' || c == '+')) ? c : 0;
+        case '9': return is_digit(c) ? c : 0;
         case '#': return is_digit(c) || c == ' ' || c == '-' || c == '+' ? c : 0;
         case 'A': return is_letter(c) ? c : 0;
         case 'N': return is_letter(c) || is_digit(c) ? c : 0;
@@ -41,6 +41,9 @@ std::uint8_t accept(char symbol, std::uint8_t c, bool numeric) {
         default: return c;
     }
 }
+
+bool is_sign(std::uint8_t c) { return c == '-' || c == '+'; }
+bool is_point(std::uint8_t c) { return c == '.' || c == ','; }  // the keypad's point is a comma on Polish keyboards
 
 enum class Exit { Next, Previous, Write, Abandon };
 
@@ -52,6 +55,8 @@ public:
         for (std::size_t i = 0; i < picture_.size(); ++i)
             if (is_symbol(picture_[i])) slots_.push_back(static_cast<int>(i));
         pos_ = slots_.empty() ? width() : slots_.front();
+        const auto point = numeric_ ? picture_.find('.') : std::string::npos;
+        point_ = point == std::string::npos ? -1 : static_cast<int>(point);
     }
 
     const std::string& buffer() const { return buffer_; }
@@ -120,24 +125,74 @@ private:
     std::size_t slot_index(int at) const {
         return static_cast<std::size_t>(std::find(slots_.begin(), slots_.end(), at) - slots_.begin());
     }
-    void remove_at(int at) {
-        for (std::size_t k = slot_index(at); k + 1 < slots_.size(); ++k)
-            set(slots_[k], buffer_[static_cast<std::size_t>(slots_[k + 1])]);
-        if (!slots_.empty()) set(slots_.back(), ' ');
+    // The slots a change shifts within: in a number the whole part and the
+    // decimals are apart, so a digit never crosses the point; text fields
+    // shift over all their slots.
+    std::pair<std::size_t, std::size_t> section_of(int at) const {
+        std::size_t first = 0, last = slots_.empty() ? 0 : slots_.size() - 1;
+        if (point_ >= 0) {
+            const std::size_t whole = slot_index(next_slot(point_));  // slots before the point
+            if (at < point_) last = whole == 0 ? 0 : whole - 1;
+            else first = whole;
+        }
+        return {first, last};
     }
+    char at_slot(std::size_t k) const { return buffer_[static_cast<std::size_t>(slots_[k])]; }
+    void remove_at(int at) {
+        const std::size_t last = section_of(at).second;
+        for (std::size_t k = slot_index(at); k < last; ++k) set(slots_[k], at_slot(k + 1));
+        if (!slots_.empty()) set(slots_[last], ' ');
+    }
+    bool whole_part_blank_before(int at) const {
+        for (int s : slots_)
+            if (s < at && buffer_[static_cast<std::size_t>(s)] != ' ') return false;
+        return true;
+    }
+    // The point typed into a number: what was typed of the whole part moves
+    // to the right against the point, and the cursor goes to the decimals.
+    void type_point() {
+        if (previous_slot(point_) < point_) {
+            const auto [first, last] = section_of(point_ - 1);
+            std::string typed;
+            for (std::size_t k = first; k <= last; ++k)
+                if (at_slot(k) != ' ') typed += at_slot(k);
+            const std::size_t blanks = last - first + 1 - typed.size();
+            for (std::size_t k = first; k <= last; ++k)
+                set(slots_[k], k - first < blanks ? ' ' : typed[k - first - blanks]);
+        }
+        pos_ = next_slot(point_);
+    }
+    bool has_decimals() const { return point_ >= 0 && next_slot(point_) < width(); }
     void type(std::uint8_t c, bool first) {
-        if (pos_ >= width()) return;  // a full field waits for Enter
-        const char symbol = picture_[static_cast<std::size_t>(pos_)];
-        const std::uint8_t b = accept(symbol, c, numeric_);
-        if (b == 0) return;
-        if (numeric_ && first) {
+        if (numeric_ && is_point(c) && !has_decimals()) return;
+        if (numeric_ && first && (is_digit(c) || is_sign(c) || is_point(c))) {
             // A number is typed afresh, not edited into the old one.
             for (int s : slots_) set(s, ' ');
-            pos_ = slots_.front();
+            pos_ = slots_.empty() ? width() : slots_.front();
         }
-        if (screen_.insert_mode())
-            for (std::size_t k = slots_.size() - 1; k > slot_index(pos_); --k)
-                set(slots_[k], buffer_[static_cast<std::size_t>(slots_[k - 1])]);
+        if (numeric_ && is_point(c)) return type_point();
+        if (pos_ >= width()) return;  // a full field waits for Enter
+        const char symbol = picture_[static_cast<std::size_t>(pos_)];
+        std::uint8_t b = 0;
+        if (numeric_ && is_sign(c)) {
+            // A sign leads the whole part: only where nothing stands before it.
+            if ((symbol == '9' || symbol == '#') && (point_ < 0 || pos_ < point_) && whole_part_blank_before(pos_))
+                b = c;
+        } else {
+            b = accept(symbol, c);
+        }
+        if (b == 0) return;
+        if (screen_.insert_mode()) {
+            const std::size_t last = section_of(pos_).second;
+            // A digit typed on a blank of a number takes it. A whole part
+            // that is full takes no more digits; decimals let their last one
+            // go, as text fields let their last character go.
+            const bool blank = at_slot(slot_index(pos_)) == ' ';
+            const bool whole = numeric_ && (point_ < 0 || pos_ < point_);
+            if (whole && !blank && at_slot(last) != ' ') return;
+            if (!(numeric_ && blank))
+                for (std::size_t k = last; k > slot_index(pos_); --k) set(slots_[k], at_slot(k - 1));
+        }
         set(pos_, static_cast<char>(b));
         pos_ = next_slot(pos_ + 1);
     }
@@ -148,6 +203,7 @@ private:
     std::string buffer_;
     std::vector<int> slots_;
     int pos_ = 0;
+    int point_ = -1;  // the decimal point's position in a numeric picture
     bool fresh_ = true;
     bool changed_ = false;
 };
@@ -157,14 +213,13 @@ int decimals_of(std::string_view picture) {
     return point == std::string_view::npos ? 0 : static_cast<int>(picture.size() - point - 1);
 }
 
+// The typed text as a number: the blanks left between digits while editing
+// do not count.
 double parse_number(const std::string& text) {
-    std::string digits;
+    std::string compact;
     for (char c : text)
-        if (c != ' ') digits += c;
-    if (digits.empty()) return 0;
-    char* end = nullptr;
-    double v = std::strtod(digits.c_str(), &end);
-    return std::isfinite(v) ? v : 0;
+        if (c != ' ') compact += c;
+    return dbf::val_number(compact);
 }
 
 std::string default_picture(std::size_t width) { return std::string(width, 'X'); }
@@ -172,12 +227,9 @@ std::string default_picture(std::size_t width) { return std::string(width, 'X');
 }  // namespace
 
 std::string format_number(double value, std::string_view picture) {
-    const int width = static_cast<int>(picture.size());
-    const int decimals = decimals_of(picture);
-    char buf[64];
-    int n = std::snprintf(buf, sizeof buf, "%*.*f", width, decimals, value);
-    if (n < 0 || n > width) return std::string(static_cast<std::size_t>(width), '*');
-    return buf;
+    // Shown as the tables store it, so a field never shows another number
+    // than the one its record will hold.
+    return dbf::str_number(value, static_cast<int>(picture.size()), decimals_of(picture));
 }
 
 EntryField& Entry::add(int row, int col, std::string_view picture, bool numeric, std::function<std::string()> load,

@@ -206,10 +206,9 @@ int Screen::inkey(double seconds) {
         }
         auto key = terminal_.read_key(timeout);
         if (!key) continue;
-        if (int code = translate(*key); code != 0) {
-            last_key_ = code;
-            return code;
-        }
+        const int code = translate(*key);
+        if (code != 0) last_key_ = code;
+        return code;
     }
 }
 

@@ -83,7 +83,10 @@ public:
     void show_cursor(bool visible);
 
     // Waits up to `seconds` for a key (0 or less: for ever) and returns its xBase code,
-    // or 0 when none came. The key is consumed.
+    // or 0 when none came. The key is consumed. A key that means nothing to the
+    // program (a character outside the code page, a sequence of no known key)
+    // ends the wait all the same, for ever included, and gives 0; the last key
+    // stays what it was.
     int inkey(double seconds);
     // A key already waiting, without waiting; 0 when there is none.
     int poll_key();

@@ -204,10 +204,76 @@ TEST(EntryFields, LongerValueKeepsItsTailAndNumbersAreFormatted) {
     EXPECT_EQ(opis.size(), 28u);
     EXPECT_EQ(opis.substr(0, 9), "Ntoisko 1");
 
-    EXPECT_EQ(screen::format_number(9600, "99999999"), "    9600");
-    EXPECT_EQ(screen::format_number(2.5, "99.99"), " 2.50");
-    EXPECT_EQ(screen::format_number(123, "99"), "**");
-    EXPECT_EQ(screen::format_number(0, "9"), "0");
+}
+
+TEST(EntryFields, NumbersShownAsTheTablesStoreThem) {
+    // Halves away from zero on the decimal value, as a record holds it.
+    const struct {
+        double value;
+        const char* picture;
+        const char* shown;
+    } cases[] = {
+        {9600, "99999999", "    9600"}, {2.5, "99.99", " 2.50"}, {123, "99", "**"},
+        {0, "9", "0"},                  {2.5, "9", "3"},         {0.125, "9.99", "0.13"},
+        {1.005, "9.99", "1.01"},        {-0.001, "9.99", "0.00"}, {-0.001, "99.99", " 0.00"},
+        {-2.5, "999", " -3"},           {-12.5, "99", "**"},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(screen::format_number(c.value, c.picture), c.shown) << c.value << " in " << c.picture;
+
+    HeadlessSession h;
+    double half = 2.5;
+    screen::Entry e(h.screen);
+    e.field(1, 0, half, "9");
+    EXPECT_EQ(h.text(1, 0, 1), "3");
+}
+
+TEST(EntryFields, NumericEntryAsAnOperatorTypesIt) {
+    const struct {
+        const char* what;
+        std::initializer_list<ScriptStep> keys;
+        double before;
+        const char* picture;
+        double after;
+    } cases[] = {
+        {"the point moves to the decimals", {'1', '2', '.', '5', Key::Enter}, 0, "9999.99", 12.5},
+        {"a comma is the point too", {'1', ',', '5', Key::Enter}, 0, "9999.99", 1.5},
+        {"the point first", {'.', '5', Key::Enter}, 7, "9999.99", 0.5},
+        {"a leading minus", {'-', '3', '.', '2', '5', Key::Enter}, 0, "9999.99", -3.25},
+        {"no minus after a digit", {'5', '-', Key::Enter}, 0, "9999.99", 5},
+        {"no minus among the decimals", {'1', '.', '-', '2', Key::Enter}, 0, "9999.99", 1.2},
+        {"Del keeps the decimals in place", {Key::Right, Key::Right, Key::Right, Key::Del, Key::Enter}, 12.5,
+         "9999.99", 1.5},
+        {"Backspace from the decimals takes the last whole digit",
+         {'1', '2', '3', '.', '4', Key::Left, Key::Backspace, Key::Enter}, 0, "9999.99", 12.4},
+        {"Backspace among the decimals", {Key::End, Key::Backspace, Key::Enter}, 12.5, "9999.99", 12},
+        {"a point with no decimals leaves the number", {'.', Key::Enter}, 42, "999", 42},
+        {"digits typed after a full whole part go to the decimals", {'1', '2', '3', '4', '5', Key::Enter}, 0,
+         "9999.99", 1234.5},
+    };
+    for (const auto& c : cases) {
+        HeadlessSession h(c.keys);
+        double value = c.before;
+        screen::Entry e(h.screen);
+        e.field(1, 0, value, c.picture);
+        e.read();
+        EXPECT_DOUBLE_EQ(value, c.after) << c.what;
+        EXPECT_EQ(h.terminal.steps_left(), 0u) << c.what;
+    }
+
+    HeadlessSession h({'1', '2', '.', '5', Key::Enter});
+    int whole = 0;
+    double price = 0;
+    screen::Entry e(h.screen);
+    e.field(1, 0, price, "9999.99");
+    e.read();
+    EXPECT_EQ(h.text(1, 0, 7), "  12.50");
+
+    HeadlessSession i({'-', '7', Key::Enter});
+    screen::Entry ei(i.screen);
+    ei.field(1, 0, whole, "999");
+    ei.read();
+    EXPECT_EQ(whole, -7);
 }
 
 TEST(EntryFields, NoFieldsNoWait) {

@@ -144,7 +144,21 @@ TEST(Screen, TypedUnicodeBecomesCodePageBytes) {
     HeadlessSession h({U'ł', U'Ż', U'€', 'a'});
     EXPECT_EQ(h.screen.inkey(0), 0x92);
     EXPECT_EQ(h.screen.inkey(0), 0xA1);
-    EXPECT_EQ(h.screen.inkey(0), 'a');  // a character the code page lacks is no key
+    // A character the code page lacks is no key, but it was pressed: it ends
+    // even a wait for ever, is consumed, and leaves the last key as it was.
+    EXPECT_EQ(h.screen.inkey(0), 0);
+    EXPECT_EQ(h.screen.last_key(), 0xA1);
+    EXPECT_EQ(h.screen.inkey(0), 'a');
+}
+
+TEST(Screen, KeysThatMeanNothingStillEndATimedWait) {
+    // A Cyrillic letter, the euro sign, a sequence of no known key (0).
+    for (ScriptStep key : {ScriptStep(U'Ж'), ScriptStep(U'€'), ScriptStep(0)}) {
+        HeadlessSession h({ScriptStep::silence(200), key, 'z'});
+        EXPECT_EQ(h.screen.inkey(0.5), 0);
+        EXPECT_EQ(h.clock.now_ms(), 200);
+        EXPECT_EQ(h.screen.inkey(0), 'z');
+    }
 }
 
 TEST(Screen, TheTerminalSeesUnicodeCursorAndUnderline) {
