@@ -3,10 +3,16 @@
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 
+#include <algorithm>
 #include <cstdio>
+#include <filesystem>
+#include <iterator>
 #include <fstream>
 #include <string>
 
+#include "common/dbf/dbf_file.h"
+#include "common/dbf/ntx_index.h"
+#include "common/screen/codepage.h"
 #include "support/fixture_folder.h"
 
 namespace durva {
@@ -14,20 +20,34 @@ namespace {
 
 struct ToolRun {
     int status = -1;
-    std::string out;
+    std::string out;  // standard output, then standard error
+    std::string std_out, std_err;
 };
 
 ToolRun dbtool(const test::TempFolder& dir, const std::string& args) {
-    std::string cmd = "cd '" + dir.path().string() + "' && '" + DURVA_BUILD_DIR + "/dbtool' " + args + " 2>&1";
+    const std::string err_file = dir.file(".dbtool-stderr");
+    std::string cmd = "cd '" + dir.path().string() + "' && '" + DURVA_BUILD_DIR + "/dbtool' " + args + " 2>'" +
+                      err_file + "'";
     ToolRun r;
     FILE* p = ::popen(cmd.c_str(), "r");
     if (!p) return r;
     char buf[4096];
     size_t n;
-    while ((n = std::fread(buf, 1, sizeof buf, p)) > 0) r.out.append(buf, n);
+    while ((n = std::fread(buf, 1, sizeof buf, p)) > 0) r.std_out.append(buf, n);
     int st = ::pclose(p);
     r.status = WIFEXITED(st) ? WEXITSTATUS(st) : -1;
+    std::ifstream e(err_file, std::ios::binary);
+    r.std_err.assign(std::istreambuf_iterator<char>(e), std::istreambuf_iterator<char>());
+    r.out = r.std_out + r.std_err;
     return r;
+}
+
+// Messages are Polish without Polish letters, as the program's own: no
+// English words the tool used to mix in, and plain ASCII.
+void expect_program_language(const std::string& messages) {
+    for (const char* english : {"usage", "not found", "unknown", "error", "record", "keys", "deleted", "rebuilt"})
+        EXPECT_EQ(messages.find(english), std::string::npos) << english << " in " << messages;
+    for (unsigned char c : messages) EXPECT_LT(c, 0x80) << messages;
 }
 
 void overwrite(const std::string& file, long offset, const std::string& bytes) {
@@ -40,23 +60,25 @@ TEST(Dbtool, InfoNamesStructureCountsAndKeyExpressions) {
     test::TempFolder dir("kod13");
     ToolRun r = dbtool(dir, "info '16\\03\\AS' 16/03/as 16/03/as2 16/03/as3");
     EXPECT_EQ(r.status, 0) << r.out;
-    EXPECT_NE(r.out.find("Records:  300 (19 deleted)"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("Rekordy:  300 (usunietych 19)"), std::string::npos) << r.out;
     EXPECT_NE(r.out.find("KOD13      C    13"), std::string::npos) << r.out;
-    EXPECT_NE(r.out.find("key DESCEND(KOD13+MAG)    size 14"), std::string::npos) << r.out;
-    EXPECT_NE(r.out.find("key UPPER(NAZWA)+MAG    size 31"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("klucz DESCEND(KOD13+MAG)    dlugosc 14"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("klucz UPPER(NAZWA)+MAG    dlugosc 31"), std::string::npos) << r.out;
+    expect_program_language(r.out);
 }
 
 TEST(Dbtool, CheckPassesSoundIndexesAndCatchesAStaleKey) {
     test::TempFolder dir("kod13");
     ToolRun ok = dbtool(dir, "check 16/03/as 16/03/as 16/03/as2 16/03/as3");
     EXPECT_EQ(ok.status, 0) << ok.out;
-    EXPECT_NE(ok.out.find("as3.ntx: OK (300 keys"), std::string::npos) << ok.out;
+    EXPECT_NE(ok.out.find("as3.ntx: OK (kluczy 300"), std::string::npos) << ok.out;
 
     // Record 5's INDEKS changed behind the index's back (header 738, record 248 bytes).
     overwrite(dir.file("16/03/as.dbf"), 738 + 4 * 248 + 2, "99999   ");
     ToolRun bad = dbtool(dir, "check 16/03/as 16/03/as 16/03/as2");
     EXPECT_EQ(bad.status, 1) << bad.out;
-    EXPECT_NE(bad.out.find("as.ntx: BAD: record 5 is not under its key"), std::string::npos) << bad.out;
+    EXPECT_NE(bad.out.find("as.ntx: BLAD: rekord 5 nie stoi pod swoim kluczem"), std::string::npos) << bad.out;
+    expect_program_language(bad.out);
     EXPECT_NE(bad.out.find("as2.ntx: OK"), std::string::npos) << bad.out;
 }
 
@@ -65,7 +87,7 @@ TEST(Dbtool, CheckReportsADamagedIndexFileAndExitsNonZero) {
     overwrite(dir.file("16/03/pk.ntx"), 4, std::string("\x00\xF0\x00\x00", 4));  // root beyond the file
     ToolRun r = dbtool(dir, "check 16/03/pk 16/03/pk");
     EXPECT_EQ(r.status, 1) << r.out;
-    EXPECT_NE(r.out.find("pk.ntx: BAD"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("pk.ntx: BLAD"), std::string::npos) << r.out;
 }
 
 TEST(Dbtool, ReindexRebuildsFromTheIndexOwnExpressionAndTheResultChecksOut) {
@@ -73,7 +95,7 @@ TEST(Dbtool, ReindexRebuildsFromTheIndexOwnExpressionAndTheResultChecksOut) {
     overwrite(dir.file("16/03/as.dbf"), 738 + 4 * 248 + 2, "99999   ");
     ToolRun rebuilt = dbtool(dir, "reindex 16/03/as 16/03/as");
     EXPECT_EQ(rebuilt.status, 0) << rebuilt.out;
-    EXPECT_NE(rebuilt.out.find("rebuilt, 300 keys (MAG+INDEKS)"), std::string::npos) << rebuilt.out;
+    EXPECT_NE(rebuilt.out.find("odbudowany, kluczy 300 (MAG+INDEKS)"), std::string::npos) << rebuilt.out;
     ToolRun check = dbtool(dir, "check 16/03/as 16/03/as");
     EXPECT_EQ(check.status, 0) << check.out;
     ToolRun found = dbtool(dir, "seek 16/03/as 16/03/as 399999");
@@ -103,9 +125,44 @@ TEST(Dbtool, SeekTakesThePlainValueAlsoForADescendingIndex) {
     EXPECT_LT(w3, w2);
     EXPECT_LT(w2, w1);
 
+    // Without an equal key nothing goes to standard output: the record a
+    // soft seek stops on is only named, never shown as if it were the match.
     ToolRun missing = dbtool(dir, "seek 16/03/as 16/03/as 110004");
     EXPECT_EQ(missing.status, 1);
-    EXPECT_NE(missing.out.find("not found"), std::string::npos);
+    EXPECT_EQ(missing.std_out, "");
+    EXPECT_NE(missing.std_err.find("nie znaleziono klucza; nastepny wiekszy klucz ma rekord"), std::string::npos)
+        << missing.std_err;
+    expect_program_language(missing.std_err);
+}
+
+TEST(Dbtool, SeekTakesAKeyOnlyPartlyDescendingAsWritten) {
+    test::TempFolder dir("kod13");
+    // An index whose DESCEND covers only the warehouse, built beside the others.
+    {
+        auto dbf = dbf::DbfFile::open(dir.file("16/03/as.dbf"), platform::Share::Exclusive);
+        dbf::NtxIndex::create(
+            dir.file("16/03/asd.ntx"), "DESCEND(MAG)+UPPER(INDEKS)", dbf->fields(), dbf->record_count(),
+            [&](std::uint32_t r) { return dbf->record_view(r); }, platform::Share::Exclusive, false);
+    }
+    // The key as the index holds it: warehouse 1 descending, then the index.
+    const std::string stored = std::string(1, static_cast<char>(256 - '1')) + "10001";
+    ToolRun r = dbtool(dir, "seek 16/03/as 16/03/asd '" + screen::to_utf8(stored) + "'");
+    EXPECT_EQ(r.status, 0) << r.out;
+    EXPECT_NE(r.std_out.find("\n,1,10001,CUKIER BIAŁY KRYSZTAŁ 1KG,"), std::string::npos) << r.out;
+}
+
+TEST(Dbtool, DumpOfATableCutShortWarnsAndFails) {
+    // Header 738 bytes, records of 248, 300 of them in the header.
+    for (const std::uintmax_t size : {738u + 100u * 248u, 738u + 100u * 248u + 50u}) {
+        test::TempFolder dir("kod13");
+        std::filesystem::resize_file(dir.file("16/03/as.dbf"), size);
+        ToolRun r = dbtool(dir, "dump 16/03/as");
+        EXPECT_EQ(r.status, 1) << size;
+        EXPECT_NE(r.std_err.find("tabela niepelna"), std::string::npos) << r.std_err;
+        EXPECT_NE(r.std_err.find("naglowek podaje 300 rekordow, w pliku jest 100"), std::string::npos) << r.std_err;
+        EXPECT_EQ(std::count(r.std_out.begin(), r.std_out.end(), '\n'), 101) << size;  // heading and 100 records
+        expect_program_language(r.std_err);
+    }
 }
 
 TEST(Dbtool, AMissingTableIsAClearMessage) {
@@ -113,6 +170,15 @@ TEST(Dbtool, AMissingTableIsAClearMessage) {
     ToolRun r = dbtool(dir, "info nosuch");
     EXPECT_EQ(r.status, 1);
     EXPECT_NE(r.out.find("dbtool: Brak pliku"), std::string::npos) << r.out;
+    expect_program_language(r.out);
+
+    ToolRun unknown = dbtool(dir, "zrzut as");
+    EXPECT_EQ(unknown.status, 2);
+    EXPECT_NE(unknown.std_err.find("nieznane polecenie zrzut"), std::string::npos) << unknown.out;
+    expect_program_language(unknown.out);
+    ToolRun usage = dbtool(dir, "seek as");
+    EXPECT_EQ(usage.status, 2);
+    expect_program_language(usage.out);
 }
 
 }  // namespace

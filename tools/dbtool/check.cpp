@@ -26,13 +26,13 @@ std::string index_fault(dbf::DbfFile& dbf, dbf::NtxIndex& idx) {
             found = idx.unique() || e->recno == r;
             e = idx.next(*e);
         }
-        if (!found) return "record " + std::to_string(r) + " is not under its key";
+        if (!found) return "rekord " + std::to_string(r) + " nie stoi pod swoim kluczem";
         if (idx.unique()) distinct.insert(std::move(key));
     }
     std::uint64_t expected = idx.unique() ? distinct.size() : count;
     std::uint64_t keys = idx.key_count();
     if (keys != expected)
-        return "holds " + std::to_string(keys) + " keys, the table needs " + std::to_string(expected);
+        return "ma " + std::to_string(keys) + " kluczy, tabela wymaga " + std::to_string(expected);
     return {};
 }
 
@@ -40,7 +40,7 @@ std::string index_fault(dbf::DbfFile& dbf, dbf::NtxIndex& idx) {
 
 int check(const Args& args, std::ostream& out, std::ostream& err) {
     if (args.size() < 2) {
-        err << "usage: dbtool check TABLE INDEX...\n";
+        err << "uzycie: dbtool check TABELA INDEKS...\n";
         return 2;
     }
     auto dbf = dbf::DbfFile::open(table_path(args[0]), platform::Share::Shared, true);
@@ -51,13 +51,13 @@ int check(const Args& args, std::ostream& out, std::ostream& err) {
             auto idx = dbf::NtxIndex::open(path, platform::Share::Shared, dbf->fields(), true);
             std::string fault = index_fault(*dbf, *idx);
             if (fault.empty()) {
-                out << path << ": OK (" << idx->key_count() << " keys, " << idx->expression() << ")\n";
+                out << path << ": OK (kluczy " << idx->key_count() << ", " << idx->expression() << ")\n";
             } else {
-                out << path << ": BAD: " << fault << "\n";
+                out << path << ": BLAD: " << fault << "\n";
                 status = 1;
             }
         } catch (const DbError& e) {
-            out << path << ": BAD: " << e.what() << "\n";
+            out << path << ": BLAD: " << e.what() << "\n";
             status = 1;
         }
     }

@@ -10,7 +10,7 @@ namespace durva::dbtool {
 
 int info(const Args& args, std::ostream& out, std::ostream& err) {
     if (args.empty()) {
-        err << "usage: dbtool info TABLE [INDEX...]\n";
+        err << "uzycie: dbtool info TABELA [INDEKS...]\n";
         return 2;
     }
     auto dbf = dbf::DbfFile::open(table_path(args[0]), platform::Share::Shared, true);
@@ -19,15 +19,15 @@ int info(const Args& args, std::ostream& out, std::ostream& err) {
     for (std::uint32_t r = 1; r <= count; ++r)
         if (dbf::DbfFile::is_deleted(dbf->record_view(r))) ++deleted;
 
-    out << "Table:    " << dbf->path() << "\n";
+    out << "Tabela:   " << dbf->path() << "\n";
     char version[8];
     std::snprintf(version, sizeof version, "%02X", dbf->version());
-    out << "Version:  " << version << "    last update " << dbf->header_date().dtoc() << "\n";
-    out << "Records:  " << count << " (" << deleted << " deleted)";
-    if (dbf->header_count() != count) out << "    header says " << dbf->header_count();
+    out << "Wersja:   " << version << "    ostatnia zmiana " << dbf->header_date().dtoc() << "\n";
+    out << "Rekordy:  " << count << " (usunietych " << deleted << ")";
+    if (dbf->header_count() != count) out << "    naglowek podaje " << dbf->header_count();
     out << "\n";
-    out << "Header:   " << dbf->header_length() << " bytes    record: " << dbf->record_length() << " bytes\n";
-    out << "Fields:   " << dbf->fields().size() << "\n";
+    out << "Naglowek: " << dbf->header_length() << " bajtow    rekord: " << dbf->record_length() << " bajtow\n";
+    out << "Pola:     " << dbf->fields().size() << "\n";
     int n = 0;
     for (const auto& f : dbf->fields()) {
         out << std::setw(5) << ++n << "  " << std::left << std::setw(11) << f.name << std::right << f.type
@@ -38,10 +38,10 @@ int info(const Args& args, std::ostream& out, std::ostream& err) {
         std::string path = index_path(args[i]);
         try {
             auto idx = dbf::NtxIndex::open(path, platform::Share::Shared, dbf->fields(), true);
-            out << "Index:    " << idx->path() << "\n"
-                << "          key " << idx->expression() << "    size " << idx->key_size();
+            out << "Indeks:   " << idx->path() << "\n"
+                << "          klucz " << idx->expression() << "    dlugosc " << idx->key_size();
             if (idx->key_decimals()) out << "." << idx->key_decimals();
-            out << (idx->unique() ? "    unique" : "") << "    keys " << idx->key_count() << "\n";
+            out << (idx->unique() ? "    unikalny" : "") << "    kluczy " << idx->key_count() << "\n";
         } catch (const DbError& e) {
             err << path << ": " << e.what() << "\n";
             status = 1;

@@ -9,14 +9,17 @@
 
 namespace {
 
+// In the program's own language and, like its texts, without Polish letters,
+// so that they read the same on any terminal.
 const char* kUsage =
-    "usage: dbtool COMMAND ARGS\n"
-    "  info TABLE [INDEX...]     structure, record counts, indexes and their key expressions\n"
-    "  check TABLE INDEX...      every index complete and ordered (exit 0 only when all are)\n"
-    "  reindex TABLE INDEX       rebuild an index from its own key expression\n"
-    "  dump TABLE                records as CSV in UTF-8, deleted flag first\n"
-    "  seek TABLE INDEX KEY      records under KEY (the plain value, also for DESCEND keys)\n"
-    "Paths as the program writes them: 16\\03\\as or 16/03/AS.DBF; extensions optional.\n";
+    "uzycie: dbtool POLECENIE ARGUMENTY\n"
+    "  info TABELA [INDEKS...]    budowa, liczba rekordow, indeksy i ich wyrazenia kluczy\n"
+    "  check TABELA INDEKS...     czy kazdy indeks jest pelny i uporzadkowany (kod 0 tylko gdy wszystkie)\n"
+    "  reindex TABELA INDEKS      odbudowa indeksu z jego wlasnego wyrazenia klucza\n"
+    "  dump TABELA                rekordy jako CSV w UTF-8, na poczatku znacznik usuniecia\n"
+    "  seek TABELA INDEKS KLUCZ   rekordy o kluczu KLUCZ; dla indeksu DESCEND(...) calego klucza\n"
+    "                             podaje sie zwykla wartosc, dla innych klucz tak, jak go zapisano\n"
+    "Sciezki jak w programie: 16\\03\\as albo 16/03/AS.DBF; rozszerzenie mozna pominac.\n";
 
 }  // namespace
 
@@ -30,7 +33,7 @@ int main(int argc, char** argv) {
         {"info", info}, {"check", check}, {"reindex", reindex}, {"dump", dump}, {"seek", seek}};
     auto it = commands.find(argv[1]);
     if (it == commands.end()) {
-        std::cerr << "dbtool: unknown command " << argv[1] << "\n" << kUsage;
+        std::cerr << "dbtool: nieznane polecenie " << argv[1] << "\n" << kUsage;
         return 2;
     }
     Args args(argv + 2, argv + argc);
@@ -38,7 +41,7 @@ int main(int argc, char** argv) {
         return it->second(args, std::cout, std::cerr);
     } catch (const durva::DbError& e) {
         std::cerr << "dbtool: " << e.cause() << ": " << e.file();
-        if (e.os_error()) std::cerr << " (system error " << e.os_error() << ")";
+        if (e.os_error()) std::cerr << " (kod bledu systemu " << e.os_error() << ")";
         std::cerr << "\n";
         return 1;
     } catch (const std::exception& e) {

@@ -13,7 +13,7 @@ namespace durva::dbtool {
 // only when nobody has it open.
 int reindex(const Args& args, std::ostream& out, std::ostream& err) {
     if (args.size() != 2) {
-        err << "usage: dbtool reindex TABLE INDEX\n";
+        err << "uzycie: dbtool reindex TABELA INDEKS\n";
         return 2;
     }
     auto dbf = dbf::DbfFile::open(table_path(args[0]), platform::Share::Exclusive);
@@ -39,7 +39,7 @@ int reindex(const Args& args, std::ostream& out, std::ostream& err) {
         platform::remove_file(fresh);
         throw;
     }
-    out << path << ": rebuilt, " << keys << " keys (" << expression << ")\n";
+    out << path << ": odbudowany, kluczy " << keys << " (" << expression << ")\n";
     return 0;
 }
 
