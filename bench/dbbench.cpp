@@ -1,12 +1,16 @@
 // dbbench FOLDER [N]: times the table layer on a generated goods table of N
 // records (100,000 by default) laid out as the office's goods table with bar
 // codes. Prints one line per operation, "operation: N ms".
+#include <charconv>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <optional>
 #include <random>
 #include <string>
+#include <string_view>
+#include <system_error>
 #include <vector>
 
 #include "common/dbf/dbf_file.h"
@@ -172,20 +176,84 @@ int run(const std::string& folder, std::uint32_t n) {
     return 0;
 }
 
+// The arguments, checked before anything is written: a word that is no
+// folder must not turn into one, and N must be a plain number in range.
+// Two million goods take about 1.7 GB on disk: the table, its two copies and
+// three indexes, some 850 bytes a record.
+constexpr std::uint32_t kMaxRecords = 2'000'000;
+constexpr std::uint64_t kDiskPerRecord = 850;
+
+const char* const kBenchUsage =
+    "uzycie: dbbench FOLDER [N]\n"
+    "  zapisuje w FOLDERZE tabele towarow o N rekordach (domyslnie 100000, najwyzej 2000000)\n"
+    "  i mierzy budowe indeksow, szukanie, przejscie, kopie i dopisywanie we wspoldzieleniu.\n";
+
+struct BenchArgs {
+    std::string folder;
+    std::uint32_t records = 100000;
+};
+
+// Nothing when the run is not to go on; `status` then holds the exit status.
+std::optional<BenchArgs> bench_arguments(int argc, char** argv, int& status) {
+    status = 2;
+    if (argc >= 2) {
+        const std::string first = argv[1];
+        if (first == "--help" || first == "-h" || first == "help" || first == "pomoc") {
+            std::fputs(kBenchUsage, stdout);
+            status = 0;
+            return std::nullopt;
+        }
+    }
+    if (argc < 2 || argc > 3) {
+        std::fputs(kBenchUsage, stderr);
+        return std::nullopt;
+    }
+    BenchArgs args;
+    args.folder = argv[1];
+    if (args.folder.empty() || args.folder.front() == '-') {
+        std::fprintf(stderr, "dbbench: nieznana opcja %s\n%s", argv[1], kBenchUsage);
+        return std::nullopt;
+    }
+    std::error_code ec;
+    if (std::filesystem::exists(args.folder, ec) && !std::filesystem::is_directory(args.folder, ec)) {
+        std::fprintf(stderr, "dbbench: %s nie jest folderem\n", argv[1]);
+        return std::nullopt;
+    }
+    if (argc == 3) {
+        const std::string_view text = argv[2];
+        std::uint64_t n = 0;
+        const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), n);
+        if (text.empty() || error != std::errc() || end != text.data() + text.size() || n < 1 ||
+            n > kMaxRecords) {
+            std::fprintf(stderr, "dbbench: N musi byc liczba od 1 do %u, a jest \"%s\"\n", kMaxRecords, argv[2]);
+            return std::nullopt;
+        }
+        args.records = static_cast<std::uint32_t>(n);
+    }
+    // The disk it writes to must hold the run, or it would end half-way.
+    std::filesystem::path probe = std::filesystem::absolute(args.folder, ec);
+    while (!ec && !probe.empty() && !std::filesystem::exists(probe, ec) && probe != probe.parent_path())
+        probe = probe.parent_path();
+    const auto space = std::filesystem::space(probe, ec);
+    const std::uint64_t need = kDiskPerRecord * args.records;
+    if (!ec && space.available < need) {
+        std::fprintf(stderr, "dbbench: na dysku jest %llu MB wolnego miejsca, a %u rekordow potrzebuje %llu MB\n",
+                     static_cast<unsigned long long>(space.available >> 20), args.records,
+                     static_cast<unsigned long long>(need >> 20));
+        return std::nullopt;
+    }
+    status = 0;
+    return args;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc < 2) {
-        std::fprintf(stderr, "usage: dbbench FOLDER [N]\n");
-        return 2;
-    }
-    long n = argc > 2 ? std::strtol(argv[2], nullptr, 10) : 100000;
-    if (n < 1) {
-        std::fprintf(stderr, "dbbench: N must be at least 1\n");
-        return 2;
-    }
+    int status = 0;
+    const auto args = bench_arguments(argc, argv, status);
+    if (!args) return status;
     try {
-        return run(argv[1], static_cast<std::uint32_t>(n));
+        return run(args->folder, args->records);
     } catch (const std::exception& e) {
         std::fprintf(stderr, "dbbench: %s\n", e.what());
         return 1;
