@@ -22,6 +22,7 @@ namespace {
 constexpr int kNeedRows = 25;
 constexpr int kNeedCols = 80;
 constexpr int kEscDelayMs = 25;
+constexpr int kResizeWaitMs = 300;
 // Codes for the sequences we teach the library, well clear of its own.
 constexpr int kFirstExtraCode = KEY_MAX + 0x400;
 
@@ -41,6 +42,7 @@ bool utf8_locale() {
 // The terminal database's clear-screen string, or nullptr (defined at the
 // end of the file: the database header's macros would clash with our names).
 const char* database_clear_string();
+void put_database_string(const char* text);
 
 [[noreturn]] void fail(const std::string& text) {
     std::fprintf(stderr, "durva: %s\n", text.c_str());
@@ -67,6 +69,7 @@ NcursesTerminal::NcursesTerminal() {
     screen_ = scr;
 
     getmaxyx(stdscr, rows_, cols_);
+    if (rows_ < kNeedRows || cols_ < kNeedCols) ask_for_size();
     if (rows_ < kNeedRows || cols_ < kNeedCols) {
         endwin();
         delscreen(scr);
@@ -112,6 +115,21 @@ NcursesTerminal::NcursesTerminal() {
     shown_.assign(static_cast<std::size_t>(kNeedRows * kNeedCols), TermCell{U'\0', 0, false});
     erase();
     refresh();
+}
+
+void NcursesTerminal::ask_for_size() {
+    // Terminal windows that take resize requests (xterm and those that follow
+    // it) grow to 80 x 25 when asked; the others ignore the request. The
+    // answer comes as a resize, which the library reports as a key.
+    std::fprintf(stdout, "\033[8;%d;%dt", std::max(rows_, kNeedRows), std::max(cols_, kNeedCols));
+    std::fflush(stdout);
+    for (int waits = 0; waits < 10 && (rows_ < kNeedRows || cols_ < kNeedCols); ++waits) {
+        wtimeout(stdscr, kResizeWaitMs);
+        wint_t key = 0;
+        const int rc = wget_wch(stdscr, &key);
+        if (rc == ERR) break;  // no answer: the terminal does not resize
+        if (rc == KEY_CODE_YES && key == KEY_RESIZE) getmaxyx(stdscr, rows_, cols_);
+    }
 }
 
 NcursesTerminal::~NcursesTerminal() {
@@ -260,7 +278,7 @@ void NcursesTerminal::finish(const std::vector<std::string>& lines) {
     // Clear the ordinary screen and home the cursor: the database's string
     // when it has one, the ANSI one otherwise.
     if (const char* clear = database_clear_string())
-        std::fputs(clear, stdout);
+        put_database_string(clear);
     else
         std::fputs("\033[H\033[2J", stdout);
     for (const auto& line : lines) {
@@ -296,6 +314,14 @@ const char* database_clear_string() {
     const char* s = tigetstr("clear");
     if (s == nullptr || s == reinterpret_cast<const char*>(-1)) return nullptr;
     return s;
+}
+
+int put_byte(int c) { return std::fputc(c, stdout); }
+
+void put_database_string(const char* text) {
+    // Through the library's output routine: strings of the database may hold
+    // delays ("$<50>" on a vt100), which it turns into padding or nothing.
+    tputs(text, 1, put_byte);
 }
 
 }  // namespace

@@ -1,5 +1,6 @@
 #pragma once
-// The real terminal: ncursesw on a UTF-8 terminal of at least 80 x 25. Keys
+// The real terminal: ncursesw on a UTF-8 terminal of at least 80 x 25 (a
+// smaller terminal window that takes resize requests is asked to grow first). Keys
 // come raw (Ctrl-C is a key like any other, so the operator cannot break the
 // program off), Alt is Esc followed quickly by the key, and only the cells that
 // changed since the last frame are sent.
@@ -48,6 +49,7 @@ private:
     void redraw_all();
     int colour_pair(int fore, int back) const;
     int decode_after_esc();
+    void ask_for_size();
 
     void* screen_ = nullptr;  // the library's SCREEN
     bool ended_ = false;
