@@ -2,10 +2,12 @@
 // folder, which is the working folder for every path it uses.
 #include <cstdio>
 #include <exception>
+#include <string>
 #include <string_view>
 
 #include "app/durva.h"
 #include "app/version.h"
+#include "common/error_handler.h"
 #include "common/screen/screen.h"
 #include "platform/clock.h"
 #include "platform/terminal_ncurses.h"
@@ -52,6 +54,10 @@ int main(int argc, char** argv) {
             // What the program left on screen stays readable after it ends:
             // the closing line on the second row, or an early ending's message.
             terminal.finish_showing_frame();
+            // Ended by the operator after an error: its cause in full as well,
+            // where a long file name is not cut to the window.
+            if (const std::string& note = durva::program_end_note(); !note.empty())
+                std::fprintf(stderr, "durva: program zakonczony po bledzie: %s\n", note.c_str());
             return code;
         } catch (const std::exception& e) {
             terminal.finish_showing_frame();

@@ -1,7 +1,9 @@
 #include "common/error_handler.h"
 
+#include <cstring>
 #include <string>
 
+#include "common/screen/codepage.h"
 #include "common/session.h"
 
 namespace durva {
@@ -22,6 +24,19 @@ void centred(screen::Screen& scr, int row, const std::string& text) {
     scr.say(row, kLeft + 1 + (kInner - static_cast<int>(text.size())) / 2, text);
 }
 
+// The code with the system's own words for it, which say more to whoever
+// reads the screen afterwards than the number alone.
+std::string system_error_text(int code) {
+    std::string text = "Kod bledu systemu: " + std::to_string(code);
+    if (code != 0) text += " (" + std::string(std::strerror(code)) + ")";
+    return text;
+}
+
+std::string& ending_note() {
+    static std::string note;
+    return note;
+}
+
 }  // namespace
 
 void handle_db_error(Session& s, const DbError& e) {
@@ -37,7 +52,7 @@ void handle_db_error(Session& s, const DbError& e) {
     scr.say(kTop, kLeft + (kRight - kLeft + 1 - 7) / 2, " BLAD ");
     centred(scr, kTop + 2, fit(e.cause(), false));
     if (!e.file().empty()) centred(scr, kTop + 3, fit(e.file(), true));
-    centred(scr, kTop + 4, "Kod bledu systemu: " + std::to_string(e.os_error()));
+    centred(scr, kTop + 4, fit(screen::from_utf8(system_error_text(e.os_error())), false));
     centred(scr, kTop + 6, "T - ponow probe    N - zakoncz program");
     scr.show_cursor(false);
 
@@ -48,11 +63,21 @@ void handle_db_error(Session& s, const DbError& e) {
         if (key == 'T' || key == 't' || key == 'N' || key == 'n') break;
     }
 
+    if (key == 'T' || key == 't') {
+        scr.set_colour(colour);
+        scr.restore(saved);
+        scr.set_cursor(row, col);
+        scr.show_cursor(cursor);
+        return;
+    }
+
+    // Ending: the window stays as the screen's last word, and the whole of
+    // it is kept for standard error once the terminal is given back.
+    centred(scr, kTop + 6, std::string(kInner - 2, ' '));
+    centred(scr, kTop + 6, "Program zakonczony");
     scr.set_colour(colour);
-    scr.restore(saved);
-    scr.set_cursor(row, col);
-    scr.show_cursor(cursor);
-    if (key == 'T' || key == 't') return;
+    ending_note() = e.cause() + (e.file().empty() ? "" : ": " + e.file()) + " (" + system_error_text(e.os_error()) +
+                    ")";
 
     try {
         s.areas.close_all();
@@ -61,5 +86,7 @@ void handle_db_error(Session& s, const DbError& e) {
     }
     throw ProgramEnd();
 }
+
+const std::string& program_end_note() { return ending_note(); }
 
 }  // namespace durva

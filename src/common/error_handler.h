@@ -6,6 +6,7 @@
 // try again or to end the program. Ending closes every table first, so the
 // program never goes on with half of its tables open.
 #include <exception>
+#include <string>
 #include <utility>
 
 #include "platform/errors.h"
@@ -22,8 +23,14 @@ public:
 };
 
 // Shows the error and waits for the choice. Returns when the operator wants
-// the operation tried again; otherwise closes every table and throws ProgramEnd.
+// the operation tried again, the screen as it was; otherwise leaves the
+// window on the screen, closes every table and throws ProgramEnd.
 void handle_db_error(Session& s, const DbError& e);
+
+// Why the operator ended the program from the handler: the cause, the file
+// and the system's code with its text, for standard error once the terminal
+// is given back; empty when the program did not end that way.
+const std::string& program_end_note();
 
 // Runs `op` until it succeeds, sending every DbError to the handler above.
 template <class Op>
