@@ -224,14 +224,26 @@ TEST_F(LocksTest, RecLockMakesItsAttemptsAndSucceedsOnceReleased) {
 }
 
 TEST_F(LocksTest, AKeyEndsAPauseAndIsConsumed) {
-    HeadlessSession h({'x'});
-    ASSERT_TRUE(NET_USE(h.session, "16\\03\\pk", "pk", false, 1));
-    OtherStation other("16/03/pk.dbf", 0);
-    ASSERT_TRUE(other.lock(1'000'000'001));
-    EXPECT_FALSE(REC_LOCK(h.session, 2));
-    EXPECT_EQ(h.clock.now_ms(), 1500);  // four pauses, the first ended by the key
-    EXPECT_EQ(h.terminal.steps_left(), 0u);
-    EXPECT_EQ(h.screen.poll_key(), 0);
+    // Whatever the key: one that means nothing to the program (a character
+    // outside the code page, a sequence of no known key) ends a pause too.
+    for (platform::ScriptStep key :
+         {platform::ScriptStep('x'), platform::ScriptStep(U'€'), platform::ScriptStep(U'Ж'), platform::ScriptStep(0)}) {
+        HeadlessSession h({key});
+        ASSERT_TRUE(NET_USE(h.session, "16\\03\\pk", "pk", false, 1));
+        OtherStation other("16/03/pk.dbf", 0);
+        ASSERT_TRUE(other.lock(1'000'000'001));
+        EXPECT_FALSE(REC_LOCK(h.session, 2));
+        EXPECT_EQ(h.clock.now_ms(), 1500);  // four pauses, the first ended by the key
+        EXPECT_EQ(h.terminal.steps_left(), 0u);
+        EXPECT_EQ(h.screen.poll_key(), 0);
+    }
+    for (platform::ScriptStep key : {platform::ScriptStep('x'), platform::ScriptStep(U'€')}) {
+        HeadlessSession h({key});
+        OtherStation other("firma.dbf", LOCK_EX);
+        EXPECT_FALSE(NET_USE(h.session, "firma", "firma", false, 3));
+        EXPECT_EQ(h.clock.now_ms(), 2000);  // three pauses of a second, the first ended by the key
+        EXPECT_EQ(h.terminal.steps_left(), 0u);
+    }
 }
 
 TEST_F(LocksTest, AddRecAppendsALockedCurrentRecordUnlessTheTableIsLocked) {
