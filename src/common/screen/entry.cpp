@@ -65,6 +65,7 @@ public:
 
     // Handles one key; returns how the field is left, or nothing to stay.
     std::optional<Exit> handle(int key) {
+        if (key == 0) return std::nullopt;  // a key that means nothing changes nothing
         const bool first = fresh_;
         fresh_ = false;
         switch (key) {

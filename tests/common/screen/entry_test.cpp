@@ -239,6 +239,7 @@ TEST(EntryFields, NumericEntryAsAnOperatorTypesIt) {
         {"the point moves to the decimals", {'1', '2', '.', '5', Key::Enter}, 0, "9999.99", 12.5},
         {"a comma is the point too", {'1', ',', '5', Key::Enter}, 0, "9999.99", 1.5},
         {"the point first", {'.', '5', Key::Enter}, 7, "9999.99", 0.5},
+        {"a key that means nothing does not count as the first", {U'€', '1', '.', '5', Key::Enter}, 7, "9999.99", 1.5},
         {"a leading minus", {'-', '3', '.', '2', '5', Key::Enter}, 0, "9999.99", -3.25},
         {"no minus after a digit", {'5', '-', Key::Enter}, 0, "9999.99", 5},
         {"no minus among the decimals", {'1', '.', '-', '2', Key::Enter}, 0, "9999.99", 1.2},
