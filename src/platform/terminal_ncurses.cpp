@@ -76,7 +76,7 @@ NcursesTerminal::NcursesTerminal() {
         screen_ = nullptr;
         ended_ = true;
         fail("okno terminala ma " + std::to_string(cols_) + " x " + std::to_string(rows_) +
-             " znakow, a program potrzebuje co najmniej 80 x 25");
+             " znakow, program potrzebuje co najmniej 80 x 25");
     }
 
     raw();  // no signals from the keyboard: Ctrl-C, Ctrl-Z, Ctrl-S are keys
