@@ -1,0 +1,50 @@
+#include "send/name_cleaning.h"
+
+#include <array>
+
+#include "common/_fun3.h"
+
+namespace durva {
+namespace {
+
+// For every byte: 0 when the register cannot take it, else the byte it is
+// sent as. National letters arrive in either of the two DOS code pages the
+// office machines have used, so both sets of positions are translated.
+constexpr std::array<unsigned char, 256> make_translation() {
+    std::array<unsigned char, 256> t{};
+    for (unsigned char c : std::string_view("1234567890QWERTYUIOPASDFGHJKLZXCVBNM.,-+*();:/<>$%! "))
+        t[c] = c;
+    struct Row {
+        std::string_view bytes;
+        unsigned char letter;
+    };
+    const Row rows[] = {
+        {"\xA5\xA4", 'A'},         {"\x8F\x86\x95\x8D", 'C'}, {"\x90\x91\xA8\xA9", 'E'},
+        {"\x9C\x92\x9D\x88", 'L'}, {"\xE3\xE4", 'N'},         {"\xA3\xA2\xE0", 'O'},
+        {"\x98\x9E\x97", 'S'},     {"\xA1\xA7\xBD\xBE", 'Z'}, {"\xA0\xA6\xAB", 'Z'},
+    };
+    for (const Row& r : rows)
+        for (char b : r.bytes) t[static_cast<unsigned char>(b)] = r.letter;
+    return t;
+}
+
+constexpr std::array<unsigned char, 256> kTranslation = make_translation();
+
+}  // namespace
+
+std::string clean_goods_name(std::string_view text) {
+    std::string out;
+    out.reserve(text.size());
+    for (char c : text) {
+        const unsigned char sent = kTranslation[static_cast<unsigned char>(c)];
+        if (sent) out += static_cast<char>(sent);
+    }
+    return out;
+}
+
+std::string USUN_PL_TRELOWA(std::string_view text) {
+    if (FILE_X("DAJ.PL")) return std::string(text);
+    return clean_goods_name(text);
+}
+
+}  // namespace durva

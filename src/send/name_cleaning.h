@@ -1,0 +1,21 @@
+#pragma once
+// The cleaning of goods names before they go to a register: the register's
+// character set holds no national letters and no lower case, so Polish
+// letters become their plain upper-case letter and whatever the register
+// cannot show is dropped.
+#include <string>
+#include <string_view>
+
+namespace durva {
+
+// The cleaned name, never longer than `text`: each byte translated by the
+// national-letter table, then kept only when it is a digit, an upper-case
+// letter A to Z, a blank or one of . , - + * ( ) ; : / < > $ % !
+// Blanks are kept, so a field's leading and trailing blanks survive.
+std::string clean_goods_name(std::string_view text);
+
+// The same, unless the marker file DAJ.PL in the working folder says the
+// register takes names as they are; then `text` comes back unchanged.
+std::string USUN_PL_TRELOWA(std::string_view text);
+
+}  // namespace durva

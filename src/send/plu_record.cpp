@@ -1,0 +1,153 @@
+#include "send/plu_record.h"
+
+#include <cmath>
+
+#include "common/dbf/xbase_values.h"
+#include "common/newround.h"
+#include "send/name_cleaning.h"
+
+namespace durva {
+namespace {
+
+bool is_digit(char c) { return c >= '0' && c <= '9'; }
+
+// A code whose numeric value is zero: empty or only zeros.
+bool zero_code(std::string_view code) {
+    for (char c : code)
+        if (c != '0') return false;
+    return true;
+}
+
+double level_price(const PluSettings& st, const PluGood& g) {
+    if (g.cena2 > 0 && g.cena2m > 0 && st.price_levels > 1 && st.level > 1) {
+        // Level 1 is CENA2, the last level CENA2M, the others on equal steps
+        // between them; a level past the last goes on with the same steps.
+        const double step = (g.cena2 - g.cena2m) / (st.price_levels - 1);
+        return NEWROUND(g.cena2 - (st.level - 1) * step, 2);
+    }
+    if (st.level == 0 && g.cena3 && *g.cena3 > 0) return *g.cena3;
+    return g.cena2;
+}
+
+// The VAT letter and department of the first group whose rate the good's rate
+// begins with; exempt goods ("ZW") go to group Z. Nothing when none fits.
+bool vat_group(const PluSettings& st, std::string_view podatek0, char& letter, std::string& department) {
+    for (int i = 0; i < 6; ++i) {
+        const auto& rate = st.vat_rates[static_cast<size_t>(i)];
+        if (rate && podatek0.starts_with(*rate)) {
+            letter = static_cast<char>('A' + i);
+            department = std::string("0") + static_cast<char>('1' + i);
+            return true;
+        }
+    }
+    if (podatek0.starts_with("ZW")) {
+        letter = 'Z';
+        department = "07";
+        return true;
+    }
+    return false;
+}
+
+// The name as the record carries it: padded or cut to `width`. A ";" would
+// start a new field of the record and a control byte would break its line, so
+// neither reaches the register as such.
+void append_name(std::string& out, std::string_view name, size_t width) {
+    for (size_t i = 0; i < width; ++i) {
+        char c = i < name.size() ? name[i] : ' ';
+        if (c == ';') c = ',';
+        else if (static_cast<unsigned char>(c) < 0x20) c = ' ';
+        out += c;
+    }
+}
+
+}  // namespace
+
+std::string plu_code(const PluSettings& st, const PluGood& g) {
+    std::string code;
+    if (st.jest_kod13) {
+        for (size_t i = 0; i < 13 && i < g.kod13.size(); ++i) {
+            const char c = g.kod13[i];
+            if (c == '0' && code.empty() && st.drop_leading_zeros) continue;
+            if (!is_digit(c)) break;
+            code += c;
+        }
+        if (st.shorten_28_codes && code.size() == 7 && code.starts_with("28")) code = code.substr(2);
+    } else {
+        for (size_t i = 0; i < 8 && i < g.indeks.size(); ++i) {
+            if (!is_digit(g.indeks[i])) break;
+            code += g.indeks[i];
+        }
+    }
+    return code;
+}
+
+std::string plu_price_text(double price) {
+    if (!std::isfinite(price)) return {};
+    const std::string text = dbf::str_number(price * 100, 10, 0);
+    if (text.find('*') != std::string::npos) return {};
+    return text.substr(text.find_first_not_of(' '));
+}
+
+PluRecord build_plu_record(const PluSettings& st, const PluGood& g, SendRoad road, std::string& previous_code) {
+    PluRecord r;
+    if (road == SendRoad::Main && !(g.cena2 > 0)) {
+        r.rejection = PluRejection::PriceNotPositive;
+        return r;
+    }
+    r.code = plu_code(st, g);
+    if (dbf::val_number(g.podatek0) > 23) r.rejection = PluRejection::VatAbove23;
+    else if (g.cena2 < 0) r.rejection = PluRejection::NegativePrice;
+    else if (zero_code(r.code)) r.rejection = PluRejection::NoCode;
+    else if (road != SendRoad::Leaflet && std::string_view(previous_code).starts_with(r.code))
+        r.rejection = PluRejection::RepeatsPrevious;
+    if (!r.accepted()) return r;
+    previous_code = r.code;
+
+    const double price = level_price(st, g);
+    if (price < 0) {
+        r.rejection = PluRejection::NegativePrice;
+        return r;
+    }
+    const std::string price_text = plu_price_text(price);
+    if (price_text.empty()) {
+        r.rejection = PluRejection::PriceTooLong;
+        return r;
+    }
+    char letter = 0;
+    std::string department;
+    if (!vat_group(st, g.podatek0, letter, department)) {
+        r.rejection = PluRejection::NoVatGroup;
+        return r;
+    }
+    const std::string cleaned =
+        road == SendRoad::Main || st.keep_national_letters ? std::string(g.nazwa) : clean_goods_name(g.nazwa);
+    const char* flags = road == SendRoad::Main && st.kwir_flags ? "01100" : "11100";
+
+    std::string& t = r.text;
+    t.reserve(96);
+    t += st.long_form ? "I#00;1;" : "I;1;";
+    t += r.code;
+    t += st.long_form ? ";0;" : ";";
+    append_name(t, cleaned, st.long_form ? g.nazwa.size() : 18);
+    t += ';';
+    t += price_text;
+    t += ';';
+    t += letter;
+    t += ";3;";
+    t += flags;
+    t += ';';
+    t += department;
+    t += st.long_form ? ";00;;00;0;" : ";00;;";
+
+    if (st.jest_kod13) {
+        r.key = std::string(g.kod13.substr(0, 13));
+        r.key.resize(13, ' ');
+    } else {
+        r.key = std::string(g.indeks.substr(0, 8));
+        r.key.resize(8, ' ');
+        r.key.append(5, ' ');
+    }
+    return r;
+}
+
+}  // namespace durva
