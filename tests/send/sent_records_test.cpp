@@ -1,0 +1,192 @@
+#include "send/sent_records.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <random>
+
+#include "common/_fun3.h"
+#include "support/child_process.h"
+#include "support/current_folder.h"
+#include "support/fixture_folder.h"
+#include "send/watched_session.h"
+
+namespace durva {
+namespace {
+
+struct Folder {
+    Folder() : here(folder.path()) { h.session.values.STACJA = 1; }
+
+    bool screen_shows(const std::string& text) const { return h.saw(text); }
+    dbf::Table& table() { return h.session.areas.table(kSentRecordsArea); }
+
+    test::TempFolder folder;
+    test::CurrentFolder here;
+    testing::WatchedSession h;
+};
+
+PluRecord record(const std::string& key, const std::string& text) {
+    PluRecord r;
+    r.key = key;
+    r.text = text;
+    return r;
+}
+
+// The table's rows as (register + code) -> stored text, every row once.
+std::map<std::string, std::string> rows_of(dbf::Table& t) {
+    std::map<std::string, std::string> rows;
+    t.set_order(0);
+    for (t.go_top(); !t.eof(); t.skip(1)) {
+        const bool fresh = rows.emplace(t.text("PKASA") + t.text("KOD13"), t.text("TEKST")).second;
+        EXPECT_TRUE(fresh) << "two rows for " << t.text("PKASA") << t.text("KOD13");
+    }
+    t.set_order(1);
+    return rows;
+}
+
+TEST(SentRecords, RandomSendsAgreeWithAModel) {
+    Folder f;
+    Session& s = f.h.session;
+    ASSERT_TRUE(open_sent_records(s));
+
+    std::mt19937 rng(20160301);
+    const std::vector<std::string> registers = {"01", "02", "17"};
+    const std::vector<std::string> codes = {"5901234123457", "0012345678905", "12345        ", "1234567      ",
+                                            "1234567890128", "1234" + std::string(9, ' '), std::string(13, ' ')};
+    const std::string long_head = "I#00;1;5901234123457;0;CUKIER BIALY KRYSZTAL 1KG     ;349;A;3;11100;01;00";
+    const std::vector<std::string> texts = {
+        "I;1;12345;CUKIER BIALY KRYSZ;349;A;3;11100;01;00;;", "I;1;12345;CUKIER BIALY KRYSZ;350;A;3;11100;01;00;;",
+        "I;1;12345;CUKIER;349;A;3;11100;01;00;;",  // begins like no other: a shorter name
+        long_head + ";;00;0;", long_head + ";;00;1;",   // differ only past the 80th character
+        long_head.substr(0, 60) + ";;",
+    };
+    std::map<std::string, std::string> model;  // register + code -> stored text, padded to 80
+    auto padded = [](std::string t) {
+        t.resize(80, ' ');
+        return t;
+    };
+
+    for (int op = 0; op < 600; ++op) {
+        if (op % 97 == 96) {
+            s.areas.close(kSentRecordsArea);
+            ASSERT_TRUE(open_sent_records(s));
+        }
+        const std::string& reg = registers[rng() % registers.size()];
+        const std::string& code = codes[rng() % codes.size()];
+        const std::string& text = texts[rng() % texts.size()];
+        const SendRoad road = static_cast<SendRoad>(rng() % 3);
+        const bool resend = rng() % 8 == 0;
+
+        const std::string cut = text.substr(0, 80);
+        bool expected;
+        auto it = model.find(reg + code);
+        if (it == model.end()) {
+            model[reg + code] = padded(cut);
+            expected = true;
+        } else {
+            const bool same = it->second.starts_with(cut);
+            if (road == SendRoad::Main) {
+                expected = !same || resend;
+                if (expected) it->second = padded(cut);
+            } else {
+                expected = true;
+                if (!same) it->second = padded(cut);
+            }
+        }
+        ASSERT_EQ(record_sent(s, reg, record(code, text), road, resend), expected) << "operation " << op;
+    }
+    EXPECT_EQ(rows_of(f.table()), model);
+    for (const auto& [key, text] : model) EXPECT_TRUE(seek_sent_record(s, key.substr(0, 2), key.substr(2)));
+    EXPECT_FALSE(seek_sent_record(s, "03", codes[0]));
+}
+
+TEST(SentRecords, SameGoodToTwoRegistersAndTheIndexKeyOfAnIndexCode) {
+    Folder f;
+    Session& s = f.h.session;
+    ASSERT_TRUE(open_sent_records(s));
+    const std::string code = "1234" + std::string(9, ' ');
+    EXPECT_TRUE(record_sent(s, "01", record(code, "I;1;1234;A;1;A;3;11100;01;00;;"), SendRoad::Main, false));
+    EXPECT_TRUE(record_sent(s, "02", record(code, "I;1;1234;A;1;A;3;11100;01;00;;"), SendRoad::Main, false));
+    EXPECT_FALSE(record_sent(s, "01", record(code, "I;1;1234;A;1;A;3;11100;01;00;;"), SendRoad::Main, false));
+    EXPECT_EQ(f.table().record_count(), 2u);
+    // The key as the index holds it: register, then the inverted code.
+    EXPECT_EQ(sent_record_key("01", "12"), std::string("01\xCF\xCE") + std::string(11, '\xE0'));
+    ASSERT_TRUE(seek_sent_record(s, "02", code));
+    EXPECT_EQ(f.table().text("KOD13"), code);
+}
+
+TEST(SentRecords, CreatedWithItsIndexAndKeptAcrossSends) {
+    Folder f;
+    Session& s = f.h.session;
+    s.areas.select(4);
+    ASSERT_TRUE(open_sent_records(s));
+    EXPECT_EQ(s.areas.current(), 4);  // the caller's area stays selected
+    EXPECT_TRUE(FILE_X("durva\\as2000.dbf"));
+    EXPECT_TRUE(FILE_X("durva\\as2000.ntx"));
+    EXPECT_TRUE(f.table().exclusive());
+    record_sent(s, "01", record("5901234123457", "I;1;5901234123457;X;1;A;3;11100;01;00;;"), SendRoad::Main, false);
+    s.areas.close(kSentRecordsArea);
+    ASSERT_TRUE(open_sent_records(s));
+    EXPECT_TRUE(seek_sent_record(s, "01", "5901234123457"));
+}
+
+TEST(SentRecords, AnEarlierLayoutIsReplacedByAnEmptyTable) {
+    Folder f;
+    Session& s = f.h.session;
+    std::filesystem::create_directory(f.folder.path() / "durva");
+    ASSERT_TRUE(TWORZ(s, "durva\\AS2000,KOD13     ,C,13,  0,TEKST     ,C,80,  0", true, 1));
+    s.areas.select(50);
+    s.areas.use("durva\\as2000", "old", platform::Share::Exclusive);
+    s.areas.table().append_blank();
+    s.areas.table().put("KOD13", std::string("5901234123457"));
+    s.areas.close();
+
+    ASSERT_TRUE(open_sent_records(s));
+    EXPECT_GT(f.table().field_pos("PKASA"), 0);
+    EXPECT_EQ(f.table().record_count(), 0u);
+}
+
+TEST(SentRecords, ADamagedIndexIsBuiltAgain) {
+    Folder f;
+    Session& s = f.h.session;
+    ASSERT_TRUE(open_sent_records(s));
+    record_sent(s, "01", record("5901234123457", "I;1;5901234123457;X;1;A;3;11100;01;00;;"), SendRoad::Main, false);
+    s.areas.close(kSentRecordsArea);
+    std::ofstream(f.folder.file("durva/as2000.ntx"), std::ios::trunc) << "not an index";
+
+    ASSERT_TRUE(open_sent_records(s));
+    EXPECT_TRUE(seek_sent_record(s, "01", "5901234123457"));
+}
+
+TEST(SentRecords, ADamagedTableRefusesTheSendAndIsLeftAlone) {
+    Folder f;
+    Session& s = f.h.session;
+    std::filesystem::create_directory(f.folder.path() / "durva");
+    const std::string junk(100, '\x07');
+    std::ofstream(f.folder.file("durva/as2000.dbf"), std::ios::binary) << junk;
+
+    EXPECT_FALSE(open_sent_records(s));
+    EXPECT_TRUE(f.screen_shows("PROBLEMY Z durva\\as2000.dbf"));
+    EXPECT_EQ(s.areas.current(), 2);
+    EXPECT_FALSE(s.areas.used(kSentRecordsArea));
+    EXPECT_EQ(std::filesystem::file_size(f.folder.file("durva/as2000.dbf")), junk.size());
+}
+
+TEST(SentRecords, ASecondStationIsRefusedWhileOneSends) {
+    Folder f;
+    Session& s = f.h.session;
+    ASSERT_TRUE(open_sent_records(s));
+    s.areas.close(kSentRecordsArea);
+
+    test::ChildProcess other(test::proc_path("dbf_holder"), {f.folder.file("durva/as2000.dbf"), "exclusive"});
+    ASSERT_EQ(other.read_line(), "ready");
+    EXPECT_FALSE(open_sent_records(s));
+    EXPECT_TRUE(f.screen_shows("PROBLEMY Z durva\\as2000.dbf"));
+    EXPECT_EQ(s.areas.current(), 2);
+    other.write_line("quit");
+}
+
+}  // namespace
+}  // namespace durva

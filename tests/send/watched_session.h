@@ -1,0 +1,48 @@
+#pragma once
+// A headless program context that remembers every screen the program showed
+// while it waited (for a key, or for a message's time to run out), so a test
+// can tell that a message came and went.
+#include <initializer_list>
+#include <string>
+
+#include "common/screen/screen.h"
+#include "common/session.h"
+#include "platform/clock.h"
+#include "platform/headless_terminal.h"
+
+namespace durva::testing {
+
+class WatchedTerminal final : public platform::Terminal {
+public:
+    WatchedTerminal(platform::TestClock& clock, std::initializer_list<platform::ScriptStep> keys)
+        : inner(clock, keys) {}
+    int rows() const override { return inner.rows(); }
+    int cols() const override { return inner.cols(); }
+    bool has_colors() const override { return inner.has_colors(); }
+    void present(const platform::TermCell* cells, int r, int c, int cr, int cc, bool visible) override {
+        inner.present(cells, r, c, cr, cc, visible);
+    }
+    std::optional<platform::InputKey> read_key(int timeout_ms) override {
+        if (timeout_ms != 0)
+            for (int r = 0; r < inner.rows(); ++r) seen += inner.shown_row_utf8(r) + "\n";
+        return inner.read_key(timeout_ms);
+    }
+    void tone(int frequency_hz, int duration_ms) override { inner.tone(frequency_hz, duration_ms); }
+
+    platform::HeadlessTerminal inner;
+    std::string seen;  // the screen at every wait, row by row, as UTF-8
+};
+
+struct WatchedSession {
+    explicit WatchedSession(std::initializer_list<platform::ScriptStep> keys = {})
+        : terminal(clock, keys), screen(terminal, clock), session(clock, screen) {}
+    bool saw(const std::string& utf8) const { return terminal.seen.find(utf8) != std::string::npos; }
+    std::string text(int row, int col, int len) const { return screen.text(row, col, len); }
+
+    platform::TestClock clock;
+    WatchedTerminal terminal;
+    screen::Screen screen;
+    Session session;
+};
+
+}  // namespace durva::testing
