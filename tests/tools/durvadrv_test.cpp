@@ -39,10 +39,11 @@ protected:
 
     void SetUp() override { std::filesystem::create_directory(durva); }
 
-    // Runs durvadrv.exe in the office folder with exactly these words.
-    SimRun run(const std::vector<std::string>& words) {
+    // Starts durvadrv.exe in the office folder with exactly these words; its
+    // output goes to run<tag>.out and run<tag>.err there.
+    pid_t start(const std::vector<std::string>& words, const std::string& tag = "") {
         std::string program = std::string(DURVA_BUILD_DIR) + "/durvadrv.exe";
-        std::string out = dir.file("run.out"), err = dir.file("run.err");
+        std::string out = dir.file("run" + tag + ".out"), err = dir.file("run" + tag + ".err");
         pid_t pid = ::fork();
         if (pid == 0) {
             if (::chdir(dir.path().c_str()) != 0) ::_exit(126);
@@ -56,10 +57,15 @@ protected:
             ::execv(program.c_str(), argv.data());
             ::_exit(127);
         }
+        return pid;
+    }
+    SimRun finish(pid_t pid, const std::string& tag = "") {
         int st = 0;
         ::waitpid(pid, &st, 0);
-        return SimRun{WIFEXITED(st) ? WEXITSTATUS(st) : -1, read_file(out), read_file(err)};
+        return SimRun{WIFEXITED(st) ? WEXITSTATUS(st) : -1, read_file(dir.file("run" + tag + ".out")),
+                      read_file(dir.file("run" + tag + ".err"))};
     }
+    SimRun run(const std::vector<std::string>& words) { return finish(start(words)); }
 
     // Writes durva\data_in.txt as the program does (control line, CR LF
     // before each record, a final CR LF) and runs the send command line.
@@ -304,6 +310,19 @@ TEST_F(Simulator, RandomSalesAreRepeatableWithASeed) {
         EXPECT_TRUE(code == "5901234123457" || code == "12345" || code == "777") << code;
     }
     EXPECT_EQ(lines, 25u);
+}
+
+TEST_F(Simulator, SalesRungUpAtOnceOnOnePortAreAllKept) {
+    send("S;I;1; ; ;", {kMilk, kBread, kSalt});
+    std::vector<pid_t> cashiers;
+    for (int i = 0; i < 6; ++i)
+        cashiers.push_back(start({"dp=durva", "cp=1", "sell=random:40", "seed=" + std::to_string(i)}, std::to_string(i)));
+    for (int i = 0; i < 6; ++i) EXPECT_EQ(finish(cashiers[static_cast<size_t>(i)], std::to_string(i)).status, 0);
+    read_out("S;U;2; ; ;");
+    std::string sales = read_file(durva + "/data_out.xxx");
+    size_t lines = 0;
+    for (size_t at = 0; (at = sales.find("\r\n", at)) != std::string::npos; at += 2) ++lines;
+    EXPECT_EQ(lines, 240u);
 }
 
 TEST_F(Simulator, EveryDriverCommandLineIsAccepted) {
