@@ -371,7 +371,7 @@ TEST_F(Simulator, BadArgumentsAreReportedInTheErrorFile) {
     }
     SimRun help = run({"--help"});
     EXPECT_EQ(help.status, 0);
-    EXPECT_NE(help.out.find("sell=CODE*QTY"), std::string::npos);
+    EXPECT_NE(help.out.find("sell=KOD*ILOSC"), std::string::npos);
 }
 
 TEST_F(Simulator, ARegisterInUseOrDamagedIsReportedAndLeftAlone) {

@@ -55,12 +55,12 @@ int main(int argc, char** argv) {
     if (folder.empty() || !is_folder(folder)) {
         std::cerr << "durvadrv.exe: "
                   << (args.folder.empty() ? args.error : "Brak folderu dp=" + args.folder)
-                  << "\n(durvadrv.exe --help for the usage)\n";
+                  << "\n(durvadrv.exe --help: sposob uzycia)\n";
         return 2;
     }
     if (!args.error.empty()) {
         if (args.mode != durvadrv::Mode::DriverRun) {
-            std::cerr << "durvadrv.exe: " << args.error << "\n(durvadrv.exe --help for the usage)\n";
+            std::cerr << "durvadrv.exe: " << args.error << "\n(durvadrv.exe --help: sposob uzycia)\n";
             return 1;
         }
         return report(folder, durvadrv::Report{durvadrv::Fault::BadArgument, -1, args.error});

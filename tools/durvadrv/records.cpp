@@ -1,6 +1,6 @@
 #include "records.h"
 
-#include <limits>
+#include <utility>
 
 namespace durvadrv {
 

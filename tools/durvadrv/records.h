@@ -113,7 +113,7 @@ bool parse_sale_list(std::string_view text, std::vector<SaleRequest>& out, std::
 // thousandths, rounded to the nearest hundredth (halves up).
 std::int64_t sale_value(std::int64_t price, std::int64_t quantity);
 
-// "12.345" from 12345 thousandths, "0.5" style trailing zeros kept: "0.500".
+// A quantity in thousandths written with three decimals: 500 gives "0.500".
 std::string format_thousandths(std::int64_t quantity);
 
 }  // namespace durvadrv
