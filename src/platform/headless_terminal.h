@@ -3,8 +3,9 @@
 // TestClock, and the last frame shown can be read back. Nothing waits for
 // real.
 //
-// Script steps are xBase key codes (ints), typed characters (char or
-// char32_t) and silences ("no key for N ms"). Keys reach the program only
+// Script steps are xBase key codes (ints; 0 is a key that means nothing to
+// the program, as an unknown sequence), typed characters (char or char32_t)
+// and silences ("no key for N ms"). Keys reach the program only
 // while it waits for one (a poll that does not wait sees none, so clearing
 // the type-ahead never eats the script). A timed wait that meets a silence
 // or an empty script advances the clock by what it waited; a wait for ever
