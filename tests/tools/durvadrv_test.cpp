@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "send/plu_record.h"
 #include "support/fixture_folder.h"
 
 namespace durva {
@@ -114,6 +115,46 @@ TEST_F(Simulator, TakesGoodRecordsOfBothFormsAndListsThemForDeletion) {
     // The register that holds a PLU already takes a new price for it.
     send("S;I;1; ; ;", {"I;1;777;" + name18("SOL") + ";205;Z;3;11100;07;00;;"});
     EXPECT_NE(plu_list().find("P;1;777;" + name18("SOL") + ";205;Z;07;"), std::string::npos);
+}
+
+TEST_F(Simulator, TakesEveryRecordTheProgramBuilds) {
+    struct Good {
+        std::string kod13, indeks, nazwa, podatek0;
+        double cena2;
+    };
+    const Good goods[] = {
+        {"5901234123457", "10001   ", "CUKIER BIA\x9CY KRYSZTA\x9C 1KG   ", "23", 3.49},
+        {"12345        ", "10002   ", "\x8F\x86\x9C\x92\x98\x9E\xA1\xA7\xA0\xA6 abc; (1L) +5%   ", " 8", 0},
+        {"0012         ", "10003   ", std::string(30, ' '), " 5", 99999999.99},
+        {"7            ", "10004   ", "HERBATA;KAWA;KAKAO 100G       ", "ZW", 12.3},
+        {"2854321      ", "10005   ", "SER \x90\x91 \x01\x1A WAGA            ", " 0", 0.01},
+    };
+    for (bool long_form : {false, true}) {
+        for (SendRoad road : {SendRoad::Main, SendRoad::Documents}) {
+            PluSettings st;
+            st.vat_rates = {std::string("23"), std::string(" 8"), std::string(" 5"), std::string(" 0"), std::nullopt,
+                            std::nullopt};
+            st.long_form = long_form;
+            st.shorten_28_codes = true;
+            std::string previous(kNoPreviousCode);
+            std::vector<std::string> records;
+            for (const Good& g : goods) {
+                PluRecord r = build_plu_record(st, {g.kod13, g.indeks, g.nazwa, g.podatek0, g.cena2, 0, std::nullopt},
+                                               road, previous);
+                if (r.accepted()) records.push_back(r.text);
+            }
+            SCOPED_TRACE(std::to_string(records.size()) + " records, first " + records.front());
+            ASSERT_GE(records.size(), 4u);
+            std::filesystem::remove(durva + "/durvadrv_cp1.dat");
+            SimRun run_result = send("S;I;1; ; ;", records);
+            EXPECT_EQ(run_result.status, 0);
+            EXPECT_EQ(error_file().rfind("0;0;", 0), 0u) << error_file();
+            size_t listed = 0;
+            std::string list = plu_list();
+            for (size_t at = 0; (at = list.find("\r\n", at)) != std::string::npos; at += 2) ++listed;
+            EXPECT_EQ(listed, records.size());
+        }
+    }
 }
 
 TEST_F(Simulator, StopsAtTheFirstBadRecordKeepingThoseBeforeIt) {
