@@ -32,8 +32,13 @@ void write_input_file(Session& s, std::string_view control_line, const std::vect
 
 // Puts the command line into m.AAA, removes the previous run's error file,
 // runs the driver and waits for it to end. Whatever notice stands on the
-// screen stays there while it runs; the screen is shown again afterwards.
-// False when the driver could not be started at all.
+// screen stays there while it runs; keys pressed meanwhile are discarded.
+// durvadrv.exe is looked for in the working folder, then on the search path;
+// the "start /WAIT" form starts it the same way. The driver's exit status is
+// not looked at. False when the old error file could not be removed or the
+// driver could not be started: the operator has then been told so in a
+// message that stayed until a key, and there is no report to show, so the
+// caller skips ERROR_DURVA (and goes on as after any run).
 bool run_driver(Session& s, MenuValues& m, DriverCommand kind);
 
 }  // namespace durva

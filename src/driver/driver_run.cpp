@@ -1,0 +1,121 @@
+#include "driver/driver_run.h"
+
+#include <cerrno>
+#include <cmath>
+#include <cstdio>
+#include <string>
+
+#include "common/_fun1.h"
+#include "common/_fun3.h"
+#include "common/dbf/xbase_values.h"
+#include "common/error_handler.h"
+#include "platform/errors.h"
+#include "platform/file.h"
+#include "platform/path_resolver.h"
+#include "platform/process.h"
+
+namespace durva {
+
+namespace {
+
+constexpr std::string_view kInputFile = "durva\\data_in.txt";
+constexpr std::string_view kErrorFile = "durva\\error.txt";
+constexpr std::string_view kDriverProgram = "durvadrv.exe";
+
+// A port or a speed as the driver reads it: the number without blanks.
+std::string number_word(double value) {
+    if (std::isfinite(value) && value == std::floor(value) && std::fabs(value) < 1e15)
+        return std::to_string(static_cast<long long>(value));
+    std::string text = dbf::str_number(value, 30, 2);
+    text.erase(0, text.find_first_not_of(' '));
+    return text;
+}
+
+// Removes the previous run's error file, so that whatever report follows is
+// this run's. Both spellings are removed where the folder holds both.
+bool remove_error_file() {
+    for (int i = 0; i < 4 && FILE_X(kErrorFile); ++i) {
+        const std::string path = platform::resolve_path(kErrorFile);
+        if (std::remove(path.c_str()) != 0 && errno != ENOENT) return false;
+    }
+    return !FILE_X(kErrorFile);
+}
+
+bool is_start_wait(const std::vector<std::string>& words) {
+    auto upper = [](std::string w) {
+        for (char& c : w)
+            if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+        return w;
+    };
+    return words.size() >= 2 && upper(words[0]) == "START" && upper(words[1]) == "/WAIT";
+}
+
+// A message that stays until the operator presses a key.
+void tell_until_key(Session& s, std::string_view text) { _OKNO_(s, text, 0.0); }
+
+}  // namespace
+
+std::string driver_command_line(DriverCommand kind, double port, double speed) {
+    const std::string cp = number_word(port);
+    const std::string cs = speed == 0 ? std::string("9600") : number_word(speed);
+    switch (kind) {
+        case DriverCommand::Send:
+            return "durvadrv.exe dp=durva if=data_in.txt cp=" + cp + " ct=20000 cs=" + cs;
+        case DriverCommand::ReadOut:
+            return "durvadrv.exe dp=durva if=data_in.txt af=T cp=" + cp + " ct=20000 cs=" + cs;
+        case DriverCommand::Departments:
+            return "durvadrv.exe dp=durva if=data_in.txt cp=" + cp + " cs=" + cs;
+        case DriverCommand::DepartmentsStartWait:
+            return "start /WAIT durvadrv.exe dp=durva if=data_in.txt cp=" + cp + " cs=" + cs;
+    }
+    return {};
+}
+
+void write_input_file(Session& s, std::string_view control_line, const std::vector<std::string>& records,
+                      bool echo) {
+    std::string text(control_line);
+    for (const std::string& record : records) {
+        text += "\r\n";
+        text += record;
+    }
+    text += "\r\n";
+    with_error_handler(s, [&] {
+        auto file = platform::File::create(platform::resolve_path(kInputFile));
+        file->write_at(text.data(), text.size(), 0);
+    });
+    if (echo) s.screen.out(text);
+}
+
+bool run_driver(Session& s, MenuValues& m, DriverCommand kind) {
+    m.AAA = driver_command_line(kind, m.PORT, m.PREDKOSC);
+
+    if (!remove_error_file()) {
+        tell_until_key(s, "Nie mozna usunac pliku durva\\error.txt");
+        return false;
+    }
+
+    std::vector<std::string> words = platform::split_command_words(m.AAA);
+    // There is no command interpreter here to hand "start /WAIT" to: the
+    // driver is started directly and waited for, which is what that form
+    // asks of the interpreter.
+    if (is_start_wait(words)) words.erase(words.begin(), words.begin() + 2);
+    const std::optional<std::string> program = words.empty() ? std::nullopt : platform::find_program(words.front());
+    if (!program) {
+        tell_until_key(s, "Brak programu " + std::string(kDriverProgram));
+        return false;
+    }
+
+    const std::vector<std::string> args(words.begin() + 1, words.end());
+    const platform::ChildRun run = platform::run_and_wait(*program, args);
+    // Keys pressed while the driver worked were meant for nothing; they must
+    // not answer the report that follows before the operator has seen it.
+    s.screen.clear_keys();
+    if (!run.started) {
+        tell_until_key(s, "Nie mozna uruchomic " + std::string(kDriverProgram));
+        return false;
+    }
+    // The exit status says nothing the error file does not: it is not looked at.
+    return true;
+}
+
+}  // namespace durva
