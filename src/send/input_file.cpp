@@ -1,0 +1,49 @@
+#include "send/input_file.h"
+
+#include <cerrno>
+#include <string>
+
+#include "common/dirmake.h"
+#include "common/error_handler.h"
+#include "platform/errors.h"
+#include "platform/path_resolver.h"
+
+namespace durva {
+
+InputFileWriter::InputFileWriter(Session& s, std::string_view control_line, bool echo) : s_(s), echo_(echo) {
+    DIRMAKE("durva");
+    file_ = with_error_handler(s, [&] {
+        const std::string path = platform::resolve_path(kInputFile);
+        std::FILE* f = std::fopen(path.c_str(), "wb");
+        if (!f) throw DbError("Nie moge utworzyc pliku", path, errno);
+        return f;
+    });
+    put(control_line);
+}
+
+InputFileWriter::~InputFileWriter() {
+    if (file_) std::fclose(file_);
+}
+
+void InputFileWriter::put(std::string_view text) {
+    if (file_) std::fwrite(text.data(), 1, text.size(), file_);
+    if (echo_) s_.screen.out(text);
+}
+
+void InputFileWriter::record(std::string_view line) {
+    put("\r\n");
+    put(line);
+}
+
+void InputFileWriter::finish() {
+    if (!file_) return;
+    put("\r\n");
+    const bool failed = std::ferror(file_) != 0;
+    const int closed = std::fclose(file_);
+    const int code = errno;
+    file_ = nullptr;
+    if (failed || closed != 0)
+        handle_db_error(s_, DbError("Blad zapisu pliku", platform::resolve_path(kInputFile), code));
+}
+
+}  // namespace durva

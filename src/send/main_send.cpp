@@ -1,0 +1,164 @@
+#include "send/main_send.h"
+
+#include "common/_fun1.h"
+#include "common/_fun3.h"
+#include "common/dbf/xbase_values.h"
+#include "common/dirmake.h"
+#include "common/error_handler.h"
+#include "common/locks.h"
+#include "send/goods_fields.h"
+#include "send/input_file.h"
+#include "send/name_cleaning.h"
+#include "send/sent_records.h"
+
+namespace durva {
+namespace {
+
+// The copy rob\as_NN of every good that is not deleted, with the cleaned
+// names the register will get (the goods table itself keeps its names),
+// sorted into rob\assNN by name (or its first 17 characters, all a
+// short-form register shows), warehouse and index. Leaves the sorted copy
+// open in area 202 under alias ass.
+void make_sorted_copy(SendRun& run) {
+    Session& s = run.s;
+    auto& areas = s.areas;
+    const std::string station = STR2(s.values.STACJA);
+    const std::string copy = "rob\\as_" + station, sorted = "rob\\ass" + station;
+    DIRMAKE("rob");
+    with_error_handler(s, [&] {
+        areas.close(kCopyArea);
+        areas.close(kSortedCopyArea);
+        areas.select(kGoodsArea);
+        dbf::Table& goods = areas.table();
+        goods.go_top();
+        goods.copy_to(copy);
+
+        areas.select(kCopyArea);
+        dbf::Table& t = areas.use(copy, "as_", platform::Share::Exclusive);
+        const int nazwa = t.field_pos("NAZWA");
+        if (nazwa > 0) {
+            for (t.go_top(); !t.eof(); t.skip(1)) {
+                const std::string name = t.text("NAZWA");
+                std::string cleaned = run.plu.keep_national_letters ? name : clean_goods_name(name);
+                cleaned.erase(0, cleaned.find_first_not_of(' '));
+                cleaned.resize(name.size(), ' ');
+                if (cleaned == name) continue;
+                if (REC_LOCK(s, 10)) {
+                    t.put(nazwa, cleaned);
+                    t.unlock();
+                }
+            }
+        }
+        t.create_index(copy + ".ntx", run.plu.long_form ? "nazwa+mag+indeks" : "SUBSTR(nazwa,1,17)+mag+indeks");
+        t.go_top();
+        t.copy_to(sorted);
+        areas.close(kCopyArea);
+
+        areas.select(kSortedCopyArea);
+        areas.use(sorted, "ass", platform::Share::Exclusive).go_top();
+    });
+}
+
+// Draws the progress only when what it shows changes: the walk calls it for
+// every good, and the screen is handed to the terminal at every change.
+class Progress {
+public:
+    explicit Progress(Session& s) : s_(s) {}
+    void update(std::uint32_t recno, std::uint32_t count) {
+        ProgressTexts now = progress_texts(recno, count);
+        if (drawn_ && now == last_) return;
+        RYSUNEK(s_);
+        last_ = std::move(now);
+        drawn_ = true;
+    }
+
+private:
+    Session& s_;
+    ProgressTexts last_;
+    bool drawn_ = false;
+};
+
+}  // namespace
+
+ProgressTexts progress_texts(std::uint32_t recno, std::uint32_t count) {
+    const double share = count == 0 ? 0 : static_cast<double>(recno) / count;
+    ProgressTexts t;
+    std::string percent = dbf::str_number(share * 100, 3, 0);
+    percent.erase(0, percent.find_first_not_of(' '));
+    t.percent = percent + "% ";
+    t.bar.assign(static_cast<size_t>(share * 35), '\xDB');
+    return t;
+}
+
+bool RYSUNEK(Session& s) {
+    dbf::Table* ass = s.areas.find("ass");
+    if (!ass) return true;
+    const ProgressTexts t = progress_texts(ass->recno(), ass->record_count());
+    s.screen.say(17, 33, t.percent);
+    s.screen.say(18, 33, t.bar);
+    return true;
+}
+
+bool main_send(SendRun& run) {
+    Session& s = run.s;
+    const SendOptions& o = run.o;
+    make_sorted_copy(run);
+
+    s.screen.clear();
+    _OKNO_(s, "Tworze plik ....", "...");
+    InputFileWriter out(s, kPluControlLine, false);
+    std::string previous(kNoPreviousCode);
+    bool resend = false;
+    std::uint32_t count = 0;
+
+    dbf::Table& ass = s.areas.table(kSortedCopyArea);
+    const GoodsFields goods(ass);
+    const bool date_filter = !o.M_DATA.empty() && goods.has_receipt_fields();
+    const bool any_type = is_blank(o.M_RD);
+    const std::uint32_t total = ass.record_count();
+    Progress progress(s);
+    try {
+        for (ass.go_top(); !ass.eof(); ass.skip(1)) {
+            progress.update(ass.recno(), total);
+            const std::string_view rec = ass.record();
+            if (goods.cena2(rec) <= 0) continue;
+            const std::string_view nazwa = goods.nazwa(rec);
+            if (run.filter.skips(goods.mag(rec), nazwa, goods.ilosc(rec))) continue;
+            if (date_filter) {
+                const Date received = goods.data_pz(rec);
+                if (!((any_type || goods.rd_pz(rec).starts_with(o.M_RD)) && !received.empty() &&
+                      received >= o.M_DATA))
+                    continue;
+                resend = true;
+            }
+            const PluRecord r = build_plu_record(run.plu, goods.good(rec, nazwa), SendRoad::Main, previous);
+            if (!r.accepted()) continue;
+            if (record_sent(s, run.m.NR_KASY, r, SendRoad::Main, resend)) {
+                out.record(r.text);
+                ++count;
+            }
+        }
+    } catch (const DbError& e) {
+        // Half a file is no file to send: the operator sees why, and the
+        // register is not offered the transfer.
+        out.finish();
+        handle_db_error(s, e);
+        s.areas.close(kSentRecordsArea);
+        s.areas.close(kSortedCopyArea);
+        s.areas.select(kGoodsArea);
+        return false;
+    }
+    out.finish();
+
+    s.areas.close(kSentRecordsArea);
+    s.areas.close(kSortedCopyArea);
+    s.areas.select(kGoodsArea);
+    if (dbf::Table* g = s.areas.find(kGoodsArea)) {
+        g->set_order(1);
+        g->go_top();
+    }
+    _OKNO_(s, "W pliku jest " + dbf::str_number(count, 4, 0) + " pozycji", 3);
+    return true;
+}
+
+}  // namespace durva

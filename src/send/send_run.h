@@ -1,0 +1,32 @@
+#pragma once
+// What one send carries from its options screen down to every road: the
+// program, the main menu's values, the options typed, the record rules'
+// settings and the goods filters.
+#include "common/menu_values.h"
+#include "common/session.h"
+#include "send/plu_record.h"
+#include "send/plu_settings.h"
+#include "send/send_options.h"
+
+namespace durva {
+
+struct SendRun {
+    SendRun(Session& session, MenuValues& menu, SendOptions& options)
+        : s(session), m(menu), o(options), plu(plu_settings(session, menu, options.M_POZIOM)),
+          filter(session, menu, options) {}
+
+    Session& s;
+    MenuValues& m;
+    SendOptions& o;
+    PluSettings plu;
+    GoodsFilter filter;
+};
+
+// The work areas of the goods table and of the send's own tables.
+inline constexpr int kGoodsArea = 2;
+inline constexpr int kDocumentRowsArea = 5;
+inline constexpr int kLeafletArea = 44;
+inline constexpr int kCopyArea = 200;
+inline constexpr int kSortedCopyArea = 202;
+
+}  // namespace durva

@@ -1,0 +1,77 @@
+#pragma once
+// A copy of a sample office folder with the company tables open as the
+// program opens them at start-up, the settings of its parameter file, and a
+// headless screen that remembers what it showed: the ground every send test
+// stands on.
+#include <filesystem>
+#include <fstream>
+#include <initializer_list>
+#include <iterator>
+#include <string>
+#include <vector>
+
+#include "send/watched_session.h"
+#include "support/current_folder.h"
+#include "support/fixture_folder.h"
+
+namespace durva::testing {
+
+struct SendOffice {
+    explicit SendOffice(const std::string& sample, std::initializer_list<platform::ScriptStep> keys = {})
+        : folder(sample), here(folder.path()), h(keys) {
+        Session& s = h.session;
+        s.values.STACJA = 1;
+        s.values.HH = "16\\03";
+        s.vars.set_text("J_MAG_K", "K");
+        s.vars.set_text("J_MAG_U", "U ");
+        s.vars.set_text("J_KOD13ZN", "T");
+        s.vars.set_number("J_POZIOM", 1);
+        const char* rates[] = {"23", " 8", " 5", " 0", " 0", " 0"};
+        for (int g = 0; g < 6; ++g) s.vars.set_text(std::string("J_PTU") + static_cast<char>('A' + g), rates[g]);
+        auto& areas = s.areas;
+        areas.select(1);
+        areas.use("firma", "firma", platform::Share::Shared);
+        areas.select(2);
+        dbf::Table& goods = areas.use("16\\03\\as", "as", platform::Share::Shared);
+        s.values.JEST_KOD13 = goods.field_pos("KOD13") > 0;
+        goods.add_index("16\\03\\as");
+        goods.add_index("16\\03\\as2");
+        if (s.values.JEST_KOD13) goods.add_index("16\\03\\as3");
+        goods.set_order(1);
+        areas.select(5);
+        dbf::Table& rows = areas.use("16\\03\\dow", "dow", platform::Share::Shared);
+        for (const char* ix : {"16\\03\\dow1", "16\\03\\dow2", "16\\03\\dow3"}) rows.add_index(ix);
+        rows.set_order(1);
+        areas.select(2);
+    }
+
+    Session& session() { return h.session; }
+    dbf::Table& goods() { return h.session.areas.table(2); }
+
+    // The driver input file as bytes, and its records (the lines after the
+    // control line).
+    std::string input_file() const {
+        std::ifstream in(folder.path() / "durva" / "data_in.txt", std::ios::binary);
+        return std::string(std::istreambuf_iterator<char>(in), {});
+    }
+    std::vector<std::string> records() const {
+        std::vector<std::string> lines;
+        const std::string text = input_file();
+        size_t at = 0;
+        for (;;) {
+            size_t end = text.find("\r\n", at);
+            if (end == std::string::npos) break;
+            lines.push_back(text.substr(at, end - at));
+            at = end + 2;
+        }
+        if (!lines.empty()) lines.erase(lines.begin());  // the control line
+        return lines;
+    }
+
+    test::TempFolder folder;
+    test::CurrentFolder here;
+    WatchedSession h;
+    MenuValues menu;
+};
+
+}  // namespace durva::testing

@@ -1,0 +1,347 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <map>
+
+#include "common/_fun3.h"
+#include "common/screen/keys.h"
+#include "send/document_send.h"
+#include "send/leaflet_send.h"
+#include "send/main_send.h"
+#include "send/name_cleaning.h"
+#include "send/send_office.h"
+#include "send/sent_records.h"
+#include "support/child_process.h"
+#include "send/tworz_u.h"
+
+namespace durva {
+namespace {
+
+using testing::SendOffice;
+
+// The main send worked out the plain way, from the goods table read in record
+// order: filters, names cleaned, sorted by name (first 17 characters for a
+// short-form register), warehouse and index, each code written the first
+// time, again only when its text changed since.
+std::vector<std::string> main_send_model(SendOffice& office, const SendOptions& o,
+                                         std::map<std::string, std::string>& sent) {
+    Session& s = office.session();
+    dbf::Table& goods = office.goods();
+    const PluSettings st = plu_settings(s, office.menu, o.M_POZIOM);
+    const GoodsFilter filter(s, office.menu, o);
+    struct Item {
+        std::string sort_key, nazwa;
+        std::uint32_t recno;
+    };
+    std::vector<Item> items;
+    goods.set_order(0);
+    for (goods.go_top(); !goods.eof(); goods.skip(1)) {
+        std::string name = goods.text("NAZWA");
+        std::string cleaned = st.keep_national_letters ? name : clean_goods_name(name);
+        cleaned.erase(0, cleaned.find_first_not_of(' '));
+        cleaned.resize(name.size(), ' ');
+        const std::string head = st.long_form ? cleaned : cleaned.substr(0, 17);
+        items.push_back({head + goods.text("MAG") + goods.text("INDEKS"), cleaned, goods.recno()});
+    }
+    std::stable_sort(items.begin(), items.end(), [](const Item& a, const Item& b) {
+        return std::lexicographical_compare(a.sort_key.begin(), a.sort_key.end(), b.sort_key.begin(),
+                                            b.sort_key.end(), [](char x, char y) {
+                                                return static_cast<unsigned char>(x) < static_cast<unsigned char>(y);
+                                            });
+    });
+    const bool date_filter = !o.M_DATA.empty() && goods.field_pos("DATA_PZ") > 0;
+    std::vector<std::string> lines;
+    std::string previous(kNoPreviousCode);
+    for (const Item& it : items) {
+        goods.go_to(it.recno);
+        if (goods.number("CENA2") <= 0) continue;
+        if (filter.skips(goods.text("MAG"), it.nazwa, goods.number("ILOSC"))) continue;
+        if (date_filter && !(goods.text("RD_PZ").starts_with(o.M_RD) && !goods.date("DATA_PZ").empty() &&
+                             goods.date("DATA_PZ") >= o.M_DATA))
+            continue;
+        const std::string kod13 = s.values.JEST_KOD13 ? goods.text("KOD13") : "", indeks = goods.text("INDEKS"), vat = goods.text("PODATEK0");
+        PluGood g{kod13, indeks, it.nazwa, vat, goods.number("CENA2"), goods.number("CENA2M"), {}};
+        if (goods.field_pos("CENA3") > 0) g.cena3 = goods.number("CENA3");
+        const PluRecord r = build_plu_record(st, g, SendRoad::Main, previous);
+        if (!r.accepted()) continue;
+        std::string& stored = sent[office.menu.NR_KASY + r.key];
+        if (stored == r.text.substr(0, 80) && !date_filter) continue;
+        stored = r.text.substr(0, 80);
+        lines.push_back(r.text);
+    }
+    goods.set_order(1);
+    return lines;
+}
+
+bool send_main(SendOffice& office, SendOptions& o) {
+    if (!open_sent_records(office.session())) return false;
+    SendRun run(office.session(), office.menu, o);
+    return main_send(run);
+}
+
+TEST(MainSend, WritesNewAndChangedGoodsInNameOrder) {
+    SendOffice office("kod13");
+    SendOptions o;
+    std::map<std::string, std::string> sent;
+    const std::vector<std::string> expected = main_send_model(office, o, sent);
+    ASSERT_TRUE(send_main(office, o));
+    const std::vector<std::string> lines = office.records();
+    EXPECT_EQ(lines, expected);
+    EXPECT_GT(lines.size(), 150u);
+    EXPECT_TRUE(office.input_file().starts_with("S;I;1; ; ;\r\nI;1;"));
+    EXPECT_TRUE(office.input_file().ends_with(";;\r\n"));
+    // The sugar of warehouses 1 and 2 shares one code: the first in order is
+    // written, the second refused as repeating it; warehouse K never goes.
+    EXPECT_EQ(std::count(lines.begin(), lines.end(), "I;1;5901234123457;CUKIER BIALY KRYSZ;370;C;3;11100;03;00;;"),
+              1);
+    EXPECT_TRUE(office.h.saw("W pliku jest  " + std::to_string(lines.size()) + " pozycji"));
+    EXPECT_FALSE(office.session().areas.used(kSentRecordsArea));
+    EXPECT_FALSE(office.session().areas.used(kSortedCopyArea));
+    EXPECT_EQ(office.session().areas.current(), 2);
+    EXPECT_TRUE(FILE_X("rob\\as_01.dbf") && FILE_X("rob\\ass01.dbf") && FILE_X("rob\\as_01.ntx"));
+
+    // Nothing changed: only the goods that share a code with another
+    // warehouse's different record go again (they take turns in one row).
+    SendOptions again;
+    const std::vector<std::string> turns = main_send_model(office, again, sent);
+    ASSERT_TRUE(send_main(office, again));
+    EXPECT_EQ(office.records(), turns);
+    ASSERT_FALSE(turns.empty());
+    EXPECT_LT(turns.size(), 20u);
+    EXPECT_TRUE(office.h.saw("W pliku jest   " + std::to_string(turns.size()) + " pozycji"));
+
+    // A new price goes again, alone.
+    dbf::Table& goods = office.goods();
+    ASSERT_TRUE(goods.seek("110003   ", false));
+    ASSERT_TRUE(goods.lock_record());
+    goods.put("CENA2", 2.99);
+    goods.unlock();
+    SendOptions third;
+    std::vector<std::string> changed = main_send_model(office, third, sent);
+    ASSERT_TRUE(send_main(office, third));
+    EXPECT_EQ(office.records(), changed);
+    EXPECT_EQ(changed.size(), turns.size() + 1);
+    EXPECT_EQ(std::count(changed.begin(), changed.end(), "I;1;12345;MCKA WROCLAWSKA 1K;299;C;3;11100;03;00;;"), 1);
+}
+
+TEST(MainSend, DateFilterSendsTheReceivedGoodsAgain) {
+    SendOffice office("kod13");
+    SendOptions first;
+    ASSERT_TRUE(send_main(office, first));
+
+    SendOptions o;
+    o.M_NRD = "03.03.2016";
+    read_date_or_numbers(o);
+    ASSERT_FALSE(o.M_DATA.empty());
+    std::map<std::string, std::string> sent;
+    const std::vector<std::string> expected = main_send_model(office, o, sent);
+    ASSERT_TRUE(send_main(office, o));
+    EXPECT_EQ(office.records(), expected);
+    EXPECT_GE(expected.size(), 3u);  // documents 2 and 3 of March 9 and 4
+}
+
+TEST(MainSend, WithoutBarCodesTheIndexIsTheCode) {
+    SendOffice office("nokod13");
+    office.menu.OPIS = "Stoisko DURVA 3000";  // long form, sorted by the whole name
+    SendOptions o;
+    std::map<std::string, std::string> sent;
+    const std::vector<std::string> expected = main_send_model(office, o, sent);
+    ASSERT_TRUE(send_main(office, o));
+    EXPECT_EQ(office.records(), expected);
+    EXPECT_TRUE(office.records().front().starts_with("I#00;1;"));
+}
+
+TEST(MainSend, FiltersOfTheOptions) {
+    SendOffice office("kod13");
+    SendOptions o;
+    o.JEST_ILOSC = "T";
+    o.M_ZN = "M";
+    office.menu.M_MAGAZYN = "2         ";
+    std::map<std::string, std::string> sent;
+    const std::vector<std::string> expected = main_send_model(office, o, sent);
+    ASSERT_TRUE(send_main(office, o));
+    EXPECT_EQ(office.records(), expected);
+    ASSERT_FALSE(expected.empty());
+    for (const std::string& line : expected) EXPECT_GE(static_cast<unsigned char>(line[line.find(';', 4) + 1]), 'M');
+}
+
+TEST(MainSend, ProgressBarFollowsTheWalk) {
+    EXPECT_EQ(progress_texts(1, 3).percent, "33% ");
+    EXPECT_EQ(progress_texts(1, 3).bar, std::string(11, '\xDB'));
+    EXPECT_EQ(progress_texts(3, 3).percent, "100% ");
+    EXPECT_EQ(progress_texts(3, 3).bar, std::string(35, '\xDB'));
+    EXPECT_EQ(progress_texts(1, 200).percent, "1% ");  // half a percent shows as one
+    EXPECT_EQ(progress_texts(1, 200).bar, "");
+}
+
+TEST(DocumentSend, NumberListsAsTheDocumentsHoldThem) {
+    using V = std::vector<std::string>;
+    EXPECT_EQ(document_numbers(",12,15,"), (V{"      12", "      15"}));
+    EXPECT_EQ(document_numbers(",PZ12,PZ15,"), (V{"      12", "      15"}));
+    EXPECT_EQ(document_numbers(",007,"), (V{"       7"}));
+    EXPECT_EQ(document_numbers(",123456789,"), (V{"********"}));
+    EXPECT_EQ(document_numbers(",,,,"), V{});
+    EXPECT_EQ(document_numbers(""), V{});
+    SendOptions o;
+    o.M_NRD = "PZ12/PZ15";
+    read_date_or_numbers(o);
+    EXPECT_EQ(o.M_NRD, ",PZ12,PZ15,");
+    o.M_NRD = "12.34.5678";  // read as a date, not as numbers: an impossible one
+    read_date_or_numbers(o);
+    EXPECT_TRUE(o.M_DATA.empty());
+    EXPECT_TRUE(is_blank(o.M_NRD));
+    o.M_NRD = "31.02.2016";
+    read_date_or_numbers(o);
+    EXPECT_TRUE(o.M_DATA.empty());
+    o.M_NRD = "01.02.2016";
+    read_date_or_numbers(o);
+    EXPECT_EQ(o.M_DATA, Date::from_ymd(2016, 2, 1));
+}
+
+TEST(DocumentSend, GoodsOfTheListedDocumentsEveryTime) {
+    SendOffice office("kod13");
+    SendOptions o;
+    o.M_NRD = "3 1";
+    read_date_or_numbers(o);
+    ASSERT_TRUE(open_sent_records(office.session()));
+    SendRun run(office.session(), office.menu, o);
+    EXPECT_TRUE(DURVA_PZ(run, o.M_NRD));
+    const std::vector<std::string> first = office.records();
+    // Document 3's five lines first, then document 1's four: names cleaned
+    // but not trimmed, a zero price sent as 0.
+    const std::vector<std::string> expected = {
+        "I;1;0997906517971;SZPROTKI W POMIDOR;73293;Z;3;11100;07;00;;",
+        "I;1;5904030850756;KETCHUP LAGODNY 0,;0;Z;3;11100;07;00;;",
+        "I;1;5908330837097;P A 1,5           ;53824;Z;3;11100;07;00;;",
+        "I;1;5901041614520;S  500            ;62822;A;3;11100;01;00;;",
+        "I;1;4005691811214;JAJA SWIEZE L 2L  ;54035;B;3;11100;02;00;;",
+        "I;1;5906316219745;WAFLE RYZOWE OP.10;28427;A;3;11100;01;00;;",
+        "I;1;2833801;MAKARON SWIDERKI  ;33484;A;3;11100;01;00;;",
+        "I;1;5904075750646;MIOD WIELOKWIATOWY;0;Z;3;11100;07;00;;",
+        "I;1;5908496323694;MUSZTARDA SAREPSKA;2433;B;3;11100;02;00;;",
+    };
+    EXPECT_EQ(first, expected);
+    EXPECT_TRUE(office.h.saw("PZ        3"));
+    EXPECT_TRUE(office.h.shows(first.back().substr(0, 40)));  // each line is shown as it is written
+    EXPECT_FALSE(office.session().areas.used(kSentRecordsArea));
+
+    ASSERT_TRUE(open_sent_records(office.session()));
+    SendRun again(office.session(), office.menu, o);
+    EXPECT_TRUE(DURVA_PZ(again, o.M_NRD));
+    EXPECT_EQ(office.records(), first);  // already in the register, sent all the same
+}
+
+TEST(DocumentSend, NoDigitsWritesTheControlLineAlone) {
+    SendOffice office("kod13");
+    SendOptions o;
+    ASSERT_TRUE(open_sent_records(office.session()));
+    SendRun run(office.session(), office.menu, o);
+    EXPECT_TRUE(DURVA_PZ(run, ",,,;,"));
+    EXPECT_EQ(office.input_file(), "S;I;1; ; ;\r\n");
+}
+
+void make_leaflet(SendOffice& office, const char* name, std::vector<std::pair<std::string, std::string>> rows) {
+    Session& s = office.session();
+    std::filesystem::create_directory(office.folder.path() / "rob0");
+    ASSERT_TRUE(TWORZ(s, std::string("rob0\\") + name + ",MAG       ,C,  1,  0,INDEKS    ,C,  8,  0", true, 1));
+    s.areas.select(60);
+    dbf::Table& t = s.areas.use(std::string("rob0\\") + name, "leaflet", platform::Share::Exclusive);
+    for (const auto& [mag, indeks] : rows) {
+        t.append_blank();
+        t.put("MAG", mag);
+        t.put("INDEKS", indeks);
+    }
+    s.areas.close();
+    s.areas.select(2);
+}
+
+TEST(LeafletSend, EveryRowWhoseGoodPasses) {
+    SendOffice office("kod13");
+    make_leaflet(office, "gazetka_", {{"1", "10011"}});
+    make_leaflet(office, "gazetka1",
+                 {{"1", "10002"}, {"9", "NONE"}, {"1", "10002"}, {"U", "10006"}, {"1", "10003"}});
+    SendOptions o;
+    o.M_RD = "GZ ";
+    ASSERT_TRUE(open_sent_records(office.session()));
+    SendRun run(office.session(), office.menu, o);
+    EXPECT_TRUE(GAZETKA1(run));
+    const std::vector<std::string> expected = {
+        "I;1;0012345678905;KAWA MIELONA 250G ;1378;A;3;11100;01;00;;",
+        "I;1;0012345678905;KAWA MIELONA 250G ;1378;A;3;11100;01;00;;",
+        "I;1;12345;MCKA WROCLAWSKA 1K;251;C;3;11100;03;00;;",
+    };
+    EXPECT_EQ(office.records(), expected);
+    EXPECT_TRUE(office.h.saw("Wysylam rob0\\gazetka1"));
+    // The sent-record table stays held until the next send.
+    EXPECT_TRUE(office.session().areas.used(kSentRecordsArea));
+    EXPECT_FALSE(office.session().areas.used(44));
+}
+
+TEST(LeafletSend, NoLeafletTableNoSend) {
+    SendOffice office("kod13");
+    SendOptions o;
+    SendRun run(office.session(), office.menu, o);
+    EXPECT_FALSE(GAZETKA1(run));
+    EXPECT_TRUE(office.h.saw("NIE ma plikow GAZETKA1, GAZETKA_"));
+    EXPECT_FALSE(FILE_X("durva\\data_in.txt"));
+}
+
+TEST(SendGoods, OptionsScreenThenTheMainSend) {
+    using screen::Key;
+    // Three Enters are typed ahead by the screen itself: the operator starts
+    // in the warehouse field, leaves it and the stock field, and confirms.
+    SendOffice office("kod13", {Key::Enter, Key::Enter, 'T'});
+    office.h.terminal.watch_presents = true;
+    EXPECT_TRUE(TWORZ_U(office.session(), office.menu));
+    EXPECT_TRUE(office.h.saw(" 2. Wyslac tylko wtedy gdy ilosc > 0     N"));
+    EXPECT_TRUE(office.h.saw("Rd: PZ   Nrd:"));
+    EXPECT_TRUE(office.h.saw("Na pewno z wszystkich magazynow"));
+    EXPECT_TRUE(office.h.saw("Tworze plik ...."));
+    // The progress inside the waiting message, halfway and at the end.
+    EXPECT_TRUE(office.h.saw("║  50% "));
+    EXPECT_TRUE(office.h.saw("║  100% "));
+    EXPECT_TRUE(office.h.saw("║  " + std::string("█████████████████")));
+    EXPECT_GT(office.records().size(), 150u);
+    EXPECT_FALSE(office.session().areas.used(kSentRecordsArea));
+}
+
+TEST(SendGoods, EscOrNoSendsNothing) {
+    using screen::Key;
+    SendOffice esc("kod13", {Key::Esc});
+    EXPECT_FALSE(TWORZ_U(esc.session(), esc.menu));
+    EXPECT_FALSE(FILE_X("durva\\data_in.txt"));
+
+    SendOffice no("kod13", {Key::Enter, Key::Enter, 'n'});
+    no.menu.PS_MAG = "2";
+    EXPECT_FALSE(TWORZ_U(no.session(), no.menu));
+    EXPECT_TRUE(no.h.saw("Na pewno z magazynu 2"));
+    EXPECT_EQ(no.menu.M_MAGAZYN, "2         ");  // offered again at the next send
+    EXPECT_FALSE(FILE_X("durva\\as2000.dbf"));
+}
+
+TEST(SendGoods, LeafletTypeEndsTheEntryAtOnce) {
+    using screen::Key;
+    // Back up to Rd, overwrite PZ with GZ: the entry ends as the field is left.
+    SendOffice office("kod13", {Key::Up, Key::Up, Key::Up, Key::Ins, 'g', 'z', Key::Enter, 'T'});
+    make_leaflet(office, "gazetka1", {{"1", "10002"}});
+    EXPECT_TRUE(TWORZ_U(office.session(), office.menu));
+    EXPECT_EQ(office.records(),
+              std::vector<std::string>{"I;1;0012345678905;KAWA MIELONA 250G ;1378;A;3;11100;01;00;;"});
+}
+
+TEST(SendGoods, ASecondStationCannotSendMeanwhile) {
+    using screen::Key;
+    SendOffice office("kod13", {Key::Enter, Key::Enter, 'T'});
+    ASSERT_TRUE(open_sent_records(office.session()));  // held as by a leaflet send of another station
+    office.session().areas.table(kSentRecordsArea).close();
+    test::ChildProcess other(test::proc_path("dbf_holder"), {office.folder.file("durva/as2000.dbf"), "exclusive"});
+    ASSERT_EQ(other.read_line(), "ready");
+    EXPECT_FALSE(TWORZ_U(office.session(), office.menu));
+    EXPECT_TRUE(office.h.saw("PROBLEMY Z durva\\as2000.dbf"));
+    EXPECT_FALSE(FILE_X("durva\\data_in.txt"));
+    other.write_line("quit");
+}
+
+}  // namespace
+}  // namespace durva
