@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Installs every Debian package the project needs, then configures and builds
-# it. Safe to run again: packages already present are not fetched twice.
+# Installs every Debian package the project needs (with apt-get, as root or
+# through sudo). Safe to run again: packages already present are not fetched
+# twice. Building is left to start.sh (the program) and test.sh (the tests).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -23,7 +24,3 @@ if [ "${#missing[@]}" -gt 0 ]; then
   $SUDO apt-get update
   $SUDO apt-get install -y --no-install-recommends "${missing[@]}"
 fi
-
-BUILD_DIR="${BUILD_DIR:-build}"
-cmake -S . -B "$BUILD_DIR" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo ${DURVA_CMAKE_FLAGS:-}
-cmake --build "$BUILD_DIR"

@@ -1,16 +1,30 @@
 #!/usr/bin/env bash
 # Sets everything up and runs every test: the normal build, the same tests
 # under AddressSanitizer and UndefinedBehaviorSanitizer, and each fuzz target
-# for a bounded time.
+# for a bounded time. Each build has a folder of its own (build-test,
+# build-asan, build-fuzz), so this never touches build/, which start.sh uses.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 JOBS="${JOBS:-$(nproc)}"
 
-DURVA_CMAKE_FLAGS="-DDURVA_WERROR=ON" bash scripts/setup.sh
-ctest --test-dir build --output-on-failure -j "$JOBS"
+bash scripts/setup.sh
 
-cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DDURVA_WERROR=ON -DDURVA_SANITIZE=ON
-cmake --build build-asan
+configure() {  # folder, options...
+  local dir="$1"
+  shift
+  if [ -f "$dir/CMakeCache.txt" ]; then
+    cmake -S . -B "$dir" "$@"
+  else
+    cmake -S . -B "$dir" -G Ninja "$@"
+  fi
+}
+
+configure build-test -DCMAKE_BUILD_TYPE=RelWithDebInfo -DDURVA_WERROR=ON
+cmake --build build-test -j "$JOBS"
+ctest --test-dir build-test --output-on-failure -j "$JOBS"
+
+configure build-asan -DCMAKE_BUILD_TYPE=Debug -DDURVA_WERROR=ON -DDURVA_SANITIZE=ON
+cmake --build build-asan -j "$JOBS"
 ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
   ctest --test-dir build-asan --output-on-failure -j "$JOBS"
 
