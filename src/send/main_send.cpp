@@ -4,8 +4,9 @@
 #include "common/_fun3.h"
 #include "common/dbf/xbase_values.h"
 #include "common/dirmake.h"
+#include "common/dbf/dbf_file.h"
+#include "common/dbf/field_codec.h"
 #include "common/error_handler.h"
-#include "common/locks.h"
 #include "send/goods_fields.h"
 #include "send/input_file.h"
 #include "send/name_cleaning.h"
@@ -30,25 +31,34 @@ void make_sorted_copy(SendRun& run) {
         areas.close(kSortedCopyArea);
         areas.select(kGoodsArea);
         dbf::Table& goods = areas.table();
-        goods.go_top();
-        goods.copy_to(copy);
+        // The names are cleaned on their way into the copy, which this
+        // station alone uses; the copy is sorted afterwards, so the goods are
+        // read in record order, straight through the file.
+        const int order = goods.order();
+        goods.set_order(0);
+        {
+            auto out = dbf::DbfFile::create(copy + ".dbf", goods.fields(), &s.clock);
+            const int nazwa = goods.field_pos("NAZWA");
+            const dbf::FieldDesc* name = nazwa > 0 ? &goods.fields()[static_cast<size_t>(nazwa - 1)] : nullptr;
+            std::string bytes;
+            for (goods.go_top(); !goods.eof(); goods.skip(1)) {
+                bytes.assign(goods.record());
+                if (name) {
+                    const std::string_view field = dbf::field_bytes(bytes, *name);
+                    std::string cleaned =
+                        run.plu.keep_national_letters ? std::string(field) : clean_goods_name(field);
+                    cleaned.erase(0, cleaned.find_first_not_of(' '));
+                    cleaned.resize(field.size(), ' ');
+                    bytes.replace(static_cast<size_t>(name->offset), cleaned.size(), cleaned);
+                }
+                out->append_record(bytes.data());
+            }
+            out->close();
+        }
+        goods.set_order(order);
 
         areas.select(kCopyArea);
         dbf::Table& t = areas.use(copy, "as_", platform::Share::Exclusive);
-        const int nazwa = t.field_pos("NAZWA");
-        if (nazwa > 0) {
-            for (t.go_top(); !t.eof(); t.skip(1)) {
-                const std::string name = t.text("NAZWA");
-                std::string cleaned = run.plu.keep_national_letters ? name : clean_goods_name(name);
-                cleaned.erase(0, cleaned.find_first_not_of(' '));
-                cleaned.resize(name.size(), ' ');
-                if (cleaned == name) continue;
-                if (REC_LOCK(s, 10)) {
-                    t.put(nazwa, cleaned);
-                    t.unlock();
-                }
-            }
-        }
         t.create_index(copy + ".ntx", run.plu.long_form ? "nazwa+mag+indeks" : "SUBSTR(nazwa,1,17)+mag+indeks");
         t.go_top();
         t.copy_to(sorted);
@@ -147,8 +157,7 @@ bool main_send(SendRun& run) {
         s.areas.close(kSortedCopyArea);
         s.areas.select(kGoodsArea);
         return false;
-    }
-    out.finish();
+    }out.finish();
 
     s.areas.close(kSentRecordsArea);
     s.areas.close(kSortedCopyArea);
