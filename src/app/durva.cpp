@@ -1,6 +1,8 @@
 #include "app/durva.h"
 
 #include "app/defaults.h"
+#include "app/in_net.h"
+#include "app/init_dbf.h"
 #include "common/_fun1.h"
 #include "common/_fun3.h"
 #include "common/error_handler.h"
@@ -89,8 +91,9 @@ void run_stages(Session& s, const StartupStages& stages) {
 
 StartupStages program_stages() {
     StartupStages stages;
-    // SIGN-IN: stages.IN_NET and stages.OUT_NET go here.
-    // COMPANY TABLES: stages.INIT_DBF goes here.
+    stages.IN_NET = IN_NET;
+    stages.OUT_NET = [](Session& s) { OUT_NET(s); };
+    stages.INIT_DBF = INIT_DBF;
     // MAIN MENU: stages.DURVA_ goes here.
     return stages;
 }
