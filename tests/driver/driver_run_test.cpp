@@ -218,3 +218,36 @@ TEST_F(DriverRun, TheNoticeStandsAndKeysTypedMeanwhileAreDropped) {
 }
 
 }  // namespace durva::testing
+
+namespace durva::testing {
+
+// The register simulator built beside the tests, standing in for the register:
+// a department programming that goes well, then one it refuses.
+TEST(DriverRunWithSimulator, ReportsWhatTheSimulatorSays) {
+    const std::string build = DURVA_BUILD_DIR;
+    if (!std::filesystem::exists(build + "/durvadrv.exe")) GTEST_SKIP() << "the simulator is not built";
+    test::TempFolder folder;
+    test::CurrentFolder here(folder.path());
+    std::filesystem::create_directory(folder.path() / "durva");
+    test::SearchPath path(build);
+    MenuValues m;
+
+    std::vector<std::string> departments;
+    for (int d = 1; d <= 7; ++d)
+        departments.push_back("H;1;0" + std::to_string(d) + ";Dzial " + std::to_string(d) + ";0;" +
+                              std::string(1, "ABCDEFZ"[d - 1]) + ";1000;00;");
+    HeadlessSession ok;
+    write_input_file(ok.session, "S;D;1;1;7;", departments);
+    ASSERT_TRUE(run_driver(ok.session, m, DriverCommand::Departments));
+    ERROR_DURVA(ok.session);
+    EXPECT_NE(ok.text(17, 0, 80).find("Wszystko dobrze"), std::string::npos) << ok.text(17, 0, 80);
+
+    departments[2] = "H;1;03;Dzial 3;0;Q;1000;00;";  // no such tax letter
+    HeadlessSession bad({ScriptStep::silence(1000), 'x'});
+    write_input_file(bad.session, "S;D;1;1;7;", departments);
+    ASSERT_TRUE(run_driver(bad.session, m, DriverCommand::Departments));
+    ERROR_DURVA(bad.session);
+    EXPECT_EQ(bad.text(24, 0, 28), "H;1;03;Dzial 3;0;Q;1000;00; ");
+}
+
+}  // namespace durva::testing
