@@ -278,6 +278,19 @@ TEST(LeafletSend, EveryRowWhoseGoodPasses) {
     EXPECT_FALSE(office.session().areas.used(44));
 }
 
+TEST(LeafletSend, ALeafletOfAnotherLayoutSendsNothing) {
+    SendOffice office("kod13");
+    Session& s = office.session();
+    std::filesystem::create_directory(office.folder.path() / "rob0");
+    ASSERT_TRUE(TWORZ(s, "rob0\\gazetka_,KOD       ,C, 13,  0", true, 1));
+    SendOptions o;
+    ASSERT_TRUE(open_sent_records(s));
+    SendRun run(s, office.menu, o);
+    EXPECT_TRUE(GAZETKA1(run));
+    EXPECT_TRUE(office.h.saw("Plik rob0\\gazetka_ bez pol MAG, INDEKS"));
+    EXPECT_EQ(office.input_file(), "S;I;1; ; ;\r\n");
+}
+
 TEST(LeafletSend, NoLeafletTableNoSend) {
     SendOffice office("kod13");
     SendOptions o;
