@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -13,6 +14,7 @@
 #include <string>
 
 #include "common/dbf/table.h"
+#include "common/dbf/xbase_values.h"
 #include "common/mem_file.h"
 #include "support/fixture_folder.h"
 
@@ -152,6 +154,17 @@ TEST_F(SampleOffice, GoodsHoldWhatTheSendAndTheImportMeet) {
     EXPECT_GT(weighed_codes, 10);
     EXPECT_GT(receipts_booked, 10);
 
+    // The import's bar-code lookup: a code alone finds the highest warehouse
+    // holding it first, then the others downwards.
+    as->add_index(dir() + "/office/26/03/as2");
+    std::string descending;
+    for (char ch : std::string("5901234123457")) descending += static_cast<char>(256 - static_cast<unsigned char>(ch));
+    ASSERT_TRUE(as->seek(descending, false));
+    std::string order;
+    for (; !as->eof() && as->text("KOD13") == "5901234123457"; as->skip()) order += as->text("MAG");
+    EXPECT_TRUE(std::is_sorted(order.rbegin(), order.rend())) << order;
+    for (char mag : {'K', '2', '1'}) EXPECT_NE(order.find(mag), std::string::npos) << order;
+
     // Each good's last receipt is a document in the headers with that date,
     // and the counter holds the last number given.
     auto dowod = open("dowod");
@@ -166,6 +179,74 @@ TEST_F(SampleOffice, GoodsHoldWhatTheSendAndTheImportMeet) {
     ASSERT_TRUE(slow->seek("PZ ", false));
     EXPECT_EQ(slow->number("NRD"), dowod->record_count());
     EXPECT_TRUE(slow->seek("SD ", false));
+}
+
+TEST_F(SampleOffice, ReceiptsAddUpInRowsHeadersAndGoods) {
+    ASSERT_EQ(demo("--seed 3 --date 2026-03-15 office").status, 0);
+    auto as = open("as");
+    as->add_index(dir() + "/office/26/03/as");
+    auto dow = open("dow");
+    auto dowod = open("dowod");
+    dowod->add_index(dir() + "/office/26/03/dowod1");
+
+    std::map<std::string, double> netto, vat;   // by document number
+    std::map<std::string, double> received;     // by MAG+INDEKS
+    std::map<std::string, int> lines;
+    for (dow->go_top(); !dow->eof(); dow->skip()) {
+        std::string nrd = dow->text("NRD");
+        EXPECT_EQ(dow->text("RD"), "PZ ");
+        EXPECT_EQ(dow->text("LP"), dbf::str_number(++lines[nrd], 3, 0)) << "row " << dow->recno();
+        EXPECT_NEAR(dow->number("WARTOSC"), dbf::round_decimal(dow->number("ILOSC") * dow->number("CENA"), 2), 1e-9);
+        netto[nrd] += dow->number("WARTOSC");
+        vat[nrd] += dow->number("PODATEK");
+        std::string key = dow->text("MAG") + dow->text("INDEKS");
+        received[key] += dow->number("ILOSC");
+        ASSERT_TRUE(as->seek(key, false)) << key;
+        EXPECT_EQ(as->text("NAZWA"), dow->text("NAZWA"));
+        EXPECT_GE(as->date("DATA_PZ"), dow->date("DATA")) << key;  // the last receipt is the latest
+    }
+    ASSERT_FALSE(netto.empty());
+    for (const auto& [nrd, sum] : netto) {
+        ASSERT_TRUE(dowod->seek("PZ " + nrd, false)) << nrd;
+        EXPECT_NEAR(dowod->number("NETTO"), sum, 0.005) << nrd;
+        EXPECT_NEAR(dowod->number("VAT"), dbf::round_decimal(vat[nrd], 2), 0.005) << nrd;
+        EXPECT_EQ(dowod->date("R_DATA"), dowod->date("DATA"));
+    }
+    EXPECT_EQ(dowod->record_count(), netto.size());
+    for (as->go_top(); !as->eof(); as->skip()) {
+        std::string key = as->text("MAG") + as->text("INDEKS");
+        EXPECT_NEAR(as->number("ILOSC_PZ"), received.count(key) ? received[key] : 0.0, 1e-6) << key;
+    }
+}
+
+TEST_F(SampleOffice, PeriodFollowsTheDayGiven) {
+    struct Case {
+        const char* date;
+        int year, month, day;
+        const char* bmr;
+        const char* folder;
+    };
+    // The last day of a year of the nineties, and a first of the month,
+    // where every document of the month falls on that one day.
+    const Case cases[] = {{"1999-01-31", 1999, 1, 31, "01/99", "99/01"},
+                          {"01.12.2026", 2026, 12, 1, "12/26", "26/12"}};
+    for (const Case& c : cases) {
+        ToolRun r = demo(std::string("--force --size 300 --date ") + c.date + " office");
+        ASSERT_EQ(r.status, 0) << r.out;
+        auto firma = dbf::Table::open(dir() + "/office/firma", platform::Share::Shared, settings_, true);
+        firma->go_top();
+        EXPECT_EQ(firma->text("BMR"), c.bmr);
+        const std::string period = dir() + "/office/" + c.folder + "/";
+        auto dowod = dbf::Table::open(period + "dowod", platform::Share::Shared, settings_, true);
+        const Date today = Date::from_ymd(c.year, c.month, c.day);
+        for (dowod->go_top(); !dowod->eof(); dowod->skip()) {
+            EXPECT_LE(dowod->date("DATA"), today) << c.date;
+            EXPECT_GE(dowod->date("DATA"), Date::from_ymd(c.year, c.month, 1)) << c.date;
+        }
+        EXPECT_GT(dowod->record_count(), 0u);
+        dowod->close();
+        firma->close();
+    }
 }
 
 TEST_F(SampleOffice, SameSeedSameBytesOtherSeedOtherGoods) {
