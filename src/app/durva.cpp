@@ -1,6 +1,7 @@
 #include "app/durva.h"
 
 #include "app/defaults.h"
+#include "app/durva_menu.h"
 #include "app/in_net.h"
 #include "app/init_dbf.h"
 #include "common/_fun1.h"
@@ -94,7 +95,7 @@ StartupStages program_stages() {
     stages.IN_NET = IN_NET;
     stages.OUT_NET = [](Session& s) { OUT_NET(s); };
     stages.INIT_DBF = INIT_DBF;
-    // MAIN MENU: stages.DURVA_ goes here.
+    stages.DURVA_ = [](Session& s) { DURVA_(s); };
     return stages;
 }
 

@@ -1,0 +1,39 @@
+#pragma once
+// The main menu: the register table made ready, the first stand current,
+// then one screen of six items until the operator leaves it with Esc. Each
+// item runs to its end and the screen is drawn afresh.
+#include <string>
+#include <string_view>
+
+#include "common/date.h"
+#include "common/menu_values.h"
+#include "common/session.h"
+
+namespace durva {
+
+// Runs the menu with fresh menu variables. False when the operator abandons
+// the warehouse prompt of the sales read-out; true on every other end,
+// including a register table that cannot be opened. The caller ends the run
+// in every case.
+bool DURVA_(Session& s);
+// The same with the caller's menu variables, which it leaves as the run left them.
+bool DURVA_(Session& s, MenuValues& m);
+
+// The sales date of a read-out made `today` in period `HH`: today inside the
+// period, the period's last day after it, its first day before it.
+Date sales_date(const platform::LocalTime& today, std::string_view HH);
+
+// The texts of the six menu items, in their order.
+inline constexpr std::string_view kMenuItems[] = {
+    " 0. Wybor kasy, parametry",       "*1. Przes\x9C" "anie danych do kasy",
+    "*2. Odebranie sprzedazy z kasy",  " 3. Programowanie dzialow",
+    " 4. Kasowanie pliku durva\\as2000.dbf", "*5. Kasowanie PLU",
+};
+
+// The two lines of rows 0 and 1: the program and where its help is.
+inline constexpr std::string_view kBannerLines[] = {
+    " DURVA - towary do kas fiskalnych DURVA, sprzedaz z kas do dokumentow",
+    " Pomoc: plik README.md w katalogu programu",
+};
+
+}  // namespace durva
