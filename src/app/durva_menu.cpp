@@ -21,6 +21,8 @@
 #include "platform/file.h"
 #include "platform/path_resolver.h"
 #include "registers/par_durva.h"
+#include "send/kas_plu.h"
+#include "send/tworz_u.h"
 #include "registers/register_table.h"
 
 namespace durva {
@@ -91,14 +93,11 @@ void commit_tables(Session& s) {
     with_error_handler(s, [&] { s.areas.commit_all(); });
 }
 
-// Until the send, the import and the PLU deletion are built, their items
-// say so and change nothing.
-void not_available(Session& s, std::string_view what) { _OKNO_(s, what, 0.0); }
-
-// The sales read out are booked by the import; until it is built the file
-// stays where the driver left it, so nothing read from the register is lost.
+// The sales read out are booked by the import; until it is built the item
+// says so and the file stays where the driver left it, so nothing read from
+// the register is lost.
 void book_sales(Session& s, std::string_view file) {
-    not_available(s, "Ksiegowanie sprzedazy jeszcze niedostepne");
+    _OKNO_(s, "Ksiegowanie sprzedazy jeszcze niedostepne", 0.0);
     if (FILE_X(file)) _OKNO_(s, "Sprzedaz zostaje w " + std::string(file), 0.0);
 }
 
@@ -182,6 +181,15 @@ void program_departments(Session& s, MenuValues& m) {
     report_driver_run(s, m, FILE_X("durvawin.txt") ? DriverCommand::DepartmentsStartWait : DriverCommand::Departments);
 }
 
+// Item 1.
+void send_goods(Session& s, MenuValues& m) {
+    if (!stand_usable(s, m)) return;
+    if (!TWORZ_U(s, m)) return;
+    if (!OKNO(s, "Kasa gotowa do transmisji ?", " ")) return;
+    _OKNO_(s, "Przesylam dane - czekac", "...");
+    report_driver_run(s, m, DriverCommand::Send);
+}
+
 // Deletes a file if it is there; false when it is there and cannot go.
 bool delete_if_present(std::string_view dos_path) {
     if (!FILE_X(dos_path)) return true;
@@ -193,9 +201,8 @@ bool delete_if_present(std::string_view dos_path) {
     }
 }
 
-// Item 4.
-void delete_sent_records(Session& s) {
-    if (!OKNO(s, "Skasowac plik durva\\as2000.dbf ?", "T")) return;
+// The sent-record table goes, so the next send sends every good again.
+void remove_sent_records(Session& s) {
     s.areas.select(kSentRecordsArea);
     with_error_handler(s, [&] { s.areas.close(); });
     const bool table_gone = delete_if_present("durva\\as2000.dbf");
@@ -204,15 +211,56 @@ void delete_sent_records(Session& s) {
     if (!table_gone || !index_gone) _OKNO_(s, "Nie moge skasowac pliku durva\\as2000.dbf", 0.0);
 }
 
+// Item 4.
+void delete_sent_records(Session& s) {
+    if (OKNO(s, "Skasowac plik durva\\as2000.dbf ?", "T")) remove_sent_records(s);
+}
+
+// The deletion mode of item 5: 1 to 3, 0 on Esc.
+int choose_deletion_mode(Session& s) {
+    auto& scr = s.screen;
+    scr.set_colour("");
+    scr.clear_rect(15, 0, 20, 75);
+    scr.clear_rect(11, 29, 15, 75);
+    scr.frame(11, 29, 15, 75, screen::FrameStyle::Single);
+    screen::Menu modes(scr);
+    modes.prompt(12, 30, "*1. Kasowanie wszystkich PLU w kasie       ");
+    modes.prompt(13, 30, "*2. Kasowanie PLU dla kartotek zerowych    ");
+    modes.prompt(14, 30, "*3. Kasowanie PLU dla ktorych brak kartotek");
+    return modes.run(1);
+}
+
+// Item 5: the register's PLU list read out, the PLUs chosen from it deleted.
+void delete_plus(Session& s, MenuValues& m) {
+    if (!stand_usable(s, m)) return;
+    _OKNO_(s, "Pobieram PLU do durva\\data_out.txt", "...");
+    write_input_file(s, "S;I;0; ; ;", {});
+    report_driver_run(s, m, DriverCommand::ReadOut);
+    const int mode = choose_deletion_mode(s);
+    if (mode == 0) return;
+    if (!OKNO(s, "Kasowac ?", " ")) return;
+    // Without a list there is nothing to choose from: the read-out request
+    // is not sent again as a deletion, and the sent-record table stays.
+    if (!FILE_X(kPluListFile)) {
+        _OKNO_(s, "Brak listy PLU w durva\\data_out.txt", 0.0);
+        return;
+    }
+    _OKNO_(s, "Prosze czekac ...", "...");
+    KAS_PLU(s, m, mode);
+    _OKNO_(s, "Kasuje - czekac", "...");
+    report_driver_run(s, m, DriverCommand::Send);
+    remove_sent_records(s);
+}
+
 // Runs the item at menu position `choice`; false when the menu run must end at once.
 bool run_item(Session& s, MenuValues& m, int choice) {
     switch (choice) {
         case 1: PAR_DURVA(s, m); break;
-        case 2: not_available(s, "Przesylanie danych jeszcze niedostepne"); break;
+        case 2: send_goods(s, m); break;
         case 3: return receive_sales(s, m);
         case 4: program_departments(s, m); break;
         case 5: delete_sent_records(s); break;
-        case 6: not_available(s, "Kasowanie PLU jeszcze niedostepne"); break;
+        case 6: delete_plus(s, m); break;
         default: break;
     }
     return true;

@@ -1,5 +1,7 @@
 #include "app/durva_menu.h"
 
+#include "app/durva.h"
+
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
@@ -148,10 +150,10 @@ TEST_F(MainMenu, DamagedRegisterTableGoesToTheErrorHandler) {
 }
 
 TEST_F(MainMenu, DigitsChooseOnlyTheUnmarkedItems) {
-    // "1" and "5" choose nothing; "*" the first marked item, which is not
-    // built yet and says so; "0" the stand browser, left with Esc.
+    // "1" and "5" choose nothing; "*" the first marked item, the send, whose
+    // options screen then waits; "0" the stand browser.
     ASSERT_FALSE(run({'1', '5', '*'}).has_value());
-    EXPECT_TRUE(window_holds("Przesylanie danych jeszcze niedostepne"));
+    EXPECT_EQ(h.text(5, 10, 3), "Rd:");
     EXPECT_EQ(m.WYBOR, 2);
     h.session.areas.close(kRegisterArea);
     ASSERT_FALSE(run({'0'}).has_value());
@@ -159,7 +161,9 @@ TEST_F(MainMenu, DigitsChooseOnlyTheUnmarkedItems) {
 }
 
 TEST_F(MainMenu, ChoiceIsRememberedForTheNextScreen) {
-    ASSERT_FALSE(run({Key::Down, Key::Down, Key::Down, Key::Down, Key::Enter, Key::Enter, 'n'}).has_value());
+    // The PLU deletion, abandoned in its mode menu.
+    write_recording_driver(folder.path());
+    ASSERT_FALSE(run({Key::Down, Key::Down, Key::Down, Key::Down, Key::Enter, Key::Enter, Key::Esc}).has_value());
     EXPECT_EQ(m.WYBOR, 6);
     EXPECT_TRUE(h.all_attr(13, 10, 51, kBlackOnWhite));  // "*5." highlighted again
     EXPECT_TRUE(h.all_attr(7, 10, 51, kDefault));
@@ -336,10 +340,10 @@ TEST_F(MenuWithDriver, EscAtTheWarehousePromptEndsTheRun) {
 }
 
 TEST_F(MainMenu, CtrlCAndHeldKeysEndCleanly) {
-    // Ctrl-C is the page-down key: it chooses the highlighted item, which
-    // says it is not built yet; the keys after it move and leave.
+    // Three hundred held arrow keys move the bar back to the send; Ctrl-C,
+    // the page-down key, chooses it; Esc leaves its options, Esc the menu.
     for (int i = 0; i < 300; ++i) h.terminal.push(i % 2 ? Key::Down : Key::Up);
-    ASSERT_EQ(run({3, Key::Enter, Key::Esc}), true);
+    ASSERT_EQ(run({3, Key::Esc, Key::Esc}), true);
     EXPECT_EQ(h.terminal.steps_left(), 0u);
 }
 
@@ -389,6 +393,44 @@ TEST_F(MenuWithSimulator, SalesReadOutLeavesTheSalesFileForTheBooking) {
     ASSERT_EQ(run({Key::Down, Key::Enter, 't', Key::Enter, Key::Enter, Key::Enter, Key::Esc}), true);
     EXPECT_EQ(read_file(folder.path() / "durva" / "error.txt").substr(0, 2), "0;");
     EXPECT_TRUE(fs::exists(folder.path() / "durva" / "data_out.xxx"));
+}
+
+}  // namespace
+}  // namespace durva::testing
+
+namespace durva::testing {
+namespace {
+
+// The whole program on the office's sample tables, the simulator beside them.
+class ProgramOnOffice : public ::testing::Test {
+protected:
+    void SetUp() override {
+        fs::create_symlink(fs::path(DURVA_BUILD_DIR) / "durvadrv.exe", folder.path() / "durvadrv.exe");
+    }
+    void run(std::initializer_list<platform::ScriptStep> keys) {
+        h.terminal.push_keys(keys);
+        EXPECT_EQ(MAIN(h.session, ""), 0);
+        EXPECT_EQ(h.text(1, 0, 27), "Koniec pracy programu DURVA");
+        EXPECT_EQ(h.terminal.steps_left(), 0u);
+    }
+    test::TempFolder folder{"kod13"};
+    test::CurrentFolder here{folder.path()};
+    HeadlessSession h;
+};
+
+TEST_F(ProgramOnOffice, PluDeletionReadsTheListSendsTheChosenLinesAndDropsTheSentRecords) {
+    write_file(folder.path() / "durva" / "as2000.dbf", "x");
+    // Item 5; the read-out's report; mode 1; yes; the deletion's report; Esc.
+    run({Key::End, Key::Enter, Key::Enter, Key::Enter, 't', Key::Enter, Key::Esc});
+    // The simulated register holds no PLU: the request has no line.
+    EXPECT_EQ(read_file(folder.path() / "durva" / "data_in.txt"), "S;I;1; ; ;\r\n");
+    EXPECT_EQ(read_file(folder.path() / "durva" / "error.txt").substr(0, 2), "0;");
+    EXPECT_FALSE(FILE_X("durva\\as2000.dbf"));
+}
+
+TEST_F(ProgramOnOffice, SendAbandonedAtItsOptionsRunsNothing) {
+    run({Key::Enter, Key::Esc, Key::Esc});
+    EXPECT_FALSE(fs::exists(folder.path() / "durva" / "data_in.txt"));
 }
 
 }  // namespace
