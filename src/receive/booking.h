@@ -1,0 +1,32 @@
+#pragma once
+// The steps of a sales document booking, written so that each can be taken
+// again after a crash without doing twice what was done once: the number is
+// taken once, the header and each row are appended only when the tables do
+// not already hold them, the header totals are set to what the rows so far
+// add up to rather than added to, and each stock change is made only when the
+// journal does not show it made.
+#include <string>
+#include <vector>
+
+#include "common/session.h"
+#include "receive/booking_journal.h"
+
+namespace durva {
+
+struct BookingOutcome {
+    std::string number;                    // final document number, 8 characters
+    double total = 0;                      // the header's NETTO + VAT
+    std::vector<std::string> not_applied;  // stock changes left for the operator, one text each
+};
+
+// Books the plan into the shared tables (areas as, dow, dowod, slow), going
+// on from where `done` says a previous attempt stopped. The work table's
+// layout (area dd) reads the plan's rows. Waits that outlast their limit are
+// shown and tried again; they never drop a row, a total or a stock change.
+BookingOutcome apply_booking(Session& s, const BookingPlan& plan, const BookingProgress& done,
+                             BookingJournal& journal);
+
+// The picture "999 999 999.99" of the booking's message, trimmed.
+std::string amount_picture(double x);
+
+}  // namespace durva

@@ -1,0 +1,97 @@
+#pragma once
+// The station's booking journal, rob\ksieg<NN>.txt: what a sales booking is
+// about to do and what it has done, so that a booking cut short (the program
+// killed, the power gone) is finished at the station's next import instead of
+// being lost, half written or booked twice.
+//
+// A booking first writes its whole plan (the rows as the work table holds
+// them, each with its goods record) and forces it to disk; nothing shared is
+// written before that. Then, in order: the document number once the counter
+// has given it (forced to disk before the counter is unlocked); the count of
+// header records before the header is appended; the count of row records
+// before the first row is appended; before each stock change the goods
+// record's bytes as they were under the lock, and after it a mark that it is
+// done. The last line marks the booking finished and keeps the size and
+// checksum of its sales file, so the same file is not booked twice.
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <optional>
+#include <set>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "common/date.h"
+
+namespace durva {
+
+struct BookingPlan {
+    std::string rd;            // document type
+    std::string provisional;   // number the run found free, 8 characters
+    Date data;                 // sales date
+    std::string mag;           // warehouse of the header
+    double wplata = 0;         // paid amount
+    std::string label;         // the register's label for the header's NODB
+    Date today;                // R_DATA
+    std::string time;          // R_CZAS
+    std::string backup;        // the backup copy of the sales file
+    std::string fingerprint;   // size and checksum of the sales file
+    std::vector<std::string> rows;       // work-table records, raw bytes
+    std::vector<std::uint32_t> goods;    // the goods record of each row
+};
+
+// What the journal says was done.
+struct BookingProgress {
+    bool planned = false;                    // the plan is whole
+    bool finished = false;
+    std::string number;                      // the final number, 8 characters, once taken
+    std::optional<std::uint32_t> headers_before;
+    std::optional<std::uint32_t> rows_before;
+    std::map<int, std::string> stock_before; // row (1-based) -> the goods record's bytes before
+    std::set<int> stock_done;
+};
+
+class BookingJournal {
+public:
+    // The journal of the station; nothing is opened yet.
+    explicit BookingJournal(int station);
+    ~BookingJournal();
+    BookingJournal(const BookingJournal&) = delete;
+    BookingJournal& operator=(const BookingJournal&) = delete;
+
+    const std::string& path() const { return path_; }
+
+    // Reads the journal left on disk. False when there is none; a journal
+    // that cannot be read whole is reported through `fault`.
+    bool read(BookingPlan& plan, BookingProgress& progress, std::string& fault) const;
+
+    // Starts a new journal with the plan, forced to disk.
+    void begin(const BookingPlan& plan);
+    // Goes on with the journal already on disk (a booking being finished).
+    void resume();
+    void number(std::string_view nrd);
+    void headers_before(std::uint32_t count);
+    void rows_before(std::uint32_t count);
+    void stock_before(int row, std::string_view record);
+    void stock_done(int row);
+    void finish();
+    // Moves a journal that cannot be read out of the way, keeping it.
+    void set_aside();
+
+    // Called after every line the journal writes, with the line's tag: the
+    // multi-process tests stop a booking there as a power cut would.
+    static std::function<void(char tag)>& checkpoint();
+
+private:
+    void write(const std::string& line, bool force);
+
+    std::string path_;
+    int fd_ = -1;
+};
+
+std::string to_hex(std::string_view bytes);
+// nullopt for text that is not whole pairs of hex digits.
+std::optional<std::string> from_hex(std::string_view hex);
+
+}  // namespace durva

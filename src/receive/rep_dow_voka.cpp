@@ -1,0 +1,79 @@
+#include "receive/rep_dow_voka.h"
+
+#include <cstdio>
+
+#include "common/_fun1.h"
+#include "common/dbf/xbase_values.h"
+#include "receive/booking.h"
+#include "receive/booking_journal.h"
+
+namespace durva {
+
+namespace {
+
+std::string padded(std::string text, std::size_t width) {
+    text.resize(width, ' ');
+    return text;
+}
+
+std::string time_text(const platform::LocalTime& t) {
+    char buf[16];
+    std::snprintf(buf, sizeof buf, "%02d:%02d:%02d", t.hour % 100, t.minute % 100, t.second % 100);
+    return buf;
+}
+
+}  // namespace
+
+std::string register_label(Session& s, const MenuValues& m) {
+    dbf::Table* reg = s.areas.find("durva");
+    std::string opis = m.OPIS;
+    double port = m.PORT;
+    if (reg && !reg->eof() && reg->field_pos("POPIS") != 0 && reg->field_pos("PPORT") != 0) {
+        opis = reg->text("POPIS");
+        port = reg->number("PPORT");
+    }
+    return padded(opis, 26) + "Port:" + dbf::str_number(port, 2, 0);
+}
+
+std::string booking_message(std::string_view rd, std::string_view nrd, double total) {
+    std::string number;
+    for (char c : nrd)
+        if (c != ' ') number += c;
+    return std::string(rd) + number + "  na kwote  " + amount_picture(total) + " Z";
+}
+
+bool REP_DOW_VOKA(ImportRun& r) {
+    Session& s = r.s;
+    BookingPlan p;
+    p.rd = r.M_RD;
+    p.provisional = r.M_NRD;
+    p.data = s.values.M_DATA;
+    p.mag = r.M_MAG;
+    p.wplata = r.M_WPLATA;
+    p.label = register_label(s, r.m);
+    const platform::LocalTime now = s.clock.local_time();
+    p.today = Date::from_ymd(now.year, now.month, now.day);
+    p.time = time_text(now);
+    p.backup = r.backup;
+    p.fingerprint = r.fingerprint;
+    dbf::Table& dd = s.areas.table("dd");
+    for (dd.go_top(); !dd.eof(); dd.skip(1)) {
+        p.rows.emplace_back(dd.record());
+        const std::size_t i = p.rows.size() - 1;
+        p.goods.push_back(i < r.goods_recnos.size() ? r.goods_recnos[i] : 0);
+    }
+    dd.go_top();
+
+    BookingJournal journal(s.values.STACJA);
+    journal.begin(p);
+    BookingOutcome out = apply_booking(s, p, BookingProgress{}, journal);
+    r.M_NRD = out.number;
+    r.not_applied = out.not_applied;
+
+    s.screen.clear_keys();
+    _OKNO_(s, booking_message(r.M_RD, r.M_NRD, out.total), "...");
+    s.screen.inkey(0);
+    return true;
+}
+
+}  // namespace durva

@@ -1,0 +1,227 @@
+#include "receive/zrob_sd_voka.h"
+
+#include <sys/stat.h>
+
+#include "common/_fun1.h"
+#include "common/_fun3.h"
+#include "common/dbf/xbase_values.h"
+#include "common/dirmake.h"
+#include "common/error_handler.h"
+#include "platform/path_resolver.h"
+#include "receive/add_wiersz.h"
+#include "receive/booking.h"
+#include "receive/booking_journal.h"
+#include "receive/rep_dow_voka.h"
+#include "receive/sales_backup.h"
+#include "receive/sales_file_reader.h"
+
+namespace durva {
+
+namespace {
+
+bool blank(std::string_view t) { return t.find_first_not_of(' ') == std::string_view::npos; }
+
+std::string list_name(Session& s) {
+    return s.values.PLIK.empty() ? "rob\\wydruk" + STR2(s.values.STACJA) + ".prn" : s.values.PLIK;
+}
+
+// The list of unmatched lines: created empty, or opened to add to it.
+void open_list(ImportRun& r, bool afresh) {
+    r.list_path = list_name(r.s);
+    r.list = std::fopen(platform::resolve_path(r.list_path).c_str(), afresh ? "wb" : "ab");
+}
+
+void close_list(ImportRun& r) {
+    if (r.list) std::fclose(r.list);
+    r.list = nullptr;
+}
+
+// The lines the run read are in the list; the text editor of the print
+// files is where the operator reads them. Until the program has one, the
+// operator is told the file's name.
+void show_list(ImportRun& r) {
+    _OKNO_(r.s, kSeeListMessage);
+    _OKNO_(r.s, "Wiersze bez towaru w pliku " + r.list_path, 0.0);
+}
+
+void list_not_applied(ImportRun& r, const std::vector<std::string>& texts) {
+    if (texts.empty()) return;
+    open_list(r, false);
+    for (const std::string& t : texts) r.list_line(t);
+    close_list(r);
+    r.BYL_PPLIK = true;
+}
+
+// The journal's last finished booking: the sales file it booked and its number.
+struct LastBooking {
+    std::string fingerprint, rd, number;
+};
+
+LastBooking check_journal(Session& s, ImportRun& r) {
+    LastBooking last;
+    BookingJournal journal(s.values.STACJA);
+    BookingPlan plan;
+    BookingProgress done;
+    std::string fault;
+    if (!journal.read(plan, done, fault)) return last;
+    if (!fault.empty()) {
+        journal.set_aside();
+        _OKNO_(s, "Dziennik ksiegowania uszkodzony (" + fault + ") - odlozony jako " + journal.path() + ".bad", 0.0);
+        return last;
+    }
+    if (!done.planned) return last;  // cut short before anything shared was written
+    if (!done.finished) {
+        _OKNO_(s, "Koncze przerwane ksiegowanie sprzedazy", "...");
+        journal.resume();
+        BookingOutcome out = apply_booking(s, plan, done, journal);
+        list_not_applied(r, out.not_applied);
+        s.screen.clear_keys();
+        _OKNO_(s, "Dokonczone: " + booking_message(plan.rd, out.number, out.total), "...");
+        s.screen.inkey(0);
+        done.number = out.number;
+    }
+    last.fingerprint = plan.fingerprint;
+    last.rd = plan.rd;
+    last.number = done.number;
+    return last;
+}
+
+}  // namespace
+
+ImportRun::~ImportRun() {
+    if (list) std::fclose(list);
+}
+
+void ImportRun::list_line(std::string_view text) {
+    if (!list) return;
+    std::fwrite(text.data(), 1, text.size(), list);
+    std::fwrite("\r\n", 1, 2, list);
+}
+
+std::optional<FileStamp> file_stamp(std::string_view dos_path) {
+    struct stat st {};
+    if (::stat(platform::resolve_path(dos_path).c_str(), &st) != 0) return std::nullopt;
+    FileStamp f;
+    f.inode = st.st_ino;
+    f.size = static_cast<unsigned long long>(st.st_size);
+    f.modified_ns = static_cast<long long>(st.st_mtim.tv_sec) * 1000000000LL + st.st_mtim.tv_nsec;
+    f.changed_ns = static_cast<long long>(st.st_ctim.tv_sec) * 1000000000LL + st.st_ctim.tv_nsec;
+    return f;
+}
+
+double JAKA_VOKA(Session& s) {
+    dbf::Table& dd = s.areas.table("dd");
+    double sum = 0;
+    for (dd.go_top(); !dd.eof(); dd.skip(1)) sum += dd.number("BRUTTO");
+    dd.go_top();
+    return sum;
+}
+
+bool ZROB_SD_VOKA(Session& s, MenuValues& m, std::string_view file, const std::optional<FileStamp>& before) {
+    std::optional<FileStamp> now = file_stamp(file);
+    if (!now || (before && *before == *now)) {
+        _OKNO_(s, kNoSalesMessage);
+        return false;
+    }
+    return ZROB_SD_VOKA(s, m, file);
+}
+
+bool ZROB_SD_VOKA(Session& s, MenuValues& m, std::string_view file) {
+    ImportRun r(s, m);
+    DIRMAKE("DURVA_SD");
+    // A booking cut short is finished before anything else is read, so its
+    // sales are neither lost nor booked again with this file.
+    LastBooking last = with_error_handler(s, [&] { return check_journal(s, r); });
+    bool result = false;
+    if (FILE_X(file)) {
+        BackupResult copy = make_backup(file, s.clock.local_time());
+        r.backup = copy.name;
+        r.fingerprint = copy.fingerprint;
+        if (copy.name.empty()) _OKNO_(s, "Nie moge zapisac kopii sprzedazy w DURVA_SD", 0.0);
+        bool book = true;
+        if (!r.fingerprint.empty() && r.fingerprint == last.fingerprint) {
+            std::string number;
+            for (char c : last.number)
+                if (c != ' ') number += c;
+            book = OKNO(s, "Ta sprzedaz jest juz zaksiegowana (" + last.rd + number + "). Ksiegowac ponownie ?", "N");
+        }
+        if (book) {
+            r.HANDLE = platform::ReadHandle(file);
+            if (r.HANDLE.is_open()) {
+                r.TEXT_EOF = r.HANDLE.size();
+                result = with_error_handler(s, [&] { return VOKA_SD(r); });
+                r.HANDLE.close();
+            }
+        }
+    }
+    MONITOR(s);
+    return result;
+}
+
+bool VOKA_SD(ImportRun& r) {
+    Session& s = r.s;
+    MenuValues& m = r.m;
+    // Run values.
+    r.M_RD = s.values.M_SD;
+    r.M_MAG = blank(m.PS_MAG) ? std::string("1") : m.PS_MAG.substr(0, 1);
+    r.M_INDEKS = std::string(8, ' ');
+    r.P1 = "0";
+    r.BYL_PPLIK = false;
+    r.rows = 0;
+    r.goods_recnos.clear();
+    r.totals = DocumentTotals{};
+    r.layout = TotalsLayout::of(s.areas.find("dowod"));
+    prepare_matching(r);
+
+    dbf::Table& as = s.areas.table("as");
+    as.set_order(r.bar_codes ? 2 : 1);
+    as.go_top();
+
+    dbf::Table& slow = s.areas.table("slow");
+    slow.set_order(1);
+    if (!slow.seek(s.values.M_SD, false)) {
+        _OKNO_(s, std::string(kNoCounterMessage) + s.values.M_SD);
+        as.set_order(1);
+        as.go_top();
+        return false;
+    }
+    // Provisional number: the first after the counter that no header uses.
+    dbf::Table& dowod = s.areas.table("dowod");
+    dowod.set_order(1);
+    double n = slow.number("NRD") + 1;
+    while (n <= 99999999 && dowod.seek(s.values.M_SD + dbf::str_number(n, 8, 0), false)) n += 1;
+    r.M_NRD = dbf::str_number(n, 8, 0);
+
+    dbf::Table& dd = s.areas.table("dd");
+    dd.zap();
+
+    open_list(r, true);
+    SalesFileReader reader(r.HANDLE, r.TEXT_EOF);
+    std::string line;
+    LineKind kind;
+    while (reader.next(line, kind)) {
+        if (kind == LineKind::Complete) {
+            ADD_WIERSZ(r, line);
+        } else {
+            // Not one record as the driver writes them: never booked, but
+            // shown, since it may hold sales.
+            r.list_line(line);
+            r.BYL_PPLIK = true;
+            ++r.refused;
+        }
+    }
+    close_list(r);
+
+    as.set_order(1);
+    as.go_top();
+    dd.go_top();
+    r.M_WPLATA = JAKA_VOKA(s);
+    if (dd.record_count() > 0) REP_DOW_VOKA(r);
+    list_not_applied(r, r.not_applied);
+    if (r.refused > 0)
+        _OKNO_(s, "Odrzucone wiersze (bledna postac lub kwota): " + std::to_string(r.refused) + " - w wykazie", 0.0);
+    if (r.BYL_PPLIK) show_list(r);
+    return true;
+}
+
+}  // namespace durva
