@@ -13,7 +13,7 @@
 #include "common/menu_values.h"
 #include "support/current_folder.h"
 #include "support/fixture_folder.h"
-#include "support/headless_session.h"
+#include "send/watched_session.h"
 
 namespace durva::test {
 
@@ -78,18 +78,22 @@ inline std::string read_file(const std::string& path) {
 }
 
 struct SalesFolder {
-    explicit SalesFolder(const std::string& sample, std::initializer_list<testing::ScriptStep> keys = {},
+    explicit SalesFolder(const std::string& sample, std::initializer_list<platform::ScriptStep> keys = {},
                          int station = 3)
         : folder(sample), cwd(folder.path()), hs(keys) {
         open_sales_tables(hs.session, sample == "kod13", station);
         std::filesystem::create_directories(folder.path() / "durva");
     }
     Session& s() { return hs.session; }
+    // Keys for the waits to come; a message shown for a second needs a
+    // silence before the next key, or it takes that key.
+    void keys(std::initializer_list<platform::ScriptStep> steps) { hs.terminal.inner.push_keys(steps); }
+    bool saw(const std::string& text) const { return hs.saw(text); }
     dbf::Table& table(const char* alias) { return hs.session.areas.table(std::string_view(alias)); }
 
     TempFolder folder;
     CurrentFolder cwd;
-    testing::HeadlessSession hs;
+    testing::WatchedSession hs;
     MenuValues m;
 };
 
