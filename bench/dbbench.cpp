@@ -1,6 +1,9 @@
 // dbbench FOLDER [N]: times the table layer on a generated goods table of N
 // records (100,000 by default) laid out as the office's goods table with bar
-// codes. Prints one line per operation, "operation: N ms".
+// codes. Prints one line per operation, "operation: N ms", and last the
+// most memory the run held at once, "peak memory: N MB".
+#include <sys/resource.h>
+
 #include <charconv>
 #include <chrono>
 #include <cstdio>
@@ -173,6 +176,9 @@ int run(const std::string& folder, std::uint32_t n) {
         }
         t->close();
     }
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    std::printf("peak memory: %ld MB\n", (usage.ru_maxrss + 512) / 1024);  // ru_maxrss is in KB
     return 0;
 }
 

@@ -21,6 +21,7 @@ struct NtxShape {
     size_t tree_pages = 0;
     size_t free_pages = 0;
     size_t file_pages = 0;           // pages after the header
+    std::vector<int> leaf_fill;      // keys in each leaf, in key order
     bool free_list_ok = true;        // ends, stays inside the file, never meets the tree
     size_t orphans() const { return file_pages - tree_pages - free_pages; }
 };
@@ -55,6 +56,7 @@ inline NtxShape inspect_ntx(const std::string& path) {
                     page(c, level + 1);
                 }
             }
+            if (leaf) s.leaf_fill.push_back(n);
             if (leaf && level + 1 > s.depth) s.depth = level + 1;
         }
     } walk{b, u16, u32, s, seen};

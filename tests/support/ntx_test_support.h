@@ -10,6 +10,7 @@
 
 #include "common/dbf/dbf_file.h"
 #include "common/dbf/ntx_index.h"
+#include "common/dbf/ntx_pager.h"
 
 namespace durva::test {
 
@@ -43,6 +44,18 @@ inline std::vector<std::uint32_t> recnos(const std::vector<dbf::NtxEntry>& entri
     for (const auto& e : entries) out.push_back(e.recno);
     return out;
 }
+
+// Openings made while it lives keep at most `pages` index pages in memory.
+class NtxCacheBudget {
+public:
+    explicit NtxCacheBudget(size_t pages) : old_(dbf::ntx_cache_budget()) { dbf::set_ntx_cache_budget(pages); }
+    ~NtxCacheBudget() { dbf::set_ntx_cache_budget(old_); }
+    NtxCacheBudget(const NtxCacheBudget&) = delete;
+    NtxCacheBudget& operator=(const NtxCacheBudget&) = delete;
+
+private:
+    size_t old_;
+};
 
 // DESCEND() of a text: every byte b becomes (256 - b) mod 256.
 inline std::string descend(std::string s) {

@@ -16,7 +16,11 @@ namespace {
 constexpr char kCorruptHeader[] = "Uszkodzony naglowek tabeli";
 constexpr char kCorruptFields[] = "Uszkodzony opis pol tabeli";
 constexpr char kBadFieldList[] = "Bledna lista pol tabeli";
-constexpr std::uint32_t kChunkBytes = 32 * 1024;
+// A block of records: one read for a record wanted alone.
+constexpr std::uint32_t kChunkBytes = 4 * 1024;
+// Blocks read at once while misses run forward through the file.
+constexpr std::uint32_t kReadAhead = 8;
+size_t g_cache_budget = kDbfCacheBytes;
 
 std::uint32_t get_u32(const unsigned char* p) {
     return std::uint32_t(p[0]) | std::uint32_t(p[1]) << 8 | std::uint32_t(p[2]) << 16 | std::uint32_t(p[3]) << 24;
@@ -43,6 +47,9 @@ const platform::Clock& real_clock() {
 }
 
 }  // namespace
+
+size_t dbf_cache_budget() { return g_cache_budget; }
+void set_dbf_cache_budget(size_t bytes) { g_cache_budget = bytes; }
 
 DbfFile::DbfFile(std::shared_ptr<platform::File> file, const platform::Clock* clock)
     : file_(std::move(file)), clock_(clock), path_(file_->path()) {}
@@ -130,6 +137,7 @@ void DbfFile::parse_header(std::uint64_t size) {
     disk_count_ = count_;
     buf_.assign(static_cast<size_t>(record_len_), ' ');
     per_chunk_ = std::max<std::uint32_t>(1, kChunkBytes / static_cast<std::uint32_t>(record_len_));
+    max_frames_ = std::max<size_t>(2, g_cache_budget / (static_cast<size_t>(per_chunk_) * static_cast<size_t>(record_len_)));
     if (file_->exclusive()) flags_.assign(count_, ' ');
 }
 
@@ -259,30 +267,146 @@ void DbfFile::require_writable() const {
 char* DbfFile::cached_record(std::uint32_t recno) {
     std::uint32_t idx = (recno - 1) / per_chunk_;
     std::uint32_t within = (recno - 1) % per_chunk_;
-    if (chunks_.size() <= idx) chunks_.resize(idx + 1);
-    Chunk& c = chunks_[idx];
+    if (idx >= where_.size() || where_[idx] == 0) load_chunks(idx);
+    Chunk& c = frames_[where_[idx] - 1];
+    c.referenced = true;
+    pinned_ = idx;
+    return c.bytes.get() + static_cast<size_t>(within) * static_cast<size_t>(record_len_);
+}
+
+// Writes the records a block changed; those past the file's end make it longer.
+void DbfFile::write_dirty(Chunk& c) {
+    if (c.dirty_lo == c.dirty_hi) return;
     size_t rl = static_cast<size_t>(record_len_);
-    if (!c.bytes) c.bytes.reset(new char[per_chunk_ * rl]);
-    if (!c.loaded) {
-        std::uint32_t first = idx * per_chunk_ + 1;
-        std::uint32_t on_disk = 0;
-        if (first <= disk_count_) on_disk = std::min(per_chunk_, disk_count_ - first + 1);
-        size_t want = on_disk * rl;
-        if (want > 0 && file_->read_at(c.bytes.get(), want, record_offset(first)) != want)
-            throw DbError("Blad odczytu tabeli", path_);
-        std::memset(c.bytes.get() + want, ' ', per_chunk_ * rl - want);
-        for (std::uint32_t i = 0; i < on_disk; ++i) flags_[first - 1 + i] = c.bytes[i * rl];
-        c.loaded = true;
+    std::uint32_t first = c.index * per_chunk_ + c.dirty_lo + 1;
+    file_->write_at(c.bytes.get() + c.dirty_lo * rl, (c.dirty_hi - c.dirty_lo) * rl, record_offset(first));
+    disk_count_ = std::max(disk_count_, first + (c.dirty_hi - c.dirty_lo) - 1);
+    c.dirty_lo = c.dirty_hi = 0;
+}
+
+// A frame for a block about to be read: a new one under the budget, else the
+// next one the clock hand finds neither wanted since it last came by, nor
+// holding the record last handed out, nor part of the read in progress.
+size_t DbfFile::take_frame() {
+    if (!free_frames_.empty()) {
+        size_t f = free_frames_.back();
+        free_frames_.pop_back();
+        return f;
     }
-    return c.bytes.get() + within * rl;
+    if (frames_.size() < max_frames_) {
+        frames_.emplace_back();
+        frames_.back().bytes.reset(new char[static_cast<size_t>(per_chunk_) * static_cast<size_t>(record_len_)]);
+        return frames_.size() - 1;
+    }
+    for (;;) {
+        if (hand_ >= frames_.size()) hand_ = 0;
+        Chunk& c = frames_[hand_];
+        size_t at = hand_++;
+        if (c.index == kNoChunk) return at;
+        if (c.index == pinned_ || (c.index >= run_lo_ && c.index < run_hi_)) continue;
+        if (c.referenced) {
+            c.referenced = false;
+            continue;
+        }
+        // Its changes reach the file before the block leaves; a failing write
+        // leaves it cached and changed.
+        write_dirty(c);
+        where_[c.index] = 0;
+        c.index = kNoChunk;
+        return at;
+    }
+}
+
+void DbfFile::release_frame(std::uint32_t idx) {
+    if (idx >= where_.size() || where_[idx] == 0) return;
+    size_t f = where_[idx] - 1;
+    where_[idx] = 0;
+    frames_[f].index = kNoChunk;
+    free_frames_.push_back(f);
+}
+
+// Block `idx` has just been filled by appends alone. A run of such blocks
+// goes to the file in one write and leaves the cache: a table being filled
+// (a copy, a work table) is seldom read back at once, and reading it back
+// in record order is one read per run again.
+void DbfFile::appended_block_full(std::uint32_t idx) {
+    if (append_run_ == kNoChunk || idx != append_next_) append_run_ = idx;
+    append_next_ = idx + 1;
+    if (idx + 1 - append_run_ < kReadAhead) return;
+    std::uint32_t lo = append_run_;
+    append_run_ = kNoChunk;
+    size_t rl = static_cast<size_t>(record_len_);
+    size_t block = static_cast<size_t>(per_chunk_) * rl;
+    // Only blocks still cached and changed throughout are written together;
+    // any other was written when it made room, or waits for the next commit.
+    for (std::uint32_t k = lo; k <= idx; ++k) {
+        if (k >= where_.size() || where_[k] == 0) return;
+        const Chunk& c = frames_[where_[k] - 1];
+        if (c.dirty_lo != 0 || c.dirty_hi != per_chunk_) return;
+    }
+    read_buf_.resize(static_cast<size_t>(idx - lo + 1) * block);
+    for (std::uint32_t k = lo; k <= idx; ++k)
+        std::memcpy(read_buf_.data() + (k - lo) * block, frames_[where_[k] - 1].bytes.get(), block);
+    std::uint32_t first = lo * per_chunk_ + 1;
+    file_->write_at(read_buf_.data(), read_buf_.size(), record_offset(first));
+    disk_count_ = std::max(disk_count_, (idx + 1) * per_chunk_);
+    for (std::uint32_t k = lo; k <= idx; ++k) {
+        Chunk& c = frames_[where_[k] - 1];
+        c.dirty_lo = c.dirty_hi = 0;
+        release_frame(k);
+    }
+}
+
+void DbfFile::load_chunks(std::uint32_t idx) {
+    if (where_.size() <= idx) where_.resize(static_cast<size_t>(idx) + 1);
+    // One block, as a record wanted alone needs; while misses follow each
+    // other through the file (a pass in record order) the blocks after it
+    // come along in the same read.
+    std::uint32_t n = 1;
+    std::uint32_t blocks_on_disk = (disk_count_ + per_chunk_ - 1) / per_chunk_;
+    if (last_miss_ != kNoChunk && idx == last_miss_ + 1) {
+        std::uint32_t most = static_cast<std::uint32_t>(std::min<size_t>(kReadAhead, max_frames_ / 2));
+        while (n < most && idx + n < blocks_on_disk && (idx + n >= where_.size() || where_[idx + n] == 0)) ++n;
+    }
+    run_lo_ = idx;
+    run_hi_ = idx + n;
+    size_t rl = static_cast<size_t>(record_len_);
+    size_t block = static_cast<size_t>(per_chunk_) * rl;
+    std::uint32_t first = idx * per_chunk_ + 1;
+    std::uint32_t on_disk = 0;
+    if (first <= disk_count_) on_disk = std::min(n * per_chunk_, disk_count_ - first + 1);
+    size_t want = on_disk * rl;
+    size_t f0 = take_frame();
+    char* into = frames_[f0].bytes.get();
+    if (n > 1) {
+        read_buf_.resize(static_cast<size_t>(n) * block);
+        into = read_buf_.data();
+    }
+    if (want > 0 && file_->read_at(into, want, record_offset(first)) != want) {
+        run_lo_ = run_hi_ = 0;
+        throw DbError("Blad odczytu tabeli", path_);
+    }
+    std::memset(into + want, ' ', static_cast<size_t>(n) * block - want);
+    for (std::uint32_t i = 0; i < on_disk; ++i) flags_[first - 1 + i] = into[i * rl];
+    for (std::uint32_t k = 0; k < n; ++k) {
+        size_t f = k == 0 ? f0 : take_frame();
+        Chunk& c = frames_[f];
+        if (n > 1) std::memcpy(c.bytes.get(), into + k * block, block);
+        c.index = idx + k;
+        c.dirty_lo = c.dirty_hi = 0;
+        c.referenced = k == 0;
+        if (where_.size() <= c.index) where_.resize(static_cast<size_t>(c.index) + 1);
+        where_[c.index] = static_cast<std::uint32_t>(f + 1);
+    }
+    last_miss_ = idx + n - 1;
+    run_lo_ = run_hi_ = 0;
 }
 
 void DbfFile::mark_dirty(std::uint32_t recno) {
     std::uint32_t idx = (recno - 1) / per_chunk_;
     std::uint32_t within = (recno - 1) % per_chunk_;
-    Chunk& c = chunks_[idx];
+    Chunk& c = frames_[where_[idx] - 1];
     if (c.dirty_lo == c.dirty_hi) {
-        dirty_chunks_.push_back(idx);
         c.dirty_lo = within;
         c.dirty_hi = within + 1;
     } else {
@@ -292,18 +416,22 @@ void DbfFile::mark_dirty(std::uint32_t recno) {
 }
 
 void DbfFile::flush_cache() {
-    if (dirty_chunks_.empty()) return;
-    std::sort(dirty_chunks_.begin(), dirty_chunks_.end());
-    size_t rl = static_cast<size_t>(record_len_);
-    for (std::uint32_t idx : dirty_chunks_) {
-        Chunk& c = chunks_[idx];
-        if (c.dirty_lo == c.dirty_hi) continue;
-        std::uint32_t first = idx * per_chunk_ + c.dirty_lo + 1;
-        file_->write_at(c.bytes.get() + c.dirty_lo * rl, (c.dirty_hi - c.dirty_lo) * rl, record_offset(first));
-        c.dirty_lo = c.dirty_hi = 0;
-    }
-    dirty_chunks_.clear();
+    std::vector<Chunk*> dirty;
+    for (Chunk& c : frames_)
+        if (c.index != kNoChunk && c.dirty_lo != c.dirty_hi) dirty.push_back(&c);
+    if (dirty.empty()) return;
+    std::sort(dirty.begin(), dirty.end(), [](const Chunk* a, const Chunk* b) { return a->index < b->index; });
+    for (Chunk* c : dirty) write_dirty(*c);
     disk_count_ = std::max(disk_count_, count_);
+}
+
+void DbfFile::drop_cache() {
+    frames_.clear();
+    free_frames_.clear();
+    where_.clear();
+    append_run_ = kNoChunk;
+    hand_ = 0;
+    pinned_ = last_miss_ = kNoChunk;
 }
 
 bool DbfFile::read_record(std::uint32_t recno, char* out) {
@@ -356,6 +484,7 @@ std::uint32_t DbfFile::append_record(const char* bytes) {
         count_ = recno;
         mark_dirty(recno);
         header_dirty_ = true;
+        if (recno % per_chunk_ == 0) appended_block_full((recno - 1) / per_chunk_);
         return recno;
     }
     file_->lock_wait(lock_base_, 1, true);
@@ -455,7 +584,7 @@ void DbfFile::close() {
         file_locked_ = false;
         file_->unlock_all_for(this);
         file_.reset();
-        chunks_.clear();
+        drop_cache();
         throw;
     }
     // Another work area of this program may keep the file open: our locks
@@ -463,15 +592,13 @@ void DbfFile::close() {
     file_locked_ = false;
     file_->unlock_all_for(this);
     file_.reset();
-    chunks_.clear();
-    dirty_chunks_.clear();
+    drop_cache();
 }
 
 void DbfFile::zap() {
     require_writable();
     if (!exclusive()) throw DbError("Tabela nie jest otwarta na wylacznosc", path_, EACCES);
-    chunks_.clear();
-    dirty_chunks_.clear();
+    drop_cache();
     flags_.clear();
     count_ = 0;
     disk_count_ = 0;

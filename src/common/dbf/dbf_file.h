@@ -4,7 +4,10 @@
 //
 // Held exclusively, the records are read and written in blocks through a
 // cache that reaches the file at commit and close; no other program can be
-// looking. Opened shared, every record is read from the file when asked for
+// looking. The cache keeps a fixed number of blocks however large the table:
+// beyond it the block least recently wanted makes room, written first when
+// it holds changes. Blocks filled by appends go to the file as soon as a run
+// of them is complete, so that filling a large table keeps little in memory. Opened shared, every record is read from the file when asked for
 // and written straight back, and the record count follows the file size, so
 // what other workstations append and change is seen at once.
 #include <cstdint>
@@ -29,6 +32,12 @@ inline constexpr std::uint64_t kDbfFileLockLength = 1'000'000'000;
 // the extended lock scheme.
 inline constexpr std::uint64_t kDbfExtendedLockBase = 4'000'000'000;
 inline constexpr std::uint64_t kDbfExtendedFileLockLength = 294'967'295;
+
+// The bytes of records one exclusive table keeps in memory at most.
+inline constexpr size_t kDbfCacheBytes = 32 * 1024 * 1024;
+// The budget tables opened from now on take; tests make it tiny.
+size_t dbf_cache_budget();
+void set_dbf_cache_budget(size_t bytes);
 
 class DbfFile {
 public:
@@ -75,7 +84,8 @@ public:
     // Copies record `recno` (1-based, deletion flag first) into `out`, which
     // holds record_length() bytes; false when there is no such record.
     bool read_record(std::uint32_t recno, char* out);
-    // The same as a view that stays valid until the next call on this file.
+    // The same as a view that stays valid until the next call on this file
+    // (held exclusively: until a call for a record of another block).
     std::string_view record_view(std::uint32_t recno);
     // Rewrites an existing record. In a shared table the caller holds its lock.
     void write_record(std::uint32_t recno, const char* bytes);
@@ -125,16 +135,25 @@ private:
     void write_header();
     void stamp_header(std::uint32_t count);
     void require_writable() const;
-    char* cached_record(std::uint32_t recno);
-    void mark_dirty(std::uint32_t recno);
-    void flush_cache();
-    Date today() const;
 
+    static constexpr std::uint32_t kNoChunk = 0xFFFFFFFF;
+    // A block of per_chunk_ records in memory.
     struct Chunk {
         std::unique_ptr<char[]> bytes;
-        bool loaded = false;
-        std::uint32_t dirty_lo = 0, dirty_hi = 0;  // records [lo, hi) within the chunk
+        std::uint32_t index = kNoChunk;            // which block of the file it holds
+        std::uint32_t dirty_lo = 0, dirty_hi = 0;  // records [lo, hi) within the block
+        bool referenced = false;                   // wanted since the eviction hand last passed
     };
+    char* cached_record(std::uint32_t recno);
+    void load_chunks(std::uint32_t idx);
+    size_t take_frame();
+    void write_dirty(Chunk& c);
+    void release_frame(std::uint32_t idx);
+    void appended_block_full(std::uint32_t idx);
+    void mark_dirty(std::uint32_t recno);
+    void flush_cache();
+    void drop_cache();
+    Date today() const;
 
     std::shared_ptr<platform::File> file_;
     const platform::Clock* clock_;
@@ -152,10 +171,19 @@ private:
     std::uint64_t file_lock_length_ = kDbfFileLockLength;
     std::string buf_;               // one record for shared reads and views
 
-    // Exclusive cache: chunk i holds records i*per_chunk_+1 .. (i+1)*per_chunk_.
+    // Exclusive cache: block i holds records i*per_chunk_+1 .. (i+1)*per_chunk_.
     std::uint32_t per_chunk_ = 1;
-    std::vector<Chunk> chunks_;
-    std::vector<std::uint32_t> dirty_chunks_;
+    size_t max_frames_ = 2;
+    std::vector<std::uint32_t> where_;  // block number -> frame + 1, 0 when not cached
+    std::vector<Chunk> frames_;
+    std::vector<size_t> free_frames_;
+    size_t hand_ = 0;
+    std::uint32_t append_run_ = kNoChunk;  // first of the full appended blocks not written yet
+    std::uint32_t append_next_ = 0;        // the block that would carry the run on
+    std::uint32_t pinned_ = kNoChunk;     // the block of the record last handed out
+    std::uint32_t last_miss_ = kNoChunk;  // the last block read from the file
+    std::uint32_t run_lo_ = 0, run_hi_ = 0;  // blocks being read in now
+    std::vector<char> read_buf_;  // blocks read or written together
     std::vector<char> flags_;  // deletion flag of every record, as far as loaded
 };
 

@@ -34,6 +34,7 @@ struct NtxIndex::Impl {
     // no new descent.
     NtxPath cur;
     std::uint64_t cur_generation = 0;
+    std::uint64_t cur_evictions = 0;
     std::string cur_key;
     std::uint32_t cur_recno = 0;
     bool cur_ok = false;
@@ -50,8 +51,17 @@ struct NtxIndex::Impl {
         return reinterpret_cast<const unsigned char*>(key_buf.data());
     }
 
-    bool at(const NtxEntry& e) const {
-        return cur_ok && cur_generation == pager.generation() && e.recno == cur_recno && e.key == cur_key;
+    // The remembered position still stands on `e`, and every page on its
+    // path is still cached where the path points (and kept for this operation).
+    bool at(const NtxEntry& e) {
+        if (!cur_ok || cur_generation != pager.generation() || e.recno != cur_recno || e.key != cur_key) return false;
+        if (pager.evictions() == cur_evictions) {
+            for (const NtxFrame& f : cur.frames) pager.keep(f.bytes);
+            return true;
+        }
+        for (const NtxFrame& f : cur.frames)
+            if (!pager.hold(f.page, f.bytes)) return false;
+        return true;
     }
 
     std::optional<NtxEntry> result(bool found) {
@@ -63,6 +73,7 @@ struct NtxIndex::Impl {
         cur_key = e.key;
         cur_recno = e.recno;
         cur_generation = pager.generation();
+        cur_evictions = pager.evictions();
         cur_ok = true;
         return e;
     }
@@ -242,6 +253,8 @@ std::string NtxIndex::verify(std::uint32_t record_count) {
 }
 
 void NtxIndex::flush() { impl_->pager.flush(); }
+
+size_t NtxIndex::cached_pages() const { return impl_->pager.cached_pages(); }
 
 std::uint64_t NtxIndex::key_count() {
     Impl& d = *impl_;

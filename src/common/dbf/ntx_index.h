@@ -96,6 +96,9 @@ public:
     // A shared opening writes every change at once and has nothing to do.
     void flush();
     std::uint64_t key_count();
+    // Pages held in memory now: at most the cache budget once an operation
+    // that needed more at once is over.
+    size_t cached_pages() const;
 
 private:
     struct Impl;

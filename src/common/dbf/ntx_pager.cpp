@@ -1,6 +1,7 @@
 #include "common/dbf/ntx_pager.h"
 
 #include <algorithm>
+#include <cstddef>
 #include <cstring>
 
 #include "platform/errors.h"
@@ -8,16 +9,22 @@
 namespace durva::dbf {
 
 namespace {
-// Beyond this many cached pages (16 MB) the cache starts again empty.
-constexpr size_t kCacheLimit = 16384;
+size_t g_cache_budget = kNtxCachePages;
+// Pages read at once while misses run forward through the file.
+constexpr std::uint64_t kReadAhead = 16;
 }  // namespace
+
+size_t ntx_cache_budget() { return g_cache_budget; }
+void set_ntx_cache_budget(size_t pages) { g_cache_budget = std::max<size_t>(pages, 1); }
 
 void ntx_damaged(const std::string& what, const std::string& path) {
     throw DbError("Uszkodzony indeks (" + what + ")", path);
 }
 
 NtxPager::NtxPager(std::shared_ptr<platform::File> file, NtxHeader header)
-    : file_(std::move(file)), header_(std::move(header)), layout_(NtxLayout::of(header_)), file_end_(file_->size()) {}
+    : file_(std::move(file)), header_(std::move(header)), layout_(NtxLayout::of(header_)), file_end_(file_->size()), budget_(g_cache_budget) {
+    static_assert(offsetof(Cached, bytes) == 0);
+}
 
 NtxPager::~NtxPager() {
     try {
@@ -29,9 +36,82 @@ NtxPager::~NtxPager() {
 
 void NtxPager::drop_cache() {
     if (!unflushed_.empty() || header_unflushed_) flush();
-    cache_.clear();
-    cached_pages_ = 0;
+    forget_all();
+}
+
+void NtxPager::forget_all() {
+    for (auto& f : frames_)
+        if (find(f->offset) == f.get()) forget(*f);
+    unflushed_.clear();
     ++generation_;
+}
+
+void NtxPager::forget(Cached& c) {
+    by_page_[c.offset / kNtxPageSize] = nullptr;
+    ++evictions_;
+    c.touched = c.unflushed = c.in_tree = c.unchecked = c.referenced = false;
+    free_.push_back(&c);
+}
+
+// The next page the clock hand finds that neither the operation in progress
+// uses nor was wanted since the hand last came by; its changes, if any, are
+// written first. frames_.size() when every page is in use.
+size_t NtxPager::victim() {
+    const size_t n = frames_.size();
+    for (size_t seen = 0; seen < 2 * n; ++seen) {
+        if (hand_ >= n) hand_ = 0;
+        Cached& c = *frames_[hand_];
+        size_t at = hand_++;
+        if (find(c.offset) != &c || c.op == op_ || c.touched) continue;
+        if (c.referenced) {
+            c.referenced = false;
+            continue;
+        }
+        if (c.unflushed) {
+            // Exclusive: nobody else reads the file, so a page may reach it
+            // before its header; flush() still writes the header last.
+            file_->write_at(c.bytes, kNtxPageSize, c.offset);
+            c.unflushed = false;
+        }
+        ++evictions_;
+        return at;
+    }
+    return n;
+}
+
+// Gives back pages over the budget left by an operation that needed more at once.
+void NtxPager::trim() {
+    while (frames_.size() > budget_) {
+        if (!free_.empty()) {
+            Cached* f = free_.back();
+            free_.pop_back();
+            for (size_t i = 0; i < frames_.size(); ++i)
+                if (frames_[i].get() == f) {
+                    frames_[i].swap(frames_.back());
+                    break;
+                }
+            frames_.pop_back();
+            continue;
+        }
+        size_t v = victim();
+        if (v == frames_.size()) return;
+        by_page_[frames_[v]->offset / kNtxPageSize] = nullptr;
+        frames_[v].swap(frames_.back());
+        frames_.pop_back();
+    }
+}
+
+void NtxPager::begin_operation() {
+    ++op_;
+    if (frames_.size() > budget_) trim();
+}
+
+bool NtxPager::hold(std::uint32_t offset, const unsigned char* bytes) {
+    Cached* c = find(offset);
+    if (!c || c->bytes != bytes || c->unchecked) return false;
+    c->op = op_;
+    c->referenced = true;
+    return true;
 }
 
 void NtxPager::refresh() {
@@ -48,7 +128,7 @@ void NtxPager::refresh() {
 }
 
 NtxPager::ReadScope::ReadScope(NtxPager& p) : p_(p) {
-    if (p_.cached_pages_ > kCacheLimit) p_.drop_cache();
+    p_.begin_operation();
     if (!p_.shared()) return;
     p_.file_->lock_wait(kNtxLockOffset, 1, false);
     try {
@@ -65,7 +145,7 @@ NtxPager::ReadScope::~ReadScope() {
 
 NtxPager::WriteScope::WriteScope(NtxPager& p) : p_(p) {
     if (p_.read_only()) throw DbError("Indeks otwarty tylko do odczytu", p_.path());
-    if (p_.cached_pages_ > kCacheLimit) p_.drop_cache();
+    p_.begin_operation();
     if (p_.shared()) {
         p_.file_->lock_wait(kNtxLockOffset, 1, true);
         try {
@@ -116,24 +196,19 @@ NtxPager::WriteScope::~WriteScope() {
         p_.header_.prefix = saved_prefix_;
         p_.file_end_ = saved_end_;
         // A write that failed halfway leaves the file unknown: read it afresh.
-        if (writing_) {
-            p_.cache_.clear();
-            p_.cached_pages_ = 0;
-            ++p_.generation_;
-        }
+        if (writing_) p_.forget_all();
     }
     if (p_.shared()) p_.file_->unlock(kNtxLockOffset, 1);
 }
 
 void NtxPager::put_back() {
     for (auto b = backups_.rbegin(); b != backups_.rend(); ++b) {
-        size_t i = b->offset / kNtxPageSize;
+        Cached* now = find(b->offset);
         if (!b->existed) {
-            if (cache_[i]) --cached_pages_;
-            cache_[i].reset();
+            if (now) forget(*now);
             continue;
         }
-        Cached& c = *cache_[i];
+        Cached& c = *now;
         std::memcpy(c.bytes, b->bytes, kNtxPageSize);
         c.unflushed = b->unflushed;
         c.in_tree = b->in_tree;
@@ -163,8 +238,17 @@ void NtxPager::write_pages(std::vector<std::uint32_t>& offsets) {
 
 void NtxPager::flush() {
     if (unflushed_.empty() && !header_unflushed_) return;
-    write_pages(unflushed_);
-    for (std::uint32_t off : unflushed_) find(off)->unflushed = false;
+    // Pages written when they made room, or listed twice after coming back, drop out.
+    std::vector<std::uint32_t>& pages = changed_;
+    pages.clear();
+    for (std::uint32_t off : unflushed_) {
+        Cached* c = find(off);
+        if (c && c->unflushed) pages.push_back(off);
+    }
+    std::sort(pages.begin(), pages.end());
+    pages.erase(std::unique(pages.begin(), pages.end()), pages.end());
+    write_pages(pages);
+    for (std::uint32_t off : pages) find(off)->unflushed = false;
     unflushed_.clear();
     if (header_unflushed_) {
         unsigned char b[12];
@@ -176,24 +260,45 @@ void NtxPager::flush() {
 
 NtxPager::Cached& NtxPager::slot_for(std::uint32_t offset) {
     size_t i = offset / kNtxPageSize;
-    if (i >= cache_.size()) cache_.resize(i + 1);
-    if (!cache_[i]) {
-        cache_[i].reset(new Cached);
-        ++cached_pages_;
+    if (i >= by_page_.size()) by_page_.resize(i + 1);
+    Cached* c = by_page_[i];
+    if (!c) {
+        if (!free_.empty()) {
+            c = free_.back();
+            free_.pop_back();
+        } else if (size_t v = frames_.size() < budget_ ? frames_.size() : victim(); v < frames_.size()) {
+            c = frames_[v].get();
+            by_page_[c->offset / kNtxPageSize] = nullptr;
+        } else {
+            // Under the budget, or every page is in use by this operation.
+            frames_.emplace_back(new Cached);
+            c = frames_.back().get();
+        }
+        c->offset = offset;
+        c->touched = c->unflushed = c->in_tree = c->unchecked = false;
+        by_page_[i] = c;
     }
-    return *cache_[i];
+    c->op = op_;
+    c->referenced = true;
+    return *c;
 }
 
 NtxPager::Cached& NtxPager::load(std::uint32_t offset) {
     Cached* c = find(offset);
-    if (c && !c->unchecked) return *c;
+    if (c && !c->unchecked) {
+        c->op = op_;
+        c->referenced = true;
+        return *c;
+    }
     if (!c) {
         if (!ntx_page_offset_ok(offset, file_end_))
             ntx_damaged("odnosnik " + std::to_string(offset) + " poza plikiem", path());
-        read_around(offset);
+        read_missing(offset);
         c = find(offset);
         if (!c) ntx_damaged("strona " + std::to_string(offset) + " obcieta", path());
     }
+    c->op = op_;
+    c->referenced = true;
     // A page that fails stays unchecked in the cache and fails again when asked for.
     std::string fault = NtxPage(c->bytes, layout_).check(file_end_);
     if (!fault.empty()) ntx_damaged("strona " + std::to_string(offset) + ": " + fault, path());
@@ -202,24 +307,36 @@ NtxPager::Cached& NtxPager::load(std::uint32_t offset) {
     return *c;
 }
 
-void NtxPager::read_around(std::uint32_t offset) {
-    // The page and the pages next to it that are not cached yet, within its
-    // stretch of 16 pages: one read of 16 KB costs little more than one of
-    // 1 KB, and the pages of an index are mostly wanted sooner or later.
-    // Read under the same lock as the page itself, they are exactly as
-    // current as it is; each is checked when first asked for as a tree page.
-    constexpr std::uint64_t kRun = 16 * kNtxPageSize;
-    std::uint64_t first = std::max<std::uint64_t>(offset / kRun * kRun, kNtxPageSize);
-    std::uint64_t limit = std::min<std::uint64_t>(offset / kRun * kRun + kRun, file_end_ / kNtxPageSize * kNtxPageSize);
+void NtxPager::read_missing(std::uint32_t offset) {
+    // While the cache has room, the page comes with the uncached pages of
+    // its stretch of 16: one read of 16 KB costs little more than one of
+    // 1 KB, and an index that fits is then read in a few hundred reads
+    // instead of one per page. Once the cache is full a page is read alone,
+    // as a seek needs, and only misses that follow each other through the
+    // file (a walk over the leaves of a bulk build) bring the pages after
+    // them along. Read under the same lock as the page itself, the others
+    // are exactly as current as it is; each is checked when first asked for
+    // as a tree page, and is the first to make room if no one asks.
     std::uint64_t lo = offset, hi = offset + kNtxPageSize;
-    while (lo > first && !find(static_cast<std::uint32_t>(lo - kNtxPageSize))) lo -= kNtxPageSize;
-    while (hi < limit && !find(static_cast<std::uint32_t>(hi))) hi += kNtxPageSize;
+    if (cached_pages() + kReadAhead <= budget_) {
+        constexpr std::uint64_t kRun = kReadAhead * kNtxPageSize;
+        std::uint64_t first = std::max<std::uint64_t>(offset / kRun * kRun, kNtxPageSize);
+        std::uint64_t limit = std::min<std::uint64_t>(offset / kRun * kRun + kRun, file_end_ / kNtxPageSize * kNtxPageSize);
+        while (lo > first && !find(static_cast<std::uint32_t>(lo - kNtxPageSize))) lo -= kNtxPageSize;
+        while (hi < limit && !find(static_cast<std::uint32_t>(hi))) hi += kNtxPageSize;
+    } else if (last_miss_ != 0 && offset == last_miss_ + kNtxPageSize) {
+        std::uint64_t limit = std::min<std::uint64_t>(offset + kReadAhead * kNtxPageSize, file_end_ / kNtxPageSize * kNtxPageSize);
+        limit = std::min<std::uint64_t>(limit, offset + budget_ / 2 * kNtxPageSize);
+        while (hi < limit && !find(static_cast<std::uint32_t>(hi))) hi += kNtxPageSize;
+    }
     read_buf_.resize(static_cast<size_t>(hi - lo));
     size_t got = file_->read_at(read_buf_.data(), read_buf_.size(), lo);
     for (std::uint64_t off = lo; off + kNtxPageSize <= lo + got; off += kNtxPageSize) {
         Cached& c = slot_for(static_cast<std::uint32_t>(off));
         std::memcpy(c.bytes, read_buf_.data() + (off - lo), kNtxPageSize);
         c.unchecked = true;
+        c.referenced = off == offset;
+        last_miss_ = static_cast<std::uint32_t>(off);
     }
 }
 

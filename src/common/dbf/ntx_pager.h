@@ -13,6 +13,16 @@
 // An update changes cached pages only, keeping a copy of each page it
 // touches; if anything fails before the end (a damaged page met halfway),
 // the copies are put back and nothing reaches the file.
+//
+// The cache holds at most a fixed number of pages, however large the index:
+// beyond it the page least recently wanted makes room (a changed page of an
+// exclusive opening is written first). Pages used by the operation in
+// progress are never the ones to go, so the views it holds stay good; an
+// operation that walks the whole tree says when it has let go of its views.
+// A page missing from the cache is read alone, and together with the pages
+// after it only while misses run forward through the file (a walk over
+// leaves a bulk build laid out in order).
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -23,6 +33,12 @@
 #include "platform/file.h"
 
 namespace durva::dbf {
+
+// Pages one index file keeps in memory at most (1 KB each).
+inline constexpr size_t kNtxCachePages = 4096;
+// The budget new pagers take; tests make it tiny to exercise eviction.
+size_t ntx_cache_budget();
+void set_ntx_cache_budget(size_t pages);
 
 class NtxPager {
 public:
@@ -45,6 +61,22 @@ public:
     // Changes whenever cached pages are dropped; positions remembered with an
     // older value name pages that may no longer be what they were.
     std::uint64_t generation() const { return generation_; }
+
+    // True when the page at `offset` is still cached at `bytes` (a position
+    // kept from an earlier operation); it is then kept for this operation.
+    bool hold(std::uint32_t offset, const unsigned char* bytes);
+    // Counts pages that left the cache to make room: while it stands still,
+    // every page a kept position names is where it was.
+    std::uint64_t evictions() const { return evictions_; }
+    // Keeps for this operation a page known to be cached at `bytes`.
+    void keep(const unsigned char* bytes) {
+        reinterpret_cast<Cached*>(const_cast<unsigned char*>(bytes))->op = op_;
+    }
+    // The caller holds no view of any page any more: every page read so far
+    // may make room (long walks that copy what they keep).
+    void release_views() { ++op_; }
+    size_t cached_pages() const { return frames_.size() - free_.size(); }
+    size_t budget() const { return budget_; }
 
     // The lock for one read operation (nothing when held exclusively).
     class ReadScope {
@@ -97,11 +129,14 @@ public:
 private:
     struct Cached {
         Cached() {}  // the bytes are read or laid out at once; no need to clear them first
-        unsigned char bytes[kNtxPageSize];
-        bool touched = false;    // changed by the update in progress
-        bool unflushed = false;  // changed by a finished update, not yet written (exclusive)
-        bool in_tree = false;    // read or built as a tree page, not yet freed
-        bool unchecked = false;  // read along with a neighbour, not yet checked as a tree page
+        unsigned char bytes[kNtxPageSize];  // first, so that a page's bytes lead back to it (keep())
+        std::uint32_t offset = 0;
+        std::uint64_t op = 0;     // the operation that last used it
+        bool referenced = false;  // used since the eviction hand last passed
+        bool touched = false;     // changed by the update in progress
+        bool unflushed = false;   // changed by a finished update, not yet written (exclusive)
+        bool in_tree = false;     // read or built as a tree page, not yet freed
+        bool unchecked = false;   // read along with a neighbour, not yet checked as a tree page
     };
     // A page as it was before the update in progress first changed it.
     struct Backup {
@@ -114,26 +149,37 @@ private:
         unsigned char bytes[kNtxPageSize];
     };
 
+    void begin_operation();
     void refresh();
     void drop_cache();
+    void forget_all();
     Cached& touch(std::uint32_t offset);
     void put_back();
     void write_pages(std::vector<std::uint32_t>& offsets);
     Cached& load(std::uint32_t offset);
-    void read_around(std::uint32_t offset);
-    Cached* find(std::uint32_t offset) {
+    void read_missing(std::uint32_t offset);
+    Cached* find(std::uint32_t offset) const {
         size_t i = offset / kNtxPageSize;
-        return i < cache_.size() ? cache_[i].get() : nullptr;
+        return i < by_page_.size() ? by_page_[i] : nullptr;
     }
     Cached& slot_for(std::uint32_t offset);
+    void forget(Cached& c);
+    size_t victim();
+    void trim();
 
     std::shared_ptr<platform::File> file_;
     NtxHeader header_;
     NtxLayout layout_;
     std::uint64_t file_end_;
     std::uint64_t generation_ = 0;
-    std::vector<std::unique_ptr<Cached>> cache_;  // by page number
-    size_t cached_pages_ = 0;
+    std::uint64_t evictions_ = 0;
+    size_t budget_;
+    std::uint64_t op_ = 1;                      // counts operations (and released views)
+    std::vector<Cached*> by_page_;              // page number -> cached page, or null
+    std::vector<std::unique_ptr<Cached>> frames_;  // every page buffer, cached or free
+    std::vector<Cached*> free_;                 // buffers holding no page
+    size_t hand_ = 0;                           // where the search for a page to evict goes on
+    std::uint32_t last_miss_ = 0;               // the last page read from the file
     std::vector<Backup> backups_;               // the update in progress
     std::vector<std::uint32_t> unflushed_;      // exclusive: pages waiting for flush()
     bool header_unflushed_ = false;

@@ -327,6 +327,7 @@ std::uint64_t NtxTree::count() {
     while (!stack.empty()) {
         Item it = stack.back();
         stack.pop_back();
+        pager_.release_views();  // only page numbers are kept
         if (it.depth >= kNtxMaxDepth) ntx_damaged("drzewo zbyt glebokie, strony w petli", pager_.path());
         size_t idx = it.page / kNtxPageSize;
         if (idx >= seen.size() || seen[idx]) ntx_damaged("strona " + std::to_string(it.page) + " w drzewie dwa razy", pager_.path());
@@ -361,7 +362,11 @@ std::string NtxTree::verify(std::uint32_t record_count) {
             size_t idx = off / kNtxPageSize;
             if (idx >= seen.size() || seen[idx]) throw Fault{"strona " + std::to_string(off) + " w drzewie dwa razy"};
             seen[idx] = true;
-            NtxPage v = t.pager_.page(off);
+            // A copy, so that the walk below may let the page make room.
+            unsigned char copy[kNtxPageSize];
+            std::memcpy(copy, t.pager_.page(off).bytes(), kNtxPageSize);
+            t.pager_.release_views();
+            NtxPage v(copy, t.pager_.layout());
             int n = v.count();
             int zero = 0;
             for (int i = 0; i <= n; ++i) zero += v.child(i) == 0;

@@ -497,9 +497,20 @@ void Table::create_index(std::string_view path, std::string_view expression, boo
     std::string resolved = platform::resolve_path(with_extension(path, ".ntx"));
     RecordSource source = [this](std::uint32_t r) { return dbf_->record_view(r); };
     // An expression that cannot be evaluated comes back as a DbError naming the index file.
-    std::unique_ptr<NtxIndex> ix =
-        NtxIndex::create(resolved, expression, fields(), dbf_->record_count(), source,
-                         dbf_->exclusive() ? platform::Share::Exclusive : platform::Share::Shared, unique);
+    std::unique_ptr<NtxIndex> ix;
+    try {
+        ix = NtxIndex::create(resolved, expression, fields(), dbf_->record_count(), source,
+                              dbf_->exclusive() ? platform::Share::Exclusive : platform::Share::Shared, unique);
+    } catch (...) {
+        // Reading every record has moved the file's cache on: the current
+        // record is read again rather than kept where it was.
+        try {
+            if (!eof_ && recno_ != 0) load(recno_);
+        } catch (...) {
+            // The failure that brought us here is the one to report.
+        }
+        throw;
+    }
     indexes_.push_back(std::move(ix));
     order_ = static_cast<int>(indexes_.size());
     go_top();

@@ -6,6 +6,7 @@
 
 #include <fstream>
 #include <iterator>
+#include <random>
 
 #include "common/dbf/field_codec.h"
 #include "platform/errors.h"
@@ -402,6 +403,93 @@ TEST(DbfFileOpen, MissingFileAndSharingRefusals) {
     auto shared = DbfFile::open(dir.file("firma.dbf"), Share::Shared);
     EXPECT_THROW(DbfFile::open(dir.file("firma.dbf"), Share::Exclusive), SharingError);
     EXPECT_NO_THROW(DbfFile::open(dir.file("FIRMA.DBF"), Share::Shared));
+}
+
+
+// --- the record cache's budget -----------------------------------------------
+
+// Openings made while it lives keep at most `bytes` of records in memory.
+class DbfCacheBudget {
+public:
+    explicit DbfCacheBudget(size_t bytes) : old_(dbf_cache_budget()) { set_dbf_cache_budget(bytes); }
+    ~DbfCacheBudget() { set_dbf_cache_budget(old_); }
+    DbfCacheBudget(const DbfCacheBudget&) = delete;
+    DbfCacheBudget& operator=(const DbfCacheBudget&) = delete;
+
+private:
+    size_t old_;
+};
+
+// With room for a few blocks of records every read and write makes room:
+// changed blocks must reach the file when they leave, blocks filled by
+// appends too, and what comes back from the file must be what was written,
+// the deletion flags included. Short records (many to a block) and records
+// longer than a block.
+TEST(DbfFileCache, RandomChurnWithRoomForAFewBlocksMatchesAModel) {
+    const FieldList layouts[] = {{field("KOD", 'C', 10), field("ILE", 'N', 8)},
+                                 {field("KOD", 'C', 10), field("OPIS", 'C', 5000)}};
+    for (const FieldList& layout : layouts) {
+        for (size_t budget : {size_t{1}, size_t{3 * 4096}, size_t{40 * 1024}}) {
+            SCOPED_TRACE(std::to_string(layout.size()) + " fields, budget " + std::to_string(budget));
+            DbfCacheBudget room(budget);
+            test::TempFolder dir;
+            std::string path = dir.file("churn.dbf");
+            std::vector<std::string> model;
+            std::mt19937 rng(static_cast<unsigned>(budget + layout[1].length));
+            {
+                auto t = DbfFile::create(path, layout);
+                auto make = [&](std::uint32_t n) {
+                    std::string rec = t->blank_record();
+                    if (rng() % 5 == 0) rec[0] = '*';
+                    encode_text(t->fields()[0], "K" + std::to_string(n) + "-" + std::to_string(rng() % 1000), rec.data());
+                    encode_text(t->fields()[1], std::to_string(rng()), rec.data());
+                    return rec;
+                };
+                for (int step = 0; step < 4000; ++step) {
+                    int op = static_cast<int>(rng() % 10);
+                    if (model.empty() || op < 4) {
+                        std::string rec = make(static_cast<std::uint32_t>(model.size() + 1));
+                        ASSERT_EQ(t->append_record(rec.data()), model.size() + 1);
+                        model.push_back(rec);
+                    } else if (op < 6) {
+                        auto r = static_cast<std::uint32_t>(1 + rng() % model.size());
+                        std::string rec = make(r);
+                        t->write_record(r, rec.data());
+                        model[r - 1] = rec;
+                    } else if (op < 7) {
+                        // A record copied straight from the view of another one,
+                        // whose block must stay while the target's comes in.
+                        auto from = static_cast<std::uint32_t>(1 + rng() % model.size());
+                        const char* view = t->record_view(from).data();
+                        if (rng() % 2) {
+                            auto to = static_cast<std::uint32_t>(1 + rng() % model.size());
+                            t->write_record(to, view);
+                            model[to - 1] = model[from - 1];
+                        } else {
+                            ASSERT_EQ(t->append_record(view), model.size() + 1);
+                            model.push_back(model[from - 1]);
+                        }
+                    } else {
+                        auto r = static_cast<std::uint32_t>(1 + rng() % model.size());
+                        ASSERT_EQ(std::string(t->record_view(r)), model[r - 1]) << "record " << r << " step " << step;
+                        EXPECT_EQ(t->cached_deleted(r), model[r - 1][0] == '*');
+                    }
+                    if (step % 997 == 0) t->commit();
+                }
+                ASSERT_EQ(t->record_count(), model.size());
+                for (std::uint32_t r = 1; r <= model.size(); ++r)
+                    ASSERT_EQ(std::string(t->record_view(r)), model[r - 1]) << "record " << r;
+                t->close();
+            }
+            std::string bytes = slurp(path);
+            auto t = DbfFile::open(path, Share::Shared);
+            ASSERT_EQ(bytes.size(), static_cast<size_t>(t->header_length()) + model.size() * static_cast<size_t>(t->record_length()) + 1);
+            EXPECT_EQ(bytes.back(), '\x1A');
+            EXPECT_EQ(t->header_count(), model.size());
+            for (std::uint32_t r = 1; r <= model.size(); ++r)
+                ASSERT_EQ(std::string(t->record_view(r)), model[r - 1]) << "record " << r;
+        }
+    }
 }
 
 }  // namespace

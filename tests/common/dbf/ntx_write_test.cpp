@@ -294,6 +294,38 @@ TEST(NtxBuild, MatchesTheSamplesFreshBuildsByteForByteOutsideTheRoot) {
     }
 }
 
+// The office's programs build with every leaf full (the last two share what
+// is left when it would be under half a page): appends then split the leaves
+// they reach, in their files as in ours.
+TEST(NtxBuild, LeavesAreFilledAsTheSamplesFreshBuildsFillThem) {
+    TempFolder folder("extra");
+    auto dbf = DbfFile::open(folder.file("keys.dbf"), Share::Exclusive);
+    for (const char* name : {"keys_n.ntx", "keys_s.ntx", "keys_d.ntx", "keys_dt.ntx", "keys_u.ntx"}) {
+        SCOPED_TRACE(name);
+        auto theirs = NtxIndex::open(folder.file(name), Share::Exclusive, dbf->fields());
+        std::string ours = folder.file(std::string("ours_") + name);
+        build(*dbf, ours, theirs->expression(), theirs->unique());
+        test::NtxShape a = test::inspect_ntx(ours), b = test::inspect_ntx(folder.file(name));
+        EXPECT_EQ(a.leaf_fill, b.leaf_fill);
+        EXPECT_EQ(a.root_keys, b.root_keys);
+    }
+    // Deeper trees (8 keys a page): the same rule on every level.
+    for (const char* expr : {"PADR(KOD,100)", "PADR(NAZWA,100)"}) {
+        SCOPED_TRACE(expr);
+        std::string path = folder.file("deep.ntx");
+        build(*dbf, path, expr);
+        test::NtxShape shape = test::inspect_ntx(path);
+        ASSERT_EQ(shape.max_items, 8);
+        EXPECT_EQ(shape.depth, 3);
+        const std::vector<int>& fill = shape.leaf_fill;
+        ASSERT_GE(fill.size(), 3u);
+        for (size_t i = 0; i + 2 < fill.size(); ++i) EXPECT_EQ(fill[i], 8) << "leaf " << i;
+        EXPECT_GE(fill.back(), 4);
+        EXPECT_GE(fill[fill.size() - 2], fill.back());
+        EXPECT_EQ(shape.orphans(), 0u);
+    }
+}
+
 TEST(NtxBuild, BulkBuildEqualsBuildingByInserts) {
     TempFolder folder("kod13");
     auto dbf = DbfFile::open(folder.file("16/03/as.dbf"), Share::Exclusive);
@@ -374,6 +406,87 @@ TEST(NtxBuild, EmptyIndexAndKeySizeFromABlankRecord) {
         EXPECT_NE(std::string(e.what()).find("KODX"), std::string::npos);
     }
     EXPECT_FALSE(std::filesystem::exists(folder.file("bad.ntx")));
+}
+
+// --- the page cache's budget -------------------------------------------------
+
+// With room for only a few pages every operation makes room: the changed
+// pages of an exclusive opening must reach the file when they leave (the
+// model and a new opening see every change), and a shared opening must read
+// back what it wrote.
+TEST(NtxCache, ChurnWithRoomForAFewPages) {
+    for (size_t pages : {1u, 3u, 8u}) {
+        for (Share mode : {Share::Exclusive, Share::Shared}) {
+            SCOPED_TRACE(std::to_string(pages) + (mode == Share::Shared ? " shared" : " exclusive"));
+            test::NtxCacheBudget budget(pages);
+            TempFolder folder("extra");
+            Churner c(folder.file("churn.ntx"), fields_of(folder.file("churn.dbf")), mode, static_cast<unsigned>(10 + pages));
+            c.run(1200, {4, 3, 3});
+            c.run(900, {1, 4, 2});
+        }
+    }
+}
+
+// A walk keeps its position between calls; when another operation on the
+// same index has used the position's pages for others, the next step must
+// find its way from the key, not read whatever the buffers hold now.
+TEST(NtxCache, StepsAfterTheWalksPagesWereReusedStayInOrder) {
+    TempFolder folder("extra");
+    auto dbf = DbfFile::open(folder.file("keys.dbf"), Share::Exclusive);
+    std::string path = folder.file("deep.ntx");
+    build(*dbf, path, "PADR(NAZWA,100)").reset();
+    std::vector<NtxEntry> want;
+    {
+        auto ntx = NtxIndex::open(path, Share::Exclusive, dbf->fields());
+        want = test::walk_forward(*ntx);
+    }
+    ASSERT_EQ(want.size(), 400u);
+    for (size_t pages : {1u, 2u, 3u, 5u}) {
+        SCOPED_TRACE(pages);
+        test::NtxCacheBudget budget(pages);
+        auto ntx = NtxIndex::open(path, Share::Exclusive, dbf->fields());
+        std::vector<NtxEntry> forward, backward;
+        for (auto e = ntx->first(); e; e = ntx->next(*e)) {
+            forward.push_back(*e);
+            if (forward.size() % 7 == 0) {
+                EXPECT_EQ(ntx->key_count(), 400u);  // reads every page
+            }
+        }
+        EXPECT_EQ(forward, want);
+        for (auto e = ntx->last(); e; e = ntx->prev(*e)) {
+            backward.push_back(*e);
+            if (backward.size() % 5 == 0) {
+                EXPECT_EQ(ntx->verify(400), "");
+            }
+        }
+        std::reverse(backward.begin(), backward.end());
+        EXPECT_EQ(backward, want);
+        // Whole-tree walks let go of pages as they go.
+        EXPECT_LE(ntx->cached_pages(), std::max<size_t>(pages, 4));
+    }
+}
+
+// However large the index, what stays in memory is the budget.
+TEST(NtxCache, MemoryStaysWithinTheBudgetAsTheIndexGrows) {
+    TempFolder folder("extra");
+    auto dbf = DbfFile::open(folder.file("keys.dbf"), Share::Exclusive);
+    test::NtxCacheBudget budget(16);
+    std::string path = folder.file("grown.ntx");
+    auto ntx = NtxIndex::create(path, "PADR(NAZWA,60)", dbf->fields(), 0,
+                                [](std::uint32_t) { return std::string_view(); }, Share::Exclusive);
+    std::mt19937 rng(11);
+    for (std::uint32_t r = 1; r <= 3000; ++r) {
+        std::string key = "N" + std::to_string(rng() % 100000);
+        key.resize(60, ' ');
+        ntx->insert(key, r);
+        ASSERT_LE(ntx->cached_pages(), 16u) << r;
+    }
+    EXPECT_EQ(ntx->verify(3000), "");
+    EXPECT_LE(ntx->cached_pages(), 16u);
+    ntx.reset();
+    EXPECT_GT(test::inspect_ntx(path).tree_pages, 200u);
+    auto again = NtxIndex::open(path, Share::Exclusive, dbf->fields());
+    EXPECT_EQ(again->key_count(), 3000u);
 }
 
 }  // namespace
