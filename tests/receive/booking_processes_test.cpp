@@ -1,0 +1,173 @@
+// Several workstations booking into one folder at once, and bookings killed
+// (SIGKILL, as kill -9 or a power cut ends them) at every step and at random
+// moments, then finished by the station's next import.
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <map>
+#include <set>
+#include <memory>
+#include <random>
+#include <vector>
+
+#include "common/dbf/xbase_values.h"
+#include "receive/sales_tables.h"
+#include "support/child_process.h"
+#include "support/headless_session.h"
+
+namespace durva {
+namespace {
+
+using test::ChildProcess;
+using test::proc_path;
+using test::TempFolder;
+
+struct Sale {
+    std::uint32_t goods;  // record in nokod13, warehouse 1
+    const char* code;
+};
+const Sale kSales[] = {{1, "10001"}, {4, "10002"}, {6, "10003"}};
+
+// A file of `n` lines over the three goods; returns the quantity sold of each.
+std::map<std::uint32_t, double> write_file(const std::string& path, int n, int seed) {
+    std::map<std::uint32_t, double> sold;
+    std::ofstream out(path, std::ios::binary);
+    for (int i = 0; i < n; ++i) {
+        const Sale& s = kSales[static_cast<size_t>(i + seed) % 3];
+        const long qty = 1000 + 250 * ((i * 7 + seed) % 9) - (i % 11 == 0 ? 3000 : 0);
+        out << "S;" << s.code << ";X;" << (100 + i * 37 + seed) << ";" << qty << ";\r\n";
+        sold[s.goods] += qty / 1000.0;
+    }
+    return sold;
+}
+
+struct Document {
+    std::string nrd;
+    int rows = 0;
+    double kwota = 0;
+};
+
+// What the tables hold after the workstations ended: the stock of the three
+// goods, the sales documents after the sample's own, their rows, the counter.
+struct Booked {
+    std::map<std::uint32_t, double> stock;
+    std::vector<Document> documents;
+    double counter = 0;
+};
+
+Booked read_back(const TempFolder& folder) {
+    test::CurrentFolder cwd(folder.path());
+    testing::HeadlessSession hs;
+    Session& s = hs.session;
+    test::open_sales_tables(s, false, 9);
+    Booked b;
+    dbf::Table& as = s.areas.table("as");
+    for (const Sale& sale : kSales) {
+        as.go_to(sale.goods);
+        b.stock[sale.goods] = as.number("ILOSC");
+    }
+    dbf::Table& h = s.areas.table("dowod");
+    dbf::Table& w = s.areas.table("dow");
+    for (bool more = h.seek("SD ", false); more && h.text("RD") == "SD "; h.skip(1), more = !h.eof()) {
+        Document d{h.text("NRD"), 0, h.number("KWOTA")};
+        double sum = 0;
+        for (bool r = w.seek("SD " + d.nrd, false); r && !w.eof() && w.text("NRD") == d.nrd && w.text("RD") == "SD ";
+             w.skip(1)) {
+            ++d.rows;
+            EXPECT_EQ(w.text("LP"), dbf::str_number(d.rows, 3, 0)) << "document " << d.nrd;
+            sum += w.number("WARTOSC");
+        }
+        EXPECT_NEAR(sum, d.kwota, 0.001) << "document " << d.nrd;
+        b.documents.push_back(d);
+    }
+    dbf::Table& slow = s.areas.table("slow");
+    if (slow.seek("SD ", false)) b.counter = slow.number("NRD");
+    for (const char* alias : {"as", "dow", "dowod", "slow"}) {
+        dbf::Table& t = s.areas.table(std::string_view(alias));
+        for (int i = 1; i <= t.index_count(); ++i) {
+            EXPECT_EQ(t.index(i).verify(t.record_count()), "") << alias << " " << i;
+            EXPECT_EQ(t.index(i).key_count(), t.record_count()) << alias << " " << i;
+        }
+    }
+    s.areas.close_all();
+    return b;
+}
+
+std::map<std::uint32_t, double> stock_of(const TempFolder& folder) { return read_back(folder).stock; }
+
+TEST(SalesBookingProcesses, WorkstationsBookingAtOnceGetTheirOwnNumbersAndExactStock) {
+    TempFolder folder("nokod13");
+    std::filesystem::create_directories(folder.path() / "durva");
+    const auto before = stock_of(folder);
+    std::map<std::uint32_t, double> sold;
+    std::vector<std::unique_ptr<ChildProcess>> stations;
+    for (int st = 1; st <= 4; ++st) {
+        const std::string file = "durva/s" + std::to_string(st) + ".txt";
+        for (const auto& [g, q] : write_file(folder.file(file), 25, st)) sold[g] += q;
+        stations.push_back(std::make_unique<ChildProcess>(
+            proc_path("sales_booker"), std::vector<std::string>{folder.path().string(), std::to_string(st), file}));
+    }
+    for (auto& st : stations) EXPECT_EQ(st->read_line(), "booked");
+    const Booked b = read_back(folder);
+    ASSERT_EQ(b.documents.size(), 4u);
+    std::set<std::string> numbers;
+    for (const Document& d : b.documents) {
+        numbers.insert(d.nrd);
+        EXPECT_EQ(d.rows, 25);
+    }
+    EXPECT_EQ(numbers, (std::set<std::string>{"      58", "      59", "      60", "      61"}));
+    EXPECT_EQ(b.counter, 61);
+    for (const auto& [g, q] : sold) EXPECT_NEAR(b.stock.at(g), before.at(g) - q, 0.0005) << "goods " << g;
+}
+
+// One booking killed after a journal line (or after some milliseconds, when
+// it may also have ended first), then the station's next import of the same
+// file: one document, all rows, exact stock.
+void kill_and_recover(const std::string& tag, int count, int rows = 10) {
+    SCOPED_TRACE("killed after " + tag + " " + std::to_string(count));
+    TempFolder folder("nokod13");
+    std::filesystem::create_directories(folder.path() / "durva");
+    const auto before = stock_of(folder);
+    const auto sold = write_file(folder.file("durva/data_out.xxx"), rows, 0);
+    const std::vector<std::string> args = {folder.path().string(), "2", "durva\\data_out.xxx"};
+    {
+        std::vector<std::string> a = args;
+        a.push_back(tag);
+        a.push_back(std::to_string(count));
+        ChildProcess killed(proc_path("sales_booker"), a);
+        const std::string said = killed.read_line();
+        const int code = killed.wait_exit_code();
+        if (tag != "t" || said.empty()) {
+            EXPECT_EQ(said, "");
+            EXPECT_EQ(code, 128 + SIGKILL);
+        }
+    }
+    {
+        ChildProcess next(proc_path("sales_booker"), args);
+        // Finished the booking, and the same file is not booked again; a
+        // booking killed before its plan was whole had booked nothing.
+        const std::string said = next.read_line();
+        if (tag == "t") EXPECT_TRUE(said == "nothing" || said == "booked") << said;
+        else EXPECT_EQ(said, "nothing");
+    }
+    const Booked b = read_back(folder);
+    ASSERT_EQ(b.documents.size(), 1u);
+    EXPECT_EQ(b.documents[0].nrd, "      58");
+    EXPECT_EQ(b.documents[0].rows, rows);
+    EXPECT_EQ(b.counter, 58);
+    for (const auto& [g, q] : sold) EXPECT_NEAR(b.stock.at(g), before.at(g) - q, 0.0005) << "goods " << g;
+}
+
+TEST(SalesBookingProcesses, ABookingKilledAtAnyStepIsFinishedOnceAtTheNextImport) {
+    const std::pair<const char*, int> points[] = {{"P", 1}, {"N", 1}, {"H", 1}, {"W", 1}, {"S", 1}, {"s", 1},
+                                                  {"S", 6}, {"s", 6}, {"S", 10}, {"s", 10}, {"E", 1}};
+    for (const auto& [tag, count] : points) kill_and_recover(tag, count);
+}
+
+TEST(SalesBookingProcesses, ABookingKilledAtRandomMomentsIsFinishedOnce) {
+    std::mt19937 rng(11);
+    for (int i = 0; i < 6; ++i) kill_and_recover("t", 15 + static_cast<int>(rng() % 70), 300);
+}
+
+}  // namespace
+}  // namespace durva
