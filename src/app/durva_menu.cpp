@@ -23,6 +23,7 @@
 #include "registers/par_durva.h"
 #include "send/kas_plu.h"
 #include "send/tworz_u.h"
+#include "receive/zrob_sd_voka.h"
 #include "registers/register_table.h"
 
 namespace durva {
@@ -93,12 +94,18 @@ void commit_tables(Session& s) {
     with_error_handler(s, [&] { s.areas.commit_all(); });
 }
 
-// The sales read out are booked by the import; until it is built the item
-// says so and the file stays where the driver left it, so nothing read from
-// the register is lost.
-void book_sales(Session& s, std::string_view file) {
-    _OKNO_(s, "Ksiegowanie sprzedazy jeszcze niedostepne", 0.0);
-    if (FILE_X(file)) _OKNO_(s, "Sprzedaz zostaje w " + std::string(file), 0.0);
+bool delete_if_present(std::string_view dos_path);
+
+// The sales read out are imported and booked. The driver's sales file goes
+// afterwards whatever the import made of it (its copy stays in DURVA_SD);
+// the PLU list's file is imported only when this read-out wrote it.
+void book_sales(Session& s, MenuValues& m, std::string_view file, const std::optional<FileStamp>& before = {}) {
+    if (file == kSalesFile) {
+        ZROB_SD_VOKA(s, m, file);
+        delete_if_present(kSalesFile);
+    } else {
+        ZROB_SD_VOKA(s, m, file, before);
+    }
 }
 
 // A port or speed that no register can have (a damaged register table) is
@@ -147,7 +154,7 @@ bool receive_sales(Session& s, MenuValues& m) {
     auto& scr = s.screen;
     if (FILE_X(kSalesFile)) {
         _OKNO_(s, "Wczytuje: " + std::string(kSalesFile));
-        book_sales(s, kSalesFile);
+        book_sales(s, m, kSalesFile);
         return true;
     }
     draw_company_banner(s);
@@ -166,8 +173,9 @@ bool receive_sales(Session& s, MenuValues& m) {
     _OKNO_(s, blank(m.PS_MAG) ? std::string("Odbieram sprzedaz - czekac") : "Odbieram sprzedaz na mag " + m.PS_MAG,
            "...");
     write_input_file(s, "S;U;2; ; ;", {});
+    const std::optional<FileStamp> before = file_stamp(kPluListFile);
     report_driver_run(s, m, DriverCommand::ReadOut);
-    book_sales(s, FILE_X(kSalesFile) ? kSalesFile : kPluListFile);
+    book_sales(s, m, FILE_X(kSalesFile) ? kSalesFile : kPluListFile, before);
     return true;
 }
 

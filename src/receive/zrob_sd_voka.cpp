@@ -129,15 +129,24 @@ bool ZROB_SD_VOKA(Session& s, MenuValues& m, std::string_view file, const std::o
 bool ZROB_SD_VOKA(Session& s, MenuValues& m, std::string_view file) {
     ImportRun r(s, m);
     DIRMAKE("DURVA_SD");
-    // A booking cut short is finished before anything else is read, so its
-    // sales are neither lost nor booked again with this file.
-    LastBooking last = with_error_handler(s, [&] { return check_journal(s, r); });
     bool result = false;
     if (FILE_X(file)) {
+        // The copy first: whatever follows, the sales survive the menu's
+        // deletion of the driver's file.
         BackupResult copy = make_backup(file, s.clock.local_time());
         r.backup = copy.name;
         r.fingerprint = copy.fingerprint;
         if (copy.name.empty()) _OKNO_(s, "Nie moge zapisac kopii sprzedazy w DURVA_SD", 0.0);
+        for (const char* alias : {"as", "dd", "dow", "dowod", "slow"}) {
+            if (s.areas.find(std::string_view(alias))) continue;
+            _OKNO_(s, "Tabele firmy nie sa otwarte - sprzedaz w " + (copy.name.empty() ? std::string(file) : copy.name),
+                   0.0);
+            MONITOR(s);
+            return false;
+        }
+        // A booking cut short is finished before anything else is read, so
+        // its sales are neither lost nor booked again with this file.
+        LastBooking last = with_error_handler(s, [&] { return check_journal(s, r); });
         bool book = true;
         if (!r.fingerprint.empty() && r.fingerprint == last.fingerprint) {
             std::string number;
