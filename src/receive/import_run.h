@@ -51,6 +51,7 @@ struct ImportRun {
     std::string backup;                         // the backup copy of the sales file
     std::string fingerprint;                    // size and checksum of the sales file
     std::vector<std::string> not_applied;       // stock changes the booking could not make
+    std::vector<std::string> carried;           // the same from a booking finished at the start of the run
 
     // Puts a text on the unmatched-lines list: the bytes as given, then CR LF.
     void list_line(std::string_view text);

@@ -74,7 +74,10 @@ LastBooking check_journal(Session& s, ImportRun& r) {
         _OKNO_(s, "Koncze przerwane ksiegowanie sprzedazy", "...");
         journal.resume();
         BookingOutcome out = apply_booking(s, plan, done, journal);
+        // Listed at once, and again at the top of this run's list, which
+        // is made afresh.
         list_not_applied(r, out.not_applied);
+        r.carried = out.not_applied;
         s.screen.clear_keys();
         _OKNO_(s, "Dokonczone: " + booking_message(plan.rd, out.number, out.total), "...");
         s.screen.inkey(0);
@@ -205,6 +208,8 @@ bool VOKA_SD(ImportRun& r) {
     dd.zap();
 
     open_list(r, true);
+    for (const std::string& t : r.carried) r.list_line(t);
+    if (!r.carried.empty()) r.BYL_PPLIK = true;
     SalesFileReader reader(r.HANDLE, r.TEXT_EOF);
     std::string line;
     LineKind kind;
