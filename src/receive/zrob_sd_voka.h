@@ -37,10 +37,6 @@ bool VOKA_SD(ImportRun& r);
 // The gross total of the work table's rows; leaves it on its first row.
 double JAKA_VOKA(Session& s);
 
-// Finishes a booking the station's journal shows cut short. True when there
-// was one to finish.
-bool finish_interrupted_booking(Session& s, ImportRun& r);
-
 // The messages of the run.
 inline constexpr std::string_view kNoCounterMessage = "Brak w parametrach dowodu ";
 inline constexpr std::string_view kSeeListMessage = "ZOBACZ >> Edytor wydrukow << !!!";
