@@ -45,7 +45,7 @@ bool message(Session& s, std::string_view text, MessageKind kind, double seconds
     else
         draw_window(scr, text, "0/7", "W+/N");
 
-    if (temporary && seconds >= 0) scr.inkey(seconds);  // inkey(0) waits for a key
+    if (temporary && seconds >= 0) scr.pause(seconds);  // 0: until a key, any key
 
     scr.set_colour(colour);
     if (temporary) scr.restore(saved);

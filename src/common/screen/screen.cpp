@@ -188,7 +188,11 @@ int Screen::translate(const platform::InputKey& key) const {
     return byte ? *byte : 0;
 }
 
-int Screen::inkey(double seconds) {
+int Screen::inkey(double seconds) { return wait_key(seconds, seconds > 0); }
+
+int Screen::pause(double seconds) { return wait_key(seconds, true); }
+
+int Screen::wait_key(double seconds, bool any_key_ends) {
     if (!typeahead_.empty()) {
         last_key_ = typeahead_.front();
         typeahead_.pop_front();
@@ -207,6 +211,7 @@ int Screen::inkey(double seconds) {
         auto key = terminal_.read_key(timeout);
         if (!key) continue;
         const int code = translate(*key);
+        if (code == 0 && !any_key_ends) continue;
         if (code != 0) last_key_ = code;
         return code;
     }

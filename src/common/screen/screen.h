@@ -85,9 +85,13 @@ public:
     // Waits up to `seconds` for a key (0 or less: for ever) and returns its xBase code,
     // or 0 when none came. The key is consumed. A key that means nothing to the
     // program (a character outside the code page, a sequence of no known key)
-    // ends the wait all the same, for ever included, and gives 0; the last key
-    // stays what it was.
+    // ends a timed wait all the same and gives 0; a wait for ever passes over
+    // it, so that it always returns a key. The last key stays what it was.
     int inkey(double seconds);
+    // A pause: up to `seconds` (0 or less: for ever) or until any key at all,
+    // one that means nothing included, which is consumed. Returns the key's
+    // code, 0 for none or one that means nothing.
+    int pause(double seconds);
     // A key already waiting, without waiting; 0 when there is none.
     int poll_key();
     int last_key() const;
@@ -119,6 +123,7 @@ private:
     void put_text(int row, int col, std::string_view text, std::uint8_t attr);
     void scroll_up();
     int translate(const platform::InputKey& key) const;
+    int wait_key(double seconds, bool any_key_ends);
     void present();
 
     platform::Terminal& terminal_;

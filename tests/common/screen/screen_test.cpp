@@ -144,19 +144,23 @@ TEST(Screen, TypedUnicodeBecomesCodePageBytes) {
     HeadlessSession h({U'ł', U'Ż', U'€', 'a'});
     EXPECT_EQ(h.screen.inkey(0), 0x92);
     EXPECT_EQ(h.screen.inkey(0), 0xA1);
-    // A character the code page lacks is no key, but it was pressed: it ends
-    // even a wait for ever, is consumed, and leaves the last key as it was.
-    EXPECT_EQ(h.screen.inkey(0), 0);
-    EXPECT_EQ(h.screen.last_key(), 0xA1);
+    // A character the code page lacks is no key: a wait for a key passes over it.
     EXPECT_EQ(h.screen.inkey(0), 'a');
 }
 
-TEST(Screen, KeysThatMeanNothingStillEndATimedWait) {
-    // A Cyrillic letter, the euro sign, a sequence of no known key (0).
+TEST(Screen, KeysThatMeanNothingStillEndATimedWaitAndAPause) {
+    // A Cyrillic letter, the euro sign, a sequence of no known key (0): each
+    // was pressed, so it ends a timed wait and a pause, even one for ever,
+    // is consumed and leaves the last key as it was.
     for (ScriptStep key : {ScriptStep(U'Ж'), ScriptStep(U'€'), ScriptStep(0)}) {
-        HeadlessSession h({ScriptStep::silence(200), key, 'z'});
+        HeadlessSession h({'q', ScriptStep::silence(200), key, ScriptStep::silence(300), key, key, 'z'});
+        EXPECT_EQ(h.screen.inkey(0), 'q');
         EXPECT_EQ(h.screen.inkey(0.5), 0);
         EXPECT_EQ(h.clock.now_ms(), 200);
+        EXPECT_EQ(h.screen.pause(0), 0);
+        EXPECT_EQ(h.clock.now_ms(), 500);
+        EXPECT_EQ(h.screen.last_key(), 'q');
+        // A wait for a key passes over it to the next real one.
         EXPECT_EQ(h.screen.inkey(0), 'z');
     }
 }
