@@ -108,26 +108,43 @@ std::vector<std::uint32_t> ntx_sort_entries(const unsigned char* keys, size_t ke
     return order;
 }
 
-std::vector<unsigned char> ntx_build_image(NtxHeader header, const unsigned char* keys,
-                                           const std::vector<std::uint32_t>& order) {
+std::uint64_t ntx_build_pages(NtxHeader header, const unsigned char* keys, const std::vector<std::uint32_t>& order,
+                              const NtxPageSink& sink) {
     const NtxLayout layout = NtxLayout::of(header);
     const auto ks = static_cast<size_t>(header.key_size);
     const size_t max = static_cast<size_t>(header.max_items);
     const size_t limit = static_cast<size_t>(header.underflow_limit());
 
-    std::vector<NtxItemRef> level(order.size());
-    for (size_t i = 0; i < order.size(); ++i) level[i] = {0, order[i] + 1, keys + order[i] * ks};
+    // The leaves take their items straight from the sorted order; each level
+    // above is a list of the keys moved up, about 1/(max + 1) of the one below.
+    bool leaves = true;
+    std::vector<NtxItemRef> level, upper;
+    auto item = [&](size_t i) -> NtxItemRef {
+        if (!leaves) return level[i];
+        return {0, order[i] + 1, keys + static_cast<size_t>(order[i]) * ks};
+    };
     std::uint32_t rightmost = 0;
 
-    // Pages: one per (max + 1) keys of a level, plus the header.
-    size_t estimate = 2;
-    for (size_t k = order.size(); k > max; k /= (max + 1)) estimate += k / (max + 1) + 1;
-    std::vector<unsigned char> image;
-    image.reserve((estimate + 1) * kNtxPageSize);
-    image.resize(kNtxPageSize);
-    auto new_page = [&image]() {
-        auto off = static_cast<std::uint32_t>(image.size());
-        image.resize(image.size() + kNtxPageSize);
+    // Pages go out in batches as they are filled, after the header's place,
+    // so that building a large index holds little more than its keys.
+    constexpr size_t kBatchPages = 64;
+    std::vector<unsigned char> batch;
+    batch.reserve(kBatchPages * kNtxPageSize);
+    std::uint64_t batch_at = kNtxPageSize, end = kNtxPageSize;
+    std::vector<NtxItemRef> items;
+    auto put_page = [&](size_t start, size_t count, std::uint32_t right) {
+        if (batch.size() == kBatchPages * kNtxPageSize) {
+            sink(batch.data(), batch.size(), batch_at);
+            batch_at += batch.size();
+            batch.clear();
+        }
+        items.clear();
+        for (size_t i = start; i < start + count; ++i) items.push_back(item(i));
+        size_t at = batch.size();
+        batch.resize(at + kNtxPageSize);  // zero-filled, as a fresh page is
+        NtxPage(batch.data() + at, layout).store(items.data(), static_cast<int>(count), right);
+        auto off = static_cast<std::uint32_t>(end);
+        end += kNtxPageSize;
         return off;
     };
 
@@ -136,12 +153,10 @@ std::vector<unsigned char> ntx_build_image(NtxHeader header, const unsigned char
         size_t start, count;
     };
     std::vector<Run> runs;
-    std::vector<NtxItemRef> upper;
     for (;;) {
-        size_t k = level.size();
+        size_t k = leaves ? order.size() : level.size();
         if (k <= max) {
-            root = new_page();
-            NtxPage(image.data() + root, layout).store(level.data(), static_cast<int>(k), rightmost);
+            root = put_page(0, k, rightmost);
             break;
         }
         runs.clear();
@@ -165,24 +180,28 @@ std::vector<unsigned char> ntx_build_image(NtxHeader header, const unsigned char
         for (size_t r = 0; r < runs.size(); ++r) {
             bool is_last = r + 1 == runs.size();
             const Run& run = runs[r];
-            std::uint32_t off = new_page();
-            std::uint32_t right = is_last ? rightmost : level[run.start + run.count].child;
-            NtxPage(image.data() + off, layout).store(level.data() + run.start, static_cast<int>(run.count), right);
+            std::uint32_t right = is_last ? rightmost : item(run.start + run.count).child;
+            std::uint32_t off = put_page(run.start, run.count, right);
             if (!is_last) {
-                const NtxItemRef& sep = level[run.start + run.count];
+                NtxItemRef sep = item(run.start + run.count);
                 upper.push_back({off, sep.recno, sep.key});
             }
             last_page = off;
         }
         rightmost = last_page;
         level.swap(upper);
+        leaves = false;
     }
+    sink(batch.data(), batch.size(), batch_at);
 
+    // The header last: a reader never finds it naming pages not yet written.
     header.prefix.version = 1;
     header.prefix.root = root;
     header.prefix.free_list = 0;
-    header.write_page(image.data());
-    return image;
+    std::vector<unsigned char> head(kNtxPageSize);
+    header.write_page(head.data());
+    sink(head.data(), head.size(), 0);
+    return end;
 }
 
 }  // namespace durva::dbf

@@ -4,6 +4,7 @@
 // up a level, the last page of a level evened out with its left neighbour
 // when it would be less than half full.
 #include <cstdint>
+#include <functional>
 #include <vector>
 
 #include "common/dbf/ntx_header.h"
@@ -15,10 +16,15 @@ namespace durva::dbf {
 // entry of each key.
 std::vector<std::uint32_t> ntx_sort_entries(const unsigned char* keys, size_t key_size, size_t count, bool unique);
 
-// The complete file, header page first, for entries in `order` (indexes
-// into `keys` as above). The header gives the geometry and expression; its
-// root, free list and version are set here (version 1, no free pages).
-std::vector<unsigned char> ntx_build_image(NtxHeader header, const unsigned char* keys,
-                                           const std::vector<std::uint32_t>& order);
+// Receives `len` bytes of whole pages to be written at `offset`.
+using NtxPageSink = std::function<void(const unsigned char* bytes, size_t len, std::uint64_t offset)>;
+
+// The complete file for entries in `order` (indexes into `keys` as above),
+// handed out in pieces as it is built: the tree pages in file order, the
+// header page last. The header gives the geometry and expression; its root,
+// free list and version are set here (version 1, no free pages). Returns the
+// size of the file.
+std::uint64_t ntx_build_pages(NtxHeader header, const unsigned char* keys, const std::vector<std::uint32_t>& order,
+                              const NtxPageSink& sink);
 
 }  // namespace durva::dbf

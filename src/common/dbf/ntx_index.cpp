@@ -146,16 +146,20 @@ std::unique_ptr<NtxIndex> NtxIndex::create(const std::string& path, std::string_
         std::memcpy(keys.data() + (r - 1) * ks, key.data(), ks);
     }
     std::vector<std::uint32_t> order = ntx_sort_entries(keys.data(), ks, record_count, unique);
-    std::vector<unsigned char> image = ntx_build_image(h, keys.data(), order);
 
     std::shared_ptr<platform::File> file = platform::File::create(path);
-    // Every page of it will be rewritten on its own later.
-    file->write_in_pieces(image.data(), image.size(), 0);
+    std::vector<unsigned char> head;
+    std::uint64_t size = ntx_build_pages(h, keys.data(), order,
+                                         [&](const unsigned char* bytes, size_t len, std::uint64_t offset) {
+                                             // Every page of it will be rewritten on its own later.
+                                             file->write_in_pieces(bytes, len, offset);
+                                             if (offset == 0) head.assign(bytes, bytes + len);
+                                         });
     if (mode == platform::Share::Shared) {
         file.reset();
         file = platform::File::open(path, platform::Share::Shared);
     }
-    NtxHeader written = NtxHeader::parse(image.data(), image.size(), path, false);
+    NtxHeader written = NtxHeader::parse(head.data(), size, path, false);
     return std::unique_ptr<NtxIndex>(new NtxIndex(std::make_unique<Impl>(std::move(file), std::move(written), std::move(expr))));
 }
 
