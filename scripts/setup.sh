@@ -11,6 +11,9 @@ PACKAGES=(
   libgtest-dev googletest libgmock-dev
   clang libclang-rt-14-dev
   tmux
+  # Printing and PDF export, and for their tests a private print server with a
+  # file-printing queue and the PDF readers.
+  libcups2-dev cups-daemon cups-client libcairo2-dev fonts-dejavu-core poppler-utils
 )
 
 missing=()

@@ -9,6 +9,16 @@ JOBS="${JOBS:-$(nproc)}"
 
 bash scripts/setup.sh
 
+# One private print server with queues that print to files, for the printing
+# tests of both builds; without it each test program starts its own.
+CUPS_DIR="$(mktemp -d)"
+trap 'bash scripts/cups_test_queue.sh stop "$CUPS_DIR"; rm -rf "$CUPS_DIR"' EXIT
+if DURVA_TEST_CUPS="$(bash scripts/cups_test_queue.sh start "$CUPS_DIR")"; then
+  export DURVA_TEST_CUPS
+else
+  echo "The private print server could not be started: the printing tests will say so and be skipped."
+fi
+
 configure() {  # folder, options...
   local dir="$1"
   shift

@@ -10,6 +10,7 @@
 #include "common/error_handler.h"
 #include "common/screen/screen.h"
 #include "platform/clock.h"
+#include "print/cups_printer.h"
 #include "platform/terminal_ncurses.h"
 
 namespace {
@@ -50,6 +51,9 @@ int main(int argc, char** argv) {
         try {
             durva::screen::Screen screen(terminal, clock);
             durva::Session session(clock, screen);
+            // The editor prints and exports through the office's print server.
+            durva::print::CupsPrinter printer;
+            session.printer = &printer;
             const int code = durva::MAIN(session, argument);
             // What the program left on screen stays readable after it ends:
             // the closing line on the second row, or an early ending's message.

@@ -12,6 +12,8 @@
 
 namespace durva {
 
+class Printer;
+
 // Program-wide working values, typed.
 struct ProgramValues {
     int STACJA = 0;          // station number 1..9, 0 before the sign-in
@@ -34,6 +36,8 @@ struct Session {
     Memvars vars;
     ProgramValues values;
     dbf::WorkAreas areas;
+    // The office printer and the PDF writer; none in a run without printing.
+    Printer* printer = nullptr;
 };
 
 }  // namespace durva

@@ -1,0 +1,108 @@
+#include "print/pdf_export.h"
+
+#include <cairo-pdf.h>
+#include <cairo.h>
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "print/text_encoding.h"
+
+namespace durva::print {
+
+namespace {
+
+constexpr double kPageWidth = 595.276, kPageHeight = 841.89;  // A4 in points
+constexpr double kMarginX = 36, kMarginY = 30;
+constexpr double kFontSize = 10;
+
+// Lines of the text, a form feed standing as a line of its own.
+struct Piece {
+    std::string text;
+    bool form_feed = false;
+};
+
+std::vector<Piece> pieces(std::string_view text) {
+    if (!text.empty() && text.back() == '\x1a') text.remove_suffix(1);
+    std::vector<Piece> out;
+    std::string line;
+    bool open = false;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const char c = text[i];
+        if (c == '\r' && i + 1 < text.size() && text[i + 1] == '\n') continue;
+        if (c == '\n') {
+            out.push_back({std::move(line), false});
+            line.clear();
+            open = false;
+        } else if (c == '\f') {
+            if (open) out.push_back({std::move(line), false});
+            line.clear();
+            open = false;
+            out.push_back({{}, true});
+        } else if (c == '\t') {
+            line.append(4 - line.size() % 4, ' ');
+            open = true;
+        } else {
+            line.push_back(static_cast<unsigned char>(c) < 0x20 ? ' ' : c);
+            open = true;
+        }
+    }
+    if (open) out.push_back({std::move(line), false});
+    return out;
+}
+
+}  // namespace
+
+std::string write_pdf(std::string_view mazovia_text, const std::string& pdf_path) {
+    const std::vector<Piece> lines = pieces(mazovia_text);
+    std::size_t widest = 0;
+    for (const auto& p : lines) widest = std::max(widest, p.text.size());
+
+    cairo_surface_t* surface = cairo_pdf_surface_create(pdf_path.c_str(), kPageWidth, kPageHeight);
+    if (cairo_surface_status(surface) != CAIRO_STATUS_SUCCESS) {
+        cairo_surface_destroy(surface);
+        return "Nie mozna zapisac pliku PDF";
+    }
+    cairo_t* cr = cairo_create(surface);
+    cairo_select_font_face(cr, "DejaVu Sans Mono", CAIRO_FONT_SLANT_NORMAL, CAIRO_FONT_WEIGHT_NORMAL);
+    cairo_set_font_size(cr, kFontSize);
+    cairo_font_extents_t fe;
+    cairo_font_extents(cr, &fe);
+    const double usable = kPageWidth - 2 * kMarginX;
+    if (widest > 0 && fe.max_x_advance * static_cast<double>(widest) > usable)
+        cairo_set_font_size(cr, kFontSize * usable / (fe.max_x_advance * static_cast<double>(widest)));
+    const double line_height = (kPageHeight - 2 * kMarginY) / kPdfLinesPerPage;
+    cairo_set_source_rgb(cr, 0, 0, 0);
+
+    int on_page = 0;
+    bool page_open = false;
+    for (const auto& p : lines) {
+        if (p.form_feed) {
+            if (page_open) cairo_show_page(cr);
+            page_open = false;
+            continue;
+        }
+        if (page_open && on_page == kPdfLinesPerPage) {
+            cairo_show_page(cr);
+            page_open = false;
+        }
+        if (!page_open) {
+            page_open = true;
+            on_page = 0;
+        }
+        ++on_page;
+        if (p.text.find_first_not_of(' ') == std::string::npos) continue;
+        const std::string utf8 = to_printer_text(p.text, Charset::Utf8);
+        cairo_move_to(cr, kMarginX, kMarginY + line_height * on_page - line_height * 0.25);
+        cairo_show_text(cr, utf8.c_str());
+    }
+    if (page_open || lines.empty()) cairo_show_page(cr);
+    cairo_destroy(cr);
+    cairo_surface_finish(surface);
+    const bool ok = cairo_surface_status(surface) == CAIRO_STATUS_SUCCESS;
+    cairo_surface_destroy(surface);
+    return ok ? std::string() : "Nie mozna zapisac pliku PDF";
+}
+
+}  // namespace durva::print

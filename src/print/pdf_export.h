@@ -1,0 +1,16 @@
+#pragma once
+// A text file of the code page as a PDF file laid out like the office's
+// printouts: A4 pages of 66 lines in DejaVu Sans Mono, a new page after every
+// 66 lines and at every form feed. The font is made smaller when a line is too
+// wide for the page (up to the editor's 160 characters).
+#include <string>
+#include <string_view>
+
+namespace durva::print {
+
+inline constexpr int kPdfLinesPerPage = 66;
+
+// Empty on success, else the message for the operator.
+std::string write_pdf(std::string_view mazovia_text, const std::string& pdf_path);
+
+}  // namespace durva::print
