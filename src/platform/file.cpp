@@ -18,9 +18,18 @@ namespace {
 
 // Files this process has open, by device and inode, so a second opening of the
 // same file reuses the descriptor (and its locks) instead of refusing itself.
+// Read-write and read-only openings keep descriptors of their own: a work area
+// opened only for reading must never write through another area's descriptor.
+struct Opened {
+    std::weak_ptr<File> read_write, read_only;
+    std::shared_ptr<File> any() const {
+        if (auto f = read_write.lock()) return f;
+        return read_only.lock();
+    }
+};
 struct Registry {
     std::mutex mu;
-    std::map<std::pair<std::uint64_t, std::uint64_t>, std::weak_ptr<File>> open;
+    std::map<std::pair<std::uint64_t, std::uint64_t>, Opened> open;
 };
 Registry& registry() {
     static Registry r;
@@ -42,11 +51,14 @@ bool ofd_lock(int fd, short type, std::uint64_t offset, std::uint64_t len, bool 
 }
 
 // Takes the share-mode locks on a fresh descriptor; false when refused.
-bool take_share_locks(int fd, Share mode, bool read_only) {
+// `writable`: the descriptor was opened for writing (a write lock needs it).
+bool take_share_locks(int fd, Share mode, bool writable) {
     bool ex = mode == Share::Exclusive;
     if (::flock(fd, (ex ? LOCK_EX : LOCK_SH) | LOCK_NB) != 0) return false;
-    // A write lock needs write access; a read-only opening can only share.
-    short type = (ex && !read_only) ? F_WRLCK : F_RDLCK;
+    // An exclusive opening excludes with a write lock on the share byte, also
+    // when it only reads: a program that keeps share modes with byte locks
+    // alone would otherwise open the file shared beside it.
+    short type = (ex && writable) ? F_WRLCK : F_RDLCK;
     if (!ofd_lock(fd, type, kShareLockByte, 1, false)) {
         ::flock(fd, LOCK_UN);
         return false;
@@ -63,13 +75,22 @@ File::~File() {
     {
         std::lock_guard<std::mutex> g(registry().mu);
         auto it = registry().open.find({dev_, ino_});
-        if (it != registry().open.end() && it->second.expired()) registry().open.erase(it);
+        if (it != registry().open.end() && !it->second.any()) registry().open.erase(it);
     }
     ::close(fd_);  // drops the flock and every OFD lock of this description
 }
 
 std::shared_ptr<File> File::open(const std::string& path, Share mode, bool read_only) {
-    int fd = ::open(path.c_str(), (read_only ? O_RDONLY : O_RDWR) | O_CLOEXEC);
+    // Held exclusively, the descriptor is opened for writing even when the
+    // caller only reads, so that the share byte can carry a write lock; the
+    // File still refuses every write. Without write permission it falls back
+    // to reading, which is all such a file allows anyone anyway.
+    bool writable = !read_only || mode == Share::Exclusive;
+    int fd = ::open(path.c_str(), (writable ? O_RDWR : O_RDONLY) | O_CLOEXEC);
+    if (fd < 0 && read_only && writable && (errno == EACCES || errno == EROFS || errno == EPERM)) {
+        writable = false;
+        fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    }
     if (fd < 0) {
         int e = errno;
         throw DbError(e == ENOENT ? "Brak pliku" : "Nie moge otworzyc pliku", path, e);
@@ -82,27 +103,27 @@ std::shared_ptr<File> File::open(const std::string& path, Share mode, bool read_
     }
     std::pair<std::uint64_t, std::uint64_t> id{st.st_dev, st.st_ino};
     std::lock_guard<std::mutex> g(registry().mu);
-    if (auto it = registry().open.find(id); it != registry().open.end()) {
-        if (auto existing = it->second.lock()) {
-            if (mode != Share::Shared || existing->exclusive()) {
-                ::close(fd);
-                throw SharingError(path, EACCES);
-            }
-            // A shared opening reuses the descriptor and its locks, unless it
-            // needs to write through a descriptor opened only for reading:
-            // then it gets one of its own beside it.
-            if (read_only || !existing->read_only()) {
-                ::close(fd);
-                return existing;
-            }
+    Opened& opened = registry().open[id];
+    if (auto existing = opened.any()) {
+        if (mode != Share::Shared || existing->exclusive()) {
+            ::close(fd);
+            throw SharingError(path, EACCES);
         }
     }
-    if (!take_share_locks(fd, mode, read_only)) {
+    // A shared opening reuses the descriptor (and its locks) of an opening
+    // of the same kind; read-write and read-only ones each have their own.
+    std::weak_ptr<File>& slot = read_only ? opened.read_only : opened.read_write;
+    if (auto same = slot.lock()) {
         ::close(fd);
+        return same;
+    }
+    if (!take_share_locks(fd, mode, writable)) {
+        ::close(fd);
+        if (!opened.any()) registry().open.erase(id);
         throw SharingError(path, EACCES);
     }
     auto f = std::shared_ptr<File>(new File(path, fd, mode, read_only, st.st_dev, st.st_ino));
-    registry().open[id] = f;
+    slot = f;
     return f;
 }
 
@@ -120,11 +141,11 @@ std::shared_ptr<File> File::create(const std::string& path) {
     }
     std::pair<std::uint64_t, std::uint64_t> id{st.st_dev, st.st_ino};
     std::lock_guard<std::mutex> g(registry().mu);
-    if (auto it = registry().open.find(id); it != registry().open.end() && !it->second.expired()) {
+    if (auto it = registry().open.find(id); it != registry().open.end() && it->second.any()) {
         ::close(fd);
         throw SharingError(path, EACCES);
     }
-    if (!take_share_locks(fd, Share::Exclusive, false)) {
+    if (!take_share_locks(fd, Share::Exclusive, true)) {
         ::close(fd);
         throw SharingError(path, EACCES);
     }
@@ -134,7 +155,7 @@ std::shared_ptr<File> File::create(const std::string& path) {
         throw DbError("Nie moge utworzyc pliku", path, e);
     }
     auto f = std::shared_ptr<File>(new File(path, fd, Share::Exclusive, false, st.st_dev, st.st_ino));
-    registry().open[id] = f;
+    registry().open[id] = Opened{f, {}};
     return f;
 }
 
@@ -154,6 +175,8 @@ size_t File::read_at(void* buf, size_t len, std::uint64_t offset) const {
 }
 
 void File::write_at(const void* buf, size_t len, std::uint64_t offset) {
+    // An exclusive read-only opening has a descriptor that could write.
+    if (read_only_) throw DbError("Plik otwarty tylko do odczytu", path_, EBADF);
     size_t done = 0;
     const auto* p = static_cast<const char*>(buf);
     while (done < len) {
@@ -188,6 +211,7 @@ std::uint64_t File::size() const {
 }
 
 void File::truncate(std::uint64_t size) {
+    if (read_only_) throw DbError("Plik otwarty tylko do odczytu", path_, EBADF);
     if (::ftruncate(fd_, static_cast<off_t>(size)) != 0) throw DbError("Blad zapisu pliku", path_, errno);
 }
 

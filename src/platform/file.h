@@ -6,9 +6,12 @@
 // never drops the locks of another and the other programs' classic locks
 // conflict with ours.
 //
-// Each file is open once per process: opening a file already open here shared
-// returns the same File; any other combination is a sharing refusal, as DOS
-// would give it.
+// Each file is open at most twice per process, once for reading and writing
+// and once only for reading: a shared opening of a file already open here
+// the same way returns the same File, a read-only one beside a read-write one
+// (or the other way round) gets a descriptor of its own, so that it stays
+// read-only; an exclusive opening beside any other is a sharing refusal, as
+// DOS would give it.
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -25,7 +28,8 @@ class File {
 public:
     // Opens an existing file (path already resolved). Throws SharingError when
     // another process (or this one) holds it in a conflicting mode, DbError
-    // for any other failure (missing file, no permission).
+    // for any other failure (missing file, no permission). Held exclusively,
+    // the share byte carries a write lock even for a read-only opening.
     static std::shared_ptr<File> open(const std::string& path, Share mode, bool read_only = false);
     // Creates the file, or empties an existing one, holding it exclusively.
     // An existing file is emptied only after the exclusive share lock was

@@ -1,7 +1,9 @@
 // Writing and measuring data files through platform::File.
 #include "platform/file.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <fstream>
 #include <iterator>
@@ -69,6 +71,74 @@ TEST(FileSize, FollowsWritesAndCutsOfAnotherOpening) {
     char b[3] = {};
     EXPECT_EQ(mine->read_at(b, 3, 1), 3u);
     EXPECT_EQ(std::string(b, 3), std::string("\0Z\0", 3));
+}
+
+// Another program's attempt at a lock on its own descriptor; true when granted.
+bool other_program_can_lock(const std::string& path, std::uint64_t offset, bool write) {
+    int fd = ::open(path.c_str(), write ? O_RDWR : O_RDONLY);
+    if (fd < 0) return false;
+    struct flock fl{};
+    fl.l_type = write ? F_WRLCK : F_RDLCK;
+    fl.l_whence = SEEK_SET;
+    fl.l_start = static_cast<off_t>(offset);
+    fl.l_len = 1;
+    bool ok = ::fcntl(fd, F_OFD_SETLK, &fl) == 0;
+    ::close(fd);
+    return ok;
+}
+
+TEST(FileOpening, ReadOnlyOpeningStaysReadOnlyBesideAReadWriteOne) {
+    test::TempFolder dir;
+    const std::string path = dir.file("t.dbf");
+    File::create(path)->write_at("abc", 3, 0);
+    for (bool read_write_first : {true, false}) {
+        SCOPED_TRACE(read_write_first ? "read-write first" : "read-only first");
+        std::shared_ptr<File> rw, ro;
+        if (read_write_first) rw = File::open(path, Share::Shared);
+        ro = File::open(path, Share::Shared, true);
+        if (!read_write_first) rw = File::open(path, Share::Shared);
+        EXPECT_NE(rw, ro);
+        EXPECT_TRUE(ro->read_only());
+        EXPECT_FALSE(rw->read_only());
+        EXPECT_THROW(ro->write_at("X", 1, 0), DbError);
+        EXPECT_THROW(ro->truncate(1), DbError);
+        // Openings of the same kind share one descriptor, and its locks.
+        EXPECT_EQ(File::open(path, Share::Shared, true), ro);
+        EXPECT_EQ(File::open(path, Share::Shared), rw);
+        EXPECT_THROW(File::open(path, Share::Exclusive), SharingError);
+        rw->write_at("Z", 1, 1);
+        char b[3] = {};
+        EXPECT_EQ(ro->read_at(b, 3, 0), 3u);
+        EXPECT_EQ(std::string(b, 3), "aZc");
+        rw->write_at("b", 1, 1);
+        // Either may go first; the other keeps working.
+        rw.reset();
+        EXPECT_EQ(ro->read_at(b, 1, 0), 1u);
+        EXPECT_TRUE(File::open(path, Share::Shared, true)->read_only());
+    }
+    EXPECT_FALSE(is_file_in_use(path));
+}
+
+TEST(FileOpening, ExclusiveReadOnlyOpeningKeepsByteLockSharersOut) {
+    test::TempFolder dir;
+    const std::string path = dir.file("t.dbf");
+    File::create(path)->write_at("abc", 3, 0);
+    {
+        auto f = File::open(path, Share::Exclusive, true);
+        EXPECT_TRUE(f->read_only());
+        EXPECT_TRUE(f->exclusive());
+        // A program keeping share modes with a lock on the share byte alone
+        // must be refused a shared opening too.
+        EXPECT_FALSE(other_program_can_lock(path, kShareLockByte, false));
+        EXPECT_THROW(f->write_at("X", 1, 0), DbError);
+        EXPECT_THROW(File::open(path, Share::Shared, true), SharingError);
+    }
+    {
+        auto f = File::open(path, Share::Shared, true);
+        EXPECT_TRUE(other_program_can_lock(path, kShareLockByte, false));
+        EXPECT_FALSE(other_program_can_lock(path, kShareLockByte, true));
+    }
+    EXPECT_EQ(slurp(path), "abc");
 }
 
 }  // namespace

@@ -45,6 +45,11 @@ void make_table(const std::string& path, const std::vector<std::string>& codes,
     t->close();
 }
 
+std::string slurp(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
 std::vector<std::uint32_t> walk(Table& t) {
     std::vector<std::uint32_t> out;
     for (t.go_top(); !t.eof(); t.skip(1)) out.push_back(t.recno());
@@ -505,6 +510,48 @@ TEST(WorkAreasTest, AreasAliasesAndTheCurrentArea) {
     EXPECT_THROW(areas.table(7), DbError);
     areas.close_all();
     EXPECT_FALSE(areas.used(5));
+}
+
+TEST(WorkAreasTest, AReadOnlyAreaBesideAReadWriteOneWritesNothing) {
+    durva::test::TempFolder dir;
+    make_table(dir.file("t.dbf"), {"A", "B", "C"});
+    {
+        TableSettings s;
+        Table::open(dir.file("t"), Share::Exclusive, s)->create_index(dir.file("t_kod"), "KOD");
+    }
+    const std::string before = slurp(dir.file("t.dbf"));
+    const std::string index_before = slurp(dir.file("t_kod.ntx"));
+    WorkAreas areas;
+    areas.select(1);
+    Table& rw = areas.use(dir.file("t"), "rw", Share::Shared);
+    rw.add_index(dir.file("t_kod"));
+    areas.select(2);
+    Table& ro = areas.use(dir.file("t"), "ro", Share::Shared, true);
+    ro.add_index(dir.file("t_kod"));
+    EXPECT_TRUE(ro.dbf().read_only());
+    EXPECT_FALSE(rw.dbf().read_only());
+    ro.go_to(2);
+    ASSERT_TRUE(ro.lock_record());
+    EXPECT_THROW(ro.put("KOD", std::string("Z")), DbError);
+    EXPECT_THROW(ro.delete_record(), DbError);
+    EXPECT_THROW(ro.append_blank(), DbError);
+    ro.unlock();
+    EXPECT_EQ(slurp(dir.file("t.dbf")), before);
+    EXPECT_EQ(slurp(dir.file("t_kod.ntx")), index_before);
+
+    // What the read-write area writes, the read-only one reads.
+    rw.go_to(2);
+    ASSERT_TRUE(rw.lock_record());
+    rw.put("KOD", std::string("Z"));
+    rw.unlock();
+    ro.go_top();
+    EXPECT_EQ(ro.text("KOD"), "A   ");
+    ro.go_bottom();
+    EXPECT_EQ(ro.text("KOD"), "Z   ");
+    EXPECT_EQ(ro.recno(), 2u);
+    areas.close(1);
+    EXPECT_TRUE(ro.seek("Z"));
+    EXPECT_THROW(ro.put("KOD", std::string("Y")), DbError);
 }
 
 TEST(WorkAreasTest, ClosingAChildDropsTheRelationsToIt) {
