@@ -19,18 +19,18 @@ int reindex(const Args& args, std::ostream& out, std::ostream& err) {
     auto dbf = dbf::DbfFile::open(table_path(args[0]), platform::Share::Exclusive);
     std::string path = index_path(args[1]);
     std::string expression;
-    bool unique = false;
+    dbf::NtxOptions options;  // order, uniqueness and lock-scheme mark stay as they were
     {
         auto old = dbf::NtxIndex::open(path, platform::Share::Exclusive, dbf->fields(), true);
         expression = old->expression();
-        unique = old->unique();
+        options = old->options();
     }
     std::string fresh = path + ".new";
     std::uint64_t keys = 0;
     {
         auto idx = dbf::NtxIndex::create(
             fresh, expression, dbf->fields(), dbf->record_count(),
-            [&](std::uint32_t r) { return dbf->record_view(r); }, platform::Share::Exclusive, unique);
+            [&](std::uint32_t r) { return dbf->record_view(r); }, platform::Share::Exclusive, options);
         keys = idx->key_count();
     }
     try {

@@ -490,22 +490,53 @@ std::uint32_t DbfFile::append_record(const char* bytes) {
     file_->lock_wait(lock_base_, 1, true);
     std::uint32_t recno = 0;
     try {
-        std::uint32_t n = record_count();
-        if (lock_record(n + 1)) {
-            recno = n + 1;
-            // The record first, then the count: a reader trusting the header
-            // never meets a record that is not on disk yet.
-            file_->write_at(bytes, static_cast<size_t>(record_len_), record_offset(recno));
-            count_ = recno;
-            disk_count_ = recno;
-            stamp_header(recno);
-            write_header();
-        }
+        recno = append_locked(bytes);
     } catch (...) {
         file_->unlock(lock_base_, 1);
         throw;
     }
     file_->unlock(lock_base_, 1);
+    return recno;
+}
+
+std::uint32_t DbfFile::append_locked(const char* bytes) {
+    const std::uint64_t old_size = file_->size();
+    const std::uint32_t n = count_from_size(old_size);
+    count_ = disk_count_ = n;
+    if (!lock_record(n + 1)) return 0;
+    const std::uint32_t recno = n + 1;
+    const std::uint64_t at = record_offset(recno);
+    // What lies after the last whole record (the end-of-file byte, or a piece
+    // of a record some program failed to finish) is put back if this fails.
+    std::string tail;
+    if (old_size > at) {
+        tail.resize(static_cast<size_t>(old_size - at));
+        tail.resize(file_->read_at(tail.data(), tail.size(), at));
+    }
+    unsigned char old_header[32];
+    std::memcpy(old_header, header_, sizeof old_header);
+    try {
+        // The record first, then the count: a reader trusting the header
+        // never meets a record that is not on disk yet.
+        file_->write_at(bytes, static_cast<size_t>(record_len_), at);
+        stamp_header(recno);
+        write_header();
+    } catch (...) {
+        // A full disk or a size limit: the table goes back to what it was, and
+        // the lock on the record that was not added goes as well.
+        std::memcpy(header_, old_header, sizeof old_header);
+        try {
+            write_header();
+            file_->truncate(old_size);
+            if (!tail.empty()) file_->write_at(tail.data(), tail.size(), at);
+        } catch (...) {
+            // Nothing more can be done; the count still follows whole records.
+        }
+        unlock_record(recno);
+        throw;
+    }
+    count_ = recno;
+    disk_count_ = recno;
     return recno;
 }
 

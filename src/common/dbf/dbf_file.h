@@ -94,6 +94,8 @@ public:
     // written, the header rewritten with the new count and today's date, the
     // append lock released; the new record stays locked for the caller.
     // Returns 0 when the new record cannot be locked (someone's file lock).
+    // When a write fails (a full disk), the table is left as it was and no
+    // lock taken for the append stays; the DbError goes to the caller.
     std::uint32_t append_record(const char* bytes);
     std::string blank_record() const;
     static bool is_deleted(std::string_view record) { return !record.empty() && record[0] == '*'; }
@@ -135,6 +137,7 @@ private:
     void write_header();
     void stamp_header(std::uint32_t count);
     void require_writable() const;
+    std::uint32_t append_locked(const char* bytes);
 
     static constexpr std::uint32_t kNoChunk = 0xFFFFFFFF;
     // A block of per_chunk_ records in memory.

@@ -10,14 +10,13 @@ namespace durva::dbf {
 
 namespace {
 
-// Signature bits: 0x0006 the normal index, 0x0001 a FOR condition, 0x0010
-// the extended lock scheme (it changes only where tables are locked). Every
-// other bit is an extension some writers add that changes what page
-// addresses or the key order mean, so such a file is refused.
-constexpr std::uint16_t kSigNormal = 0x0006;
-constexpr std::uint16_t kSigFor = 0x0001;
-constexpr std::uint16_t kSigLockScheme = 0x0010;
-constexpr std::uint16_t kSigOldFormat = 0x0003;
+// Every signature bit but the normal ones (ntx_header.h) is an extension some
+// writers add that changes what page addresses or the key order mean, so
+// such a file is refused.
+constexpr std::uint16_t kSigNormal = kNtxSigNormal;
+constexpr std::uint16_t kSigFor = kNtxSigFor;
+constexpr std::uint16_t kSigLockScheme = kNtxSigLockScheme;
+constexpr std::uint16_t kSigOldFormat = kNtxSigOldFormat;
 
 [[noreturn]] void damaged(const std::string& what, const std::string& path) {
     throw DbError("Uszkodzony naglowek indeksu (" + what + ")", path);
@@ -108,6 +107,7 @@ void NtxHeader::write_page(unsigned char* page) const {
     ntx_store16(page + 20, static_cast<std::uint32_t>(half_page));
     std::memcpy(page + 22, expression.data(), std::min<size_t>(expression.size(), 255));
     page[278] = unique ? 1 : 0;
+    page[280] = descending ? 1 : 0;
 }
 
 }  // namespace durva::dbf

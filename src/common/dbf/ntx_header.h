@@ -13,6 +13,14 @@ inline constexpr std::uint32_t kNtxPageSize = 1024;
 inline constexpr std::uint64_t kNtxLockOffset = 1'000'000'000;
 inline constexpr int kNtxMaxKeySize = 256;
 
+// Signature bits: 0x0006 the normal index, 0x0001 a FOR condition, 0x0010
+// the extended lock scheme (it changes only where tables are locked); 0x0003
+// alone marks the oldest format.
+inline constexpr std::uint16_t kNtxSigNormal = 0x0006;
+inline constexpr std::uint16_t kNtxSigFor = 0x0001;
+inline constexpr std::uint16_t kNtxSigLockScheme = 0x0010;
+inline constexpr std::uint16_t kNtxSigOldFormat = 0x0003;
+
 // The first 12 bytes: what changes on every update and what another
 // workstation compares to know whether its cached pages are still good.
 struct NtxHeaderPrefix {
@@ -47,7 +55,9 @@ struct NtxHeader {
     // Checks a prefix read again from the file under the index lock.
     static void check_prefix(const NtxHeaderPrefix& p, std::uint64_t file_size, const std::string& path);
 
-    // A full header page for a new file: everything after the unique flag zero.
+    // A full header page for a new file: the signature as the prefix holds
+    // it, the unique and descending flags, everything else after the
+    // expression zero.
     void write_page(unsigned char* page) const;
 
     // Keys a page holds and the underflow limit, as new indexes are laid out.

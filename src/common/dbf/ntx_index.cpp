@@ -1,5 +1,6 @@
 #include "common/dbf/ntx_index.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "common/dbf/ntx_build.h"
@@ -16,6 +17,18 @@ KeyExpr compile_for(const std::string& path, std::string_view text, const FieldL
         return KeyExpr::compile(text, fields);
     } catch (const KeyExprError& e) {
         throw DbError(std::string("Nie mozna obliczyc klucza indeksu: ") + e.what(), path);
+    }
+}
+
+// A descending index holds the keys from the greatest down, records in
+// their order among equal keys, as inserts into it leave them.
+void reverse_key_order(std::vector<std::uint32_t>& order, const unsigned char* keys, size_t ks) {
+    std::reverse(order.begin(), order.end());
+    for (size_t i = 0; i < order.size();) {
+        size_t j = i + 1;
+        while (j < order.size() && std::memcmp(keys + order[j] * ks, keys + order[i] * ks, ks) == 0) ++j;
+        std::reverse(order.begin() + static_cast<std::ptrdiff_t>(i), order.begin() + static_cast<std::ptrdiff_t>(j));
+        i = j;
     }
 }
 
@@ -110,6 +123,20 @@ std::unique_ptr<NtxIndex> NtxIndex::open(const std::string& path, platform::Shar
 std::unique_ptr<NtxIndex> NtxIndex::create(const std::string& path, std::string_view expression,
                                            const FieldList& fields, std::uint32_t record_count,
                                            const RecordSource& record, platform::Share mode, bool unique) {
+    NtxOptions options;
+    options.unique = unique;
+    return create(path, expression, fields, record_count, record, mode, options);
+}
+
+std::unique_ptr<NtxIndex> NtxIndex::create(const std::string& path, std::string_view expression,
+                                           const FieldList& fields, std::uint32_t record_count,
+                                           const RecordSource& record, platform::Share mode,
+                                           const NtxOptions& options) {
+    const std::uint16_t sig = options.signature;
+    if (sig != kNtxSigOldFormat && (sig & kNtxSigFor))
+        throw DbError("Indeksu z warunkiem FOR nie mozna odbudowac", path);
+    if (sig != kNtxSigOldFormat && (sig & ~(kNtxSigNormal | kNtxSigLockScheme)) != 0)
+        throw DbError("Nieobslugiwany rodzaj indeksu", path);
     KeyExpr expr = compile_for(path, expression, fields);
     if (expression.size() > 255) throw DbError("Wyrazenie klucza dluzsze niz 255 znakow", path);
 
@@ -136,7 +163,9 @@ std::unique_ptr<NtxIndex> NtxIndex::create(const std::string& path, std::string_
     h.max_items = NtxHeader::max_items_for(h.key_size);
     h.half_page = h.max_items / 2;
     h.expression = std::string(expression);
-    h.unique = unique;
+    h.unique = options.unique;
+    h.descending = options.descending;
+    h.prefix.signature = sig;
 
     const auto ks = static_cast<size_t>(h.key_size);
     std::vector<unsigned char> keys(ks * record_count);
@@ -145,7 +174,8 @@ std::unique_ptr<NtxIndex> NtxIndex::create(const std::string& path, std::string_
         expr.eval_key_to(record(r), h.key_size, h.key_decimals, key);
         std::memcpy(keys.data() + (r - 1) * ks, key.data(), ks);
     }
-    std::vector<std::uint32_t> order = ntx_sort_entries(keys.data(), ks, record_count, unique);
+    std::vector<std::uint32_t> order = ntx_sort_entries(keys.data(), ks, record_count, options.unique);
+    if (options.descending) reverse_key_order(order, keys.data(), ks);
 
     std::shared_ptr<platform::File> file = platform::File::create(path);
     std::vector<unsigned char> head;
@@ -168,6 +198,10 @@ const std::string& NtxIndex::expression() const { return impl_->header.expressio
 int NtxIndex::key_size() const { return impl_->header.key_size; }
 int NtxIndex::key_decimals() const { return impl_->header.key_decimals; }
 bool NtxIndex::unique() const { return impl_->header.unique; }
+NtxOptions NtxIndex::options() const {
+    const NtxHeader& h = impl_->header;
+    return NtxOptions{h.unique, h.descending, h.prefix.signature};
+}
 bool NtxIndex::extended_lock_scheme() const { return (impl_->header.prefix.signature & 0x0010) != 0; }
 
 std::string NtxIndex::key_of(std::string_view record) const {

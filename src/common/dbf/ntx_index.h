@@ -26,6 +26,15 @@ struct NtxEntry {
     friend bool operator==(const NtxEntry&, const NtxEntry&) = default;
 };
 
+// What an index file says of itself besides its expression, which a rebuild
+// keeps: the other programs go by each of these.
+struct NtxOptions {
+    bool unique = false;
+    bool descending = false;  // the whole order reversed
+    // 0x0006, with 0x0010 for the extended lock scheme; 0x0003 in the oldest files.
+    std::uint16_t signature = 0x0006;
+};
+
 // Supplies the raw bytes of record `recno` (1-based) while an index is built.
 using RecordSource = std::function<std::string_view(std::uint32_t recno)>;
 
@@ -49,6 +58,13 @@ public:
                                             const FieldList& fields, std::uint32_t record_count,
                                             const RecordSource& record, platform::Share mode,
                                             bool unique = false);
+    // The same with every header flag given, as a rebuild of an existing
+    // index passes what options() said of it. A FOR condition cannot be
+    // rebuilt (the condition is not kept): a DbError, no file touched.
+    static std::unique_ptr<NtxIndex> create(const std::string& path, std::string_view expression,
+                                            const FieldList& fields, std::uint32_t record_count,
+                                            const RecordSource& record, platform::Share mode,
+                                            const NtxOptions& options);
 
     ~NtxIndex();
 
@@ -57,6 +73,7 @@ public:
     int key_size() const;
     int key_decimals() const;
     bool unique() const;
+    NtxOptions options() const;
     // The index carries the mark of the extended lock scheme (signature bit
     // 0x0010): the table's record and file locks then sit at 4,000,000,000.
     bool extended_lock_scheme() const;

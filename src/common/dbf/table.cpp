@@ -1,7 +1,9 @@
 #include "common/dbf/table.h"
 
 #include <algorithm>
+#include <fstream>
 
+#include "common/dbf/ntx_header.h"
 #include "common/dbf/table_paths.h"
 #include "platform/errors.h"
 #include "platform/path_resolver.h"
@@ -84,6 +86,30 @@ void Table::refresh_position_key() {
     else pos_ = NtxEntry{};
 }
 
+Table::PendingKey* Table::pending_key(const NtxIndex* ix, std::uint32_t recno) {
+    for (PendingKey& p : pending_keys_)
+        if (p.index == ix && p.recno == recno) return &p;
+    return nullptr;
+}
+
+void Table::forget_pending_key(const NtxIndex* ix, std::uint32_t recno) {
+    std::erase_if(pending_keys_, [&](const PendingKey& p) { return p.index == ix && p.recno == recno; });
+}
+
+void Table::remember_pending_key(NtxIndex* ix, std::uint32_t recno, bool absent, const std::string& held) {
+    if (pending_key(ix, recno)) return;  // the index still holds what it held before
+    pending_keys_.push_back(PendingKey{ix, recno, absent, held});
+}
+
+namespace {
+// A change the named index could not take: the record itself is written, the
+// other indexes have it, and this one is tried again at the next unlock or
+// commit; a damaged index is mended by rebuilding it.
+DbError index_not_updated(const DbError& e) {
+    return DbError("Nie uaktualniono indeksu: " + e.cause(), e.file(), e.os_error());
+}
+}  // namespace
+
 void Table::flush() {
     if (!dirty_ || !dbf_->is_open()) return;
     // Keys before and after, then the record, then each index: the record is
@@ -92,27 +118,67 @@ void Table::flush() {
     std::vector<std::string>& new_keys = new_keys_;
     old_keys.resize(indexes_.size());
     new_keys.resize(indexes_.size());
+    absent_.assign(indexes_.size(), appended_);
     for (size_t i = 0; i < indexes_.size(); ++i) {
-        if (appended_) old_keys[i].clear();
-        else indexes_[i]->key_of(orig_, old_keys[i]);
+        if (const PendingKey* p = pending_keys_.empty() ? nullptr : pending_key(indexes_[i].get(), recno_)) {
+            // An earlier change this index did not take: it still holds this.
+            absent_[i] = p->absent;
+            old_keys[i] = p->held;
+        } else if (appended_) {
+            old_keys[i].clear();
+        } else {
+            indexes_[i]->key_of(orig_, old_keys[i]);
+        }
         indexes_[i]->key_of(rec_, new_keys[i]);
     }
-    bool was_appended = appended_;
     // Shared, the file already holds what the record had when it was locked
     // (or the blank the append wrote): a record left as it was is not
     // written again. Held exclusively, the write only reaches the cache and
-    // marks the header for its date, as any write-back does.
-    const std::string& on_disk = was_appended ? blank_ : orig_;
+    // marks the header for its date, as any write-back does. A failed write
+    // leaves the change pending.
+    const std::string& on_disk = appended_ ? blank_ : orig_;
     if (dbf_->exclusive() || rec_ != on_disk) dbf_->write_record(recno_, rec_.data());
     dirty_ = appended_ = false;
+    // Every index that can take the change gets it, whatever another one does.
+    std::optional<DbError> failure;
     for (size_t i = 0; i < indexes_.size(); ++i) {
-        if (was_appended) indexes_[i]->insert(new_keys[i], recno_);
-        else if (old_keys[i] != new_keys[i]) indexes_[i]->update(old_keys[i], new_keys[i], recno_);
+        NtxIndex* ix = indexes_[i].get();
+        try {
+            if (absent_[i]) ix->insert(new_keys[i], recno_);
+            else if (old_keys[i] != new_keys[i]) ix->update(old_keys[i], new_keys[i], recno_);
+            if (!pending_keys_.empty()) forget_pending_key(ix, recno_);
+        } catch (const DbError& e) {
+            remember_pending_key(ix, recno_, absent_[i], old_keys[i]);
+            if (!failure) failure = e;
+        }
     }
     if (order_ > 0) {
         pos_.key.assign(new_keys[static_cast<size_t>(order_ - 1)]);
         pos_.recno = recno_;
     }
+    if (failure) throw index_not_updated(*failure);
+}
+
+void Table::retry_pending_keys() {
+    std::optional<DbError> failure;
+    for (size_t k = 0; k < pending_keys_.size();) {
+        PendingKey& p = pending_keys_[k];
+        std::string_view rec = dbf_->record_view(p.recno);
+        if (rec.empty()) {  // the record is gone (the table was cut)
+            pending_keys_.erase(pending_keys_.begin() + static_cast<std::ptrdiff_t>(k));
+            continue;
+        }
+        try {
+            std::string key = p.index->key_of(rec);
+            if (p.absent) p.index->insert(key, p.recno);
+            else p.index->update(p.held, key, p.recno);
+            pending_keys_.erase(pending_keys_.begin() + static_cast<std::ptrdiff_t>(k));
+        } catch (const DbError& e) {
+            if (!failure) failure = e;
+            ++k;
+        }
+    }
+    if (failure) throw index_not_updated(*failure);
 }
 
 // ---- moves ---------------------------------------------------------------
@@ -443,8 +509,7 @@ bool Table::lock_file() {
     return true;
 }
 
-void Table::unlock() {
-    flush();
+void Table::release_locks() {
     if (locked_rec_ != 0) {
         dbf_->unlock_record(locked_rec_);
         locked_rec_ = 0;
@@ -452,8 +517,35 @@ void Table::unlock() {
     dbf_->unlock_file();
 }
 
+void Table::unlock() {
+    if (!dbf_->is_open()) return;
+    try {
+        flush();
+        if (!pending_keys_.empty()) retry_pending_keys();
+    } catch (...) {
+        if (dirty_ && !dbf_->exclusive()) {
+            // The record itself could not be written, and without its lock it
+            // must not be written later: the change is dropped (the caller
+            // hears why) and the record's indexes are brought to what the file
+            // holds, which for a new record is its blank.
+            rec_.assign(orig_);
+            cur_ = rec_.data();
+            try {
+                flush();
+            } catch (...) {
+                // Reported below through the first failure; kept as pending keys.
+            }
+            dirty_ = appended_ = false;
+        }
+        release_locks();
+        throw;
+    }
+    release_locks();
+}
+
 void Table::commit() {
     flush();
+    if (!pending_keys_.empty()) retry_pending_keys();
     dbf_->commit();
     for (auto& ix : indexes_) ix->flush();
 }
@@ -465,10 +557,12 @@ void Table::close() {
         unlock();
         for (auto& ix : indexes_) ix->flush();  // so that a failure is reported, not lost
     } catch (...) {
+        pending_keys_.clear();
         indexes_.clear();
         dbf_->close();
         throw;
     }
+    pending_keys_.clear();
     indexes_.clear();
     order_ = 0;
     dbf_->close();
@@ -481,26 +575,40 @@ void Table::add_index(std::string_view path) {
     std::string resolved = platform::resolve_path(with_extension(path, ".ntx"));
     indexes_.push_back(NtxIndex::open(resolved, dbf_->exclusive() ? platform::Share::Exclusive : platform::Share::Shared,
                                       fields(), dbf_->read_only()));
-    // The other programs lock such a table at the extended offsets; so must we.
-    if (indexes_.back()->extended_lock_scheme() && dbf_->lock_base() != kDbfExtendedLockBase && locked_rec_ == 0 &&
-        !dbf_->file_locked())
-        dbf_->use_extended_locks();
+    use_lock_scheme_of(*indexes_.back());
     if (order_ == 0 && indexes_.size() == 1) {
         order_ = 1;
         go_top();
     }
 }
 
+namespace {
+// True when the index file at `path` (if there is one) carries the mark of
+// the extended lock scheme.
+bool marks_extended_locks(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    unsigned char sig[2] = {};
+    if (!in.read(reinterpret_cast<char*>(sig), 2)) return false;
+    return (ntx_load16(sig) & kNtxSigLockScheme) != 0;
+}
+}  // namespace
+
 void Table::create_index(std::string_view path, std::string_view expression, bool unique, bool additive) {
     flush();
     if (!additive) clear_indexes();
     std::string resolved = platform::resolve_path(with_extension(path, ".ntx"));
     RecordSource source = [this](std::uint32_t r) { return dbf_->record_view(r); };
+    // A table the other programs lock at the extended offsets (an index of it
+    // says so) keeps saying so through every index made again for it.
+    NtxOptions options;
+    options.unique = unique;
+    if (dbf_->lock_base() == kDbfExtendedLockBase || marks_extended_locks(resolved))
+        options.signature |= kNtxSigLockScheme;
     // An expression that cannot be evaluated comes back as a DbError naming the index file.
     std::unique_ptr<NtxIndex> ix;
     try {
         ix = NtxIndex::create(resolved, expression, fields(), dbf_->record_count(), source,
-                              dbf_->exclusive() ? platform::Share::Exclusive : platform::Share::Shared, unique);
+                              dbf_->exclusive() ? platform::Share::Exclusive : platform::Share::Shared, options);
     } catch (...) {
         // Reading every record has moved the file's cache on: the current
         // record is read again rather than kept where it was.
@@ -512,12 +620,21 @@ void Table::create_index(std::string_view path, std::string_view expression, boo
         throw;
     }
     indexes_.push_back(std::move(ix));
+    use_lock_scheme_of(*indexes_.back());
     order_ = static_cast<int>(indexes_.size());
     go_top();
 }
 
+void Table::use_lock_scheme_of(const NtxIndex& ix) {
+    // The other programs lock such a table at the extended offsets; so must we.
+    if (ix.extended_lock_scheme() && dbf_->lock_base() != kDbfExtendedLockBase && locked_rec_ == 0 &&
+        !dbf_->file_locked())
+        dbf_->use_extended_locks();
+}
+
 void Table::clear_indexes() {
     flush();
+    pending_keys_.clear();
     indexes_.clear();
     order_ = 0;
     pos_ = NtxEntry{};

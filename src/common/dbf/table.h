@@ -12,6 +12,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -104,7 +105,12 @@ public:
     bool lock_record(std::uint32_t recno);
     bool lock_file();
     std::uint32_t locked_record() const { return locked_rec_; }
-    // Writes back the pending change, then releases the record and file locks.
+    // Writes back the pending change, then releases the record and file
+    // locks. The locks go whatever fails: a record that could not be written
+    // is read back as the file has it, and the failure is thrown. An index
+    // that could not take a change (a damaged page) is named in the DbError
+    // after every other index took it; the change is tried on it again at
+    // the next unlock or commit.
     void unlock();
     void commit();
     void close();
@@ -152,7 +158,22 @@ private:
         KeyExpr expr;
     };
 
+    // A key change an index could not take: what it still holds for the
+    // record (nothing, for a record it never got).
+    struct PendingKey {
+        NtxIndex* index;
+        std::uint32_t recno;
+        bool absent;
+        std::string held;
+    };
+
     void flush();
+    void retry_pending_keys();
+    PendingKey* pending_key(const NtxIndex* ix, std::uint32_t recno);
+    void forget_pending_key(const NtxIndex* ix, std::uint32_t recno);
+    void remember_pending_key(NtxIndex* ix, std::uint32_t recno, bool absent, const std::string& held);
+    void release_locks();
+    void use_lock_scheme_of(const NtxIndex& ix);
     bool visible() const { return !(settings_->deleted_hidden && loaded_deleted_); }
     void begin_change();
     std::string_view file_record() const { return dirty_ ? std::string_view(orig_) : record(); }
@@ -196,6 +217,8 @@ private:
     std::uint32_t locked_rec_ = 0;
     std::vector<Relation> relations_;
     std::vector<std::string> old_keys_, new_keys_;  // flush()'s keys, kept to be reused
+    std::vector<bool> absent_;                      // flush(): the index holds no entry yet
+    std::vector<PendingKey> pending_keys_;
 };
 
 }  // namespace durva::dbf

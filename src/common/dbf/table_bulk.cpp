@@ -98,14 +98,16 @@ void Table::zap() {
     if (!dbf_->exclusive()) throw DbError("Tabela nie jest otwarta na wylacznosc", path(), EACCES);
     dbf_->zap();
     locked_rec_ = 0;
-    // Each index is built again, empty, from its own expression.
+    pending_keys_.clear();
+    // Each index is built again, empty, from its own expression and with its
+    // own flags (order, uniqueness, the lock scheme the other programs use).
     for (auto& ix : indexes_) {
         std::string ix_path = ix->path();
         std::string expression = ix->expression();
-        bool unique = ix->unique();
+        NtxOptions options = ix->options();
         ix.reset();
         ix = NtxIndex::create(ix_path, expression, fields(), 0,
-                              [](std::uint32_t) { return std::string_view(); }, platform::Share::Exclusive, unique);
+                              [](std::uint32_t) { return std::string_view(); }, platform::Share::Exclusive, options);
     }
     go_top();
 }
