@@ -39,7 +39,7 @@ std::string& ending_note() {
 
 }  // namespace
 
-void handle_db_error(Session& s, const DbError& e) {
+bool operator_retries(Session& s, const DbError& e) {
     auto& scr = s.screen;
     const int row = scr.row(), col = scr.col();
     const bool cursor = scr.cursor_visible();
@@ -68,7 +68,7 @@ void handle_db_error(Session& s, const DbError& e) {
         scr.restore(saved);
         scr.set_cursor(row, col);
         scr.show_cursor(cursor);
-        return;
+        return true;
     }
 
     // Ending: the window stays as the screen's last word, and the whole of
@@ -78,7 +78,11 @@ void handle_db_error(Session& s, const DbError& e) {
     scr.set_colour(colour);
     ending_note() = e.cause() + (e.file().empty() ? "" : ": " + e.file()) + " (" + system_error_text(e.os_error()) +
                     ")";
+    return false;
+}
 
+void handle_db_error(Session& s, const DbError& e) {
+    if (operator_retries(s, e)) return;
     try {
         s.areas.close_all();
     } catch (const DbError&) {

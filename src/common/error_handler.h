@@ -27,6 +27,12 @@ public:
 // window on the screen, closes every table and throws ProgramEnd.
 void handle_db_error(Session& s, const DbError& e);
 
+// The same window and choice, for callers that cannot close the tables
+// themselves (a wait inside a table operation): true for T, the screen as it
+// was; false for N, the window left on the screen and nothing closed, the
+// caller then ends the program with ProgramEnd.
+bool operator_retries(Session& s, const DbError& e);
+
 // Why the operator ended the program from the handler: the cause, the file
 // and the system's code with its text, for standard error once the terminal
 // is given back; empty when the program did not end that way.

@@ -1,10 +1,15 @@
 #include "common/locks.h"
 
+#include <cerrno>
+#include <cstdint>
+#include <memory>
+#include <optional>
 #include <string>
 
 #include "common/_fun1.h"
 #include "common/error_handler.h"
 #include "platform/errors.h"
+#include "platform/file.h"
 
 namespace durva {
 
@@ -68,16 +73,80 @@ bool NET_USE(Session& s, std::string_view file, std::string_view alias, bool exc
     return false;
 }
 
+// A failed write inside an attempt (the pending record written back, the
+// new record appended, an index that cannot take a key) goes to the general
+// error handler, whose T makes the attempt again.
 bool REC_LOCK(Session& s, double wait) {
     if (!s.areas.used()) return false;
     dbf::Table& t = s.areas.table();
-    return retry_half_seconds(s, wait, [&] { return t.lock_record(); });
+    return retry_half_seconds(s, wait, [&] { return with_error_handler(s, [&] { return t.lock_record(); }); });
 }
 
 bool ADD_REC(Session& s, double wait) {
     if (!s.areas.used()) return false;
     dbf::Table& t = s.areas.table();
-    return retry_half_seconds(s, wait, [&] { return t.append_blank(); });
+    return retry_half_seconds(s, wait, [&] { return with_error_handler(s, [&] { return t.append_blank(); }); });
 }
+
+namespace {
+
+// Waits of the session's tables for another program's append or index lock:
+// the first attempts follow at once, then pauses of a tenth of a second (a
+// key press ends one early and is consumed, as in every wait for others);
+// after a few seconds a notice names the file; after half a minute the
+// general error handler's window asks whether to go on waiting or to end.
+class LockNotice final : public platform::LockWaiter {
+public:
+    explicit LockNotice(Session& s) : s_(s) {}
+
+    void refused(const platform::File& file) override {
+        // The program is ending: the tables are closed without waiting.
+        if (ending_) throw DbError(platform::kLockedByAnotherProgram, file.path(), EAGAIN);
+        const std::int64_t now = s_.clock.now_ms();
+        if (since_ < 0) since_ = now;
+        const std::int64_t waited = now - since_;
+        if (waited >= kAskAfterMs) {
+            take_down();
+            since_ = -1;
+            if (!operator_retries(s_, DbError(platform::kLockedByAnotherProgram, file.path(), EAGAIN))) {
+                ending_ = true;
+                throw ProgramEnd();
+            }
+            return;
+        }
+        if (waited >= kNoticeAfterMs && !saved_) {
+            saved_ = s_.screen.save(kTop, kLeft, kBottom, kRight);
+            _OKNO_(s_, "Czekam na plik " + file_name(file.path()), "...");
+        }
+        if (waited < kAtOnceMs) s_.clock.sleep_ms(2);
+        else s_.screen.inkey(0.1);
+    }
+
+    void granted(const platform::File&) override {
+        take_down();
+        since_ = -1;
+    }
+
+private:
+    static constexpr std::int64_t kAtOnceMs = 200, kNoticeAfterMs = 3000, kAskAfterMs = 30000;
+
+    static std::string file_name(const std::string& path) {
+        size_t slash = path.find_last_of("/\\");
+        return slash == std::string::npos ? path : path.substr(slash + 1);
+    }
+    void take_down() {
+        if (saved_) s_.screen.restore(*saved_);
+        saved_.reset();
+    }
+
+    Session& s_;
+    std::int64_t since_ = -1;
+    std::optional<screen::SavedRect> saved_;
+    bool ending_ = false;
+};
+
+}  // namespace
+
+void install_lock_notices(Session& s) { s.areas.lock_waiter = std::make_shared<LockNotice>(s); }
 
 }  // namespace durva

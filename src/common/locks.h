@@ -19,12 +19,19 @@ namespace durva {
 bool NET_USE(Session& s, std::string_view file, std::string_view alias, bool exclusive, int wait);
 
 // Locks the current record of the current work area (releasing the area's
-// other record lock). One attempt, then one more after each pause of up to
+// other record lock). A write that fails on the way (the area's pending
+// change) goes to the general error handler, as in ADD_REC. One attempt, then one more after each pause of up to
 // half a second until `wait` seconds are used up; wait 0 retries for ever.
 bool REC_LOCK(Session& s, double wait);
 
 // Appends a blank record to the table of the current work area, retried as
 // REC_LOCK is. On success the new record is current and locked.
 bool ADD_REC(Session& s, double wait);
+
+// Gives the session's tables their way of waiting for another program's
+// append and index locks: a notice naming the file after a few seconds, the
+// general error handler's choice (wait again or end) after half a minute.
+// Every session gets it when it is made.
+void install_lock_notices(Session& s);
 
 }  // namespace durva

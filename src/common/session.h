@@ -25,9 +25,16 @@ struct ProgramValues {
     std::string M_NR = " ";  // operator field of booked sales documents
 };
 
+struct Session;
+// In common/locks.cpp: how the session's tables wait for other programs' locks.
+void install_lock_notices(Session& s);
+
 struct Session {
     // Tables are dated by the session's clock, like everything else it times.
-    Session(platform::Clock& c, screen::Screen& s) : clock(c), screen(s) { areas.clock = &clock; }
+    Session(platform::Clock& c, screen::Screen& s) : clock(c), screen(s) {
+        areas.clock = &clock;
+        install_lock_notices(*this);
+    }
     Session(const Session&) = delete;
     Session& operator=(const Session&) = delete;
 

@@ -221,9 +221,41 @@ bool File::try_lock(std::uint64_t offset, std::uint64_t len, bool write) {
     return ofd_lock(fd_, (write && !read_only_) ? F_WRLCK : F_RDLCK, offset, len, false);
 }
 
+void BoundedLockWaiter::refused(const File& file) {
+    const std::int64_t now = clock_.now_ms();
+    if (since_ < 0) since_ = now;
+    if (now - since_ >= limit_ms_) {
+        since_ = -1;
+        throw DbError(kLockedByAnotherProgram, file.path(), EAGAIN);
+    }
+    // Such locks are held for milliseconds: retried at once at first, then
+    // less often.
+    clock_.sleep_ms(std::min<std::int64_t>(1 + (now - since_) / 20, 50));
+}
+
+namespace {
+LockWaiter& default_waiter() {
+    static RealClock clock;
+    static BoundedLockWaiter waiter(clock, 30'000);
+    return waiter;
+}
+}  // namespace
+
 void File::lock_wait(std::uint64_t offset, std::uint64_t len, bool write) {
-    if (!ofd_lock(fd_, (write && !read_only_) ? F_WRLCK : F_RDLCK, offset, len, true))
-        throw DbError("Blad blokady pliku", path_, errno);
+    const short type = (write && !read_only_) ? F_WRLCK : F_RDLCK;
+    auto refused_by_others = [] { return errno == EAGAIN || errno == EACCES; };
+    if (ofd_lock(fd_, type, offset, len, false)) return;
+    if (!refused_by_others()) throw DbError("Blad blokady pliku", path_, errno);
+    std::shared_ptr<LockWaiter> given = waiter_.lock();
+    LockWaiter& waiter = given ? *given : default_waiter();
+    for (;;) {
+        waiter.refused(*this);
+        bool ok = ofd_lock(fd_, type, offset, len, false);
+        int e = errno;
+        if (ok || !refused_by_others()) waiter.granted(*this);
+        if (ok) return;
+        if (!refused_by_others()) throw DbError("Blad blokady pliku", path_, e);
+    }
 }
 
 void File::unlock(std::uint64_t offset, std::uint64_t len) { ofd_lock(fd_, F_UNLCK, offset, len, false); }

@@ -18,11 +18,46 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/clock.h"
 #include "platform/errors.h"
 
 namespace durva::platform {
 
 enum class Share { Shared, Exclusive };
+
+class File;
+
+// How the program waits for a lock another program holds for a moment (the
+// append lock of a table, the read or write lock of an index). Every attempt
+// is one that never blocks; the waiter paces the attempts, tells the operator
+// what is waited for and decides when to give up, so that a program that
+// hangs while holding such a lock never freezes this one.
+class LockWaiter {
+public:
+    virtual ~LockWaiter() = default;
+    // An attempt at a lock on `file` was refused: pauses before the next
+    // attempt, or throws to give up.
+    virtual void refused(const File& file) = 0;
+    // The lock was granted after one or more refusals.
+    virtual void granted(const File& file) = 0;
+};
+
+// The waiter of files nobody gave one (tools, helper programs): short pauses
+// on `clock`, and after `limit_ms` a DbError naming the file.
+class BoundedLockWaiter final : public LockWaiter {
+public:
+    BoundedLockWaiter(Clock& clock, std::int64_t limit_ms) : clock_(clock), limit_ms_(limit_ms) {}
+    void refused(const File& file) override;
+    void granted(const File&) override { since_ = -1; }
+
+private:
+    Clock& clock_;
+    std::int64_t limit_ms_;
+    std::int64_t since_ = -1;
+};
+
+// What the error says when a wait for another program's lock is given up.
+inline constexpr char kLockedByAnotherProgram[] = "Plik zablokowany przez inny program";
 
 class File {
 public:
@@ -61,8 +96,13 @@ public:
 
     // Byte-range locks (open-file-description locks). try_lock never waits.
     bool try_lock(std::uint64_t offset, std::uint64_t len, bool write);
-    // Waits until the lock is granted (for the short index and append locks).
+    // Takes a lock others hold only for a moment (the index and append
+    // locks): attempts paced by the file's waiter until it is granted, or
+    // until the waiter gives up (its exception comes through).
     void lock_wait(std::uint64_t offset, std::uint64_t len, bool write);
+    // The waiter of lock_wait(); while it is not set or gone, a bounded one
+    // on the workstation's clock.
+    void set_lock_waiter(std::weak_ptr<LockWaiter> waiter) { waiter_ = std::move(waiter); }
     void unlock(std::uint64_t offset, std::uint64_t len);
 
     // Record and file locks taken for one user of a file this process opened
@@ -87,6 +127,7 @@ private:
         std::uint64_t offset, len;
     };
     std::vector<Held> held_;
+    std::weak_ptr<LockWaiter> waiter_;
 };
 
 // Deletes a file as DOS would allow it: only when no other process has it open.

@@ -116,6 +116,10 @@ public:
     // holds no lock.
     void use_extended_locks();
     std::uint64_t lock_base() const { return lock_base_; }
+    // Who paces the waits for the append lock (platform::File::lock_wait).
+    void set_lock_waiter(std::weak_ptr<platform::LockWaiter> waiter) {
+        if (file_) file_->set_lock_waiter(std::move(waiter));
+    }
 
     // Writes what the cache holds and, after changes, the header.
     void commit();

@@ -294,6 +294,10 @@ void NtxIndex::flush() { impl_->pager.flush(); }
 
 size_t NtxIndex::cached_pages() const { return impl_->pager.cached_pages(); }
 
+void NtxIndex::set_lock_waiter(std::weak_ptr<platform::LockWaiter> waiter) {
+    impl_->pager.file()->set_lock_waiter(std::move(waiter));
+}
+
 std::uint64_t NtxIndex::key_count() {
     Impl& d = *impl_;
     NtxPager::ReadScope lock(d.pager);

@@ -116,6 +116,8 @@ public:
     // Pages held in memory now: at most the cache budget once an operation
     // that needed more at once is over.
     size_t cached_pages() const;
+    // Who paces the waits for the index lock (platform::File::lock_wait).
+    void set_lock_waiter(std::weak_ptr<platform::LockWaiter> waiter);
 
 private:
     struct Impl;

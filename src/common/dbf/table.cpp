@@ -1,6 +1,7 @@
 #include "common/dbf/table.h"
 
 #include <algorithm>
+#include <exception>
 #include <fstream>
 
 #include "common/dbf/ntx_header.h"
@@ -33,6 +34,12 @@ Table::~Table() {
     } catch (...) {
         // Nothing can be reported from here; close() reports to those who call it.
     }
+}
+
+void Table::set_lock_waiter(std::weak_ptr<platform::LockWaiter> waiter) {
+    lock_waiter_ = std::move(waiter);
+    dbf_->set_lock_waiter(lock_waiter_);
+    for (auto& ix : indexes_) ix->set_lock_waiter(lock_waiter_);
 }
 
 std::string Table::field_name(int pos) const {
@@ -108,6 +115,16 @@ namespace {
 DbError index_not_updated(const DbError& e) {
     return DbError("Nie uaktualniono indeksu: " + e.cause(), e.file(), e.os_error());
 }
+
+// Throws the first failure of an index loop: a DbError as the index's, any
+// other (the operator ending the program during a wait) as it is.
+[[noreturn]] void throw_index_failure(const std::exception_ptr& failure) {
+    try {
+        std::rethrow_exception(failure);
+    } catch (const DbError& e) {
+        throw index_not_updated(e);
+    }
+}
 }  // namespace
 
 void Table::flush() {
@@ -140,27 +157,27 @@ void Table::flush() {
     if (dbf_->exclusive() || rec_ != on_disk) dbf_->write_record(recno_, rec_.data());
     dirty_ = appended_ = false;
     // Every index that can take the change gets it, whatever another one does.
-    std::optional<DbError> failure;
+    std::exception_ptr failure;
     for (size_t i = 0; i < indexes_.size(); ++i) {
         NtxIndex* ix = indexes_[i].get();
         try {
             if (absent_[i]) ix->insert(new_keys[i], recno_);
             else if (old_keys[i] != new_keys[i]) ix->update(old_keys[i], new_keys[i], recno_);
             if (!pending_keys_.empty()) forget_pending_key(ix, recno_);
-        } catch (const DbError& e) {
+        } catch (...) {
             remember_pending_key(ix, recno_, absent_[i], old_keys[i]);
-            if (!failure) failure = e;
+            if (!failure) failure = std::current_exception();
         }
     }
     if (order_ > 0) {
         pos_.key.assign(new_keys[static_cast<size_t>(order_ - 1)]);
         pos_.recno = recno_;
     }
-    if (failure) throw index_not_updated(*failure);
+    if (failure) throw_index_failure(failure);
 }
 
 void Table::retry_pending_keys() {
-    std::optional<DbError> failure;
+    std::exception_ptr failure;
     for (size_t k = 0; k < pending_keys_.size();) {
         PendingKey& p = pending_keys_[k];
         std::string_view rec = dbf_->record_view(p.recno);
@@ -173,12 +190,12 @@ void Table::retry_pending_keys() {
             if (p.absent) p.index->insert(key, p.recno);
             else p.index->update(p.held, key, p.recno);
             pending_keys_.erase(pending_keys_.begin() + static_cast<std::ptrdiff_t>(k));
-        } catch (const DbError& e) {
-            if (!failure) failure = e;
+        } catch (...) {
+            if (!failure) failure = std::current_exception();
             ++k;
         }
     }
-    if (failure) throw index_not_updated(*failure);
+    if (failure) throw_index_failure(failure);
 }
 
 // ---- moves ---------------------------------------------------------------
@@ -575,6 +592,7 @@ void Table::add_index(std::string_view path) {
     std::string resolved = platform::resolve_path(with_extension(path, ".ntx"));
     indexes_.push_back(NtxIndex::open(resolved, dbf_->exclusive() ? platform::Share::Exclusive : platform::Share::Shared,
                                       fields(), dbf_->read_only()));
+    indexes_.back()->set_lock_waiter(lock_waiter_);
     use_lock_scheme_of(*indexes_.back());
     if (order_ == 0 && indexes_.size() == 1) {
         order_ = 1;
@@ -619,6 +637,7 @@ void Table::create_index(std::string_view path, std::string_view expression, boo
         }
         throw;
     }
+    ix->set_lock_waiter(lock_waiter_);
     indexes_.push_back(std::move(ix));
     use_lock_scheme_of(*indexes_.back());
     order_ = static_cast<int>(indexes_.size());

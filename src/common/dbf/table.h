@@ -45,6 +45,10 @@ public:
     Table(const Table&) = delete;
     Table& operator=(const Table&) = delete;
 
+    // Who paces the waits of this table and its indexes for another
+    // program's append and index locks (platform::File::lock_wait).
+    void set_lock_waiter(std::weak_ptr<platform::LockWaiter> waiter);
+
     const std::string& alias() const { return alias_; }
     void set_alias(std::string alias) { alias_ = std::move(alias); }
     const std::string& path() const { return dbf_->path(); }
@@ -219,6 +223,7 @@ private:
     std::vector<std::string> old_keys_, new_keys_;  // flush()'s keys, kept to be reused
     std::vector<bool> absent_;                      // flush(): the index holds no entry yet
     std::vector<PendingKey> pending_keys_;
+    std::weak_ptr<platform::LockWaiter> lock_waiter_;
 };
 
 }  // namespace durva::dbf

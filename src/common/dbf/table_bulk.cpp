@@ -108,6 +108,7 @@ void Table::zap() {
         ix.reset();
         ix = NtxIndex::create(ix_path, expression, fields(), 0,
                               [](std::uint32_t) { return std::string_view(); }, platform::Share::Exclusive, options);
+        ix->set_lock_waiter(lock_waiter_);
     }
     go_top();
 }

@@ -95,6 +95,7 @@ Table& WorkAreas::use(std::string_view path, std::string_view alias, platform::S
     if (int other = area_of(name); other != 0)
         throw DbError("Alias " + name + " uzywany w obszarze " + std::to_string(other), std::string(path));
     auto t = Table::open(path, mode, settings, read_only, clock);
+    t->set_lock_waiter(lock_waiter);
     t->set_alias(name);
     tables_[static_cast<size_t>(current_)] = std::move(t);
     return *tables_[static_cast<size_t>(current_)];

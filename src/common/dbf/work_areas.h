@@ -24,6 +24,9 @@ public:
     TableSettings settings;
     // The clock that dates table headers; the workstation's own when null.
     const platform::Clock* clock = nullptr;
+    // How every table opened here waits for another program's append and
+    // index locks; a bounded wait without a word when unset.
+    std::shared_ptr<platform::LockWaiter> lock_waiter;
 
     int current() const { return current_; }
     // Selects area 1..250; 0 selects the lowest free area. Anything else is a DbError.
