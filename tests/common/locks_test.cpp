@@ -4,14 +4,19 @@
 #include "common/locks.h"
 
 #include <fcntl.h>
+#include <signal.h>
+#include <sys/resource.h>
 #include <gtest/gtest.h>
 #include <sys/file.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
 #include <filesystem>
+#include <fstream>
 #include <deque>
 #include <functional>
+#include <vector>
 
 #include "common/_fun3.h"
 #include "common/dbf/dbf_file.h"
@@ -85,11 +90,13 @@ public:
         }
         if (timeout_ms < 0) throw std::runtime_error("a wait for ever with no key to come");
         ++pauses;
+        timeouts.push_back(timeout_ms);
         clock_.advance_ms(timeout_ms);
         return std::nullopt;
     }
     void tone(int, int) override {}
     int waits = 0, pauses = 0;
+    std::vector<int> timeouts;  // of the waits that ran to their end
     std::deque<char32_t> keys;
     std::function<void(int)> on_wait;
 
@@ -106,6 +113,23 @@ struct PauseSession {
         };
     }
     bool saw(const std::string& text) const { return seen.find(text) != std::string::npos; }
+    std::string rows() const {
+        std::string all;
+        for (int r = 0; r < 25; ++r) all += screen.text(r, 0, 80) + "\n";
+        return all;
+    }
+    // Answers the general error handler's window with the next of `answers`
+    // whenever it waits, and only then (other waits consume keys too).
+    void answer_handler(std::deque<char32_t> answers) {
+        terminal.on_wait = [this, answers](int) mutable {
+            std::string now = rows();
+            seen += now;
+            if (now.find("T - ponow probe") != std::string::npos && !answers.empty()) {
+                terminal.keys.push_back(answers.front());
+                answers.pop_front();
+            }
+        };
+    }
     platform::TestClock clock;
     PauseTerminal terminal;
     screen::Screen screen;
@@ -333,6 +357,203 @@ TEST_F(LocksTest, TworzSendsAMalformedListToTheErrorHandler) {
     PauseSession h2({U'N'});
     EXPECT_THROW(TWORZ(h2.session, "nowa,KOD,C,5", true, 3), ProgramEnd);
     EXPECT_TRUE(h2.saw("Bledna lista pol"));
+}
+
+TEST_F(LocksTest, RecLockAndAddRecTryOnceAtOnceWhateverTheWait) {
+    // With no time left to wait, the first attempt is the only one.
+    PauseSession p;
+    ASSERT_TRUE(NET_USE(p.session, "16\\03\\pk", "pk", false, 1));
+    dbf::Table& pk = p.session.areas.table();
+    pk.go_to(3);
+    EXPECT_TRUE(REC_LOCK(p.session, -1));
+    EXPECT_EQ(pk.locked_record(), 3u);
+    EXPECT_TRUE(ADD_REC(p.session, -0.5));
+    EXPECT_EQ(pk.recno(), 9u);
+    pk.unlock();
+    OtherStation other("16/03/pk.dbf", 0);
+    ASSERT_TRUE(other.lock(1'000'000'003));
+    pk.go_to(3);
+    EXPECT_FALSE(REC_LOCK(p.session, -1));
+    EXPECT_EQ(p.terminal.pauses, 0);
+    EXPECT_EQ(p.clock.now_ms(), 0);
+}
+
+TEST_F(LocksTest, AddRecPausesHalfASecondAndWaitZeroGoesOnUntilItCanAppend) {
+    PauseSession p;
+    ASSERT_TRUE(NET_USE(p.session, "16\\03\\pk", "pk", false, 1));
+    OtherStation other("16/03/pk.dbf", 0);
+    ASSERT_TRUE(other.lock(1'000'000'001, 1'000'000'000));  // the other's file lock
+    EXPECT_FALSE(ADD_REC(p.session, 2));
+    EXPECT_EQ(p.terminal.timeouts, std::vector<int>(4, 500));
+    p.terminal.timeouts.clear();
+    p.terminal.on_wait = [&](int n) {
+        if (n == 4 + 7) other.release();
+    };
+    EXPECT_TRUE(ADD_REC(p.session, 0));
+    EXPECT_EQ(p.terminal.timeouts, std::vector<int>(7, 500));
+    EXPECT_EQ(p.session.areas.table().recno(), 9u);
+}
+
+TEST_F(LocksTest, NetUseWithWaitZeroGoesOnUntilTheTableIsFree) {
+    PauseSession p;
+    OtherStation other("firma.dbf", LOCK_EX);
+    p.terminal.on_wait = [&](int n) {
+        if (n == 4) other.release();
+    };
+    EXPECT_TRUE(NET_USE(p.session, "firma", "firma", false, 0));
+    EXPECT_EQ(p.terminal.timeouts, std::vector<int>(4, 1000));
+    EXPECT_TRUE(p.session.areas.used());
+}
+
+TEST_F(LocksTest, NetUsePutsBackWhatItsNoticeCoveredAndShowsItOnlyForExclusiveOpenings) {
+    PauseSession p;
+    for (int r = 0; r < 25; ++r) p.screen.say(r, 0, std::string(80, static_cast<char>('a' + r)));
+    const std::string before = p.rows();
+    {
+        OtherStation other("firma.dbf", LOCK_SH);
+        EXPECT_FALSE(NET_USE(p.session, "firma", "firma", true, 2));
+        EXPECT_TRUE(p.saw("Otwieram plik firma.dbf"));
+    }
+    EXPECT_EQ(p.rows(), before);
+    EXPECT_TRUE(NET_USE(p.session, "firma", "firma", true, 1));
+    EXPECT_EQ(p.rows(), before);
+
+    // A shared opening, refused or not, says nothing.
+    p.seen.clear();
+    p.session.areas.select(2);
+    {
+        OtherStation other("16/03/pk.dbf", LOCK_EX);
+        EXPECT_FALSE(NET_USE(p.session, "16\\03\\pk", "pk", false, 2));
+    }
+    EXPECT_TRUE(NET_USE(p.session, "16\\03\\pk", "pk", false, 1));
+    EXPECT_FALSE(p.saw("Otwieram"));
+    EXPECT_EQ(p.rows(), before);
+}
+
+TEST_F(LocksTest, TworzClosesTheCurrentAreasTableAndBorrowsAnAreaFrom88To98) {
+    HeadlessSession h;
+    DIRMAKE("rob");
+    h.session.areas.select(7);
+    ASSERT_TRUE(TWORZ(h.session, "rob\\d03,LP,C,3,0", true, 3));
+    // The work table the caller has open in the current area gives way to the new one.
+    ASSERT_TRUE(NET_USE(h.session, "rob\\d03", "d03", true, 1));
+    ASSERT_TRUE(TWORZ(h.session, "rob\\d03,KOD,C,5,0", true, 3));
+    EXPECT_FALSE(h.session.areas.used(7));
+    EXPECT_EQ(dbf::DbfFile::open("rob/d03.dbf", Share::Shared)->fields()[0].name, "KOD");
+
+    for (int free_area : {88, 98}) {
+        SCOPED_TRACE(free_area);
+        for (int a = 88; a <= 98; ++a) {
+            if (a == free_area) continue;
+            h.session.areas.select(a);
+            ASSERT_TRUE(NET_USE(h.session, "firma", "f" + std::to_string(a), false, 1));
+        }
+        h.session.areas.select(4);
+        EXPECT_TRUE(TWORZ(h.session, "nowa,KOD,C,5,0", true, 3));
+        EXPECT_EQ(h.session.areas.current(), 4);
+        EXPECT_FALSE(h.session.areas.used(free_area));
+        for (int a = 88; a <= 98; ++a) h.session.areas.close(a);
+    }
+}
+
+TEST_F(LocksTest, AnotherProgramsAppendLockIsWaitedForWithANoticeAndThenTheHandlersChoice) {
+    PauseSession p;
+    ASSERT_TRUE(NET_USE(p.session, "16\\03\\pk", "pk", false, 1));
+    dbf::Table& pk = p.session.areas.table();
+    OtherStation other("16/03/pk.dbf", 0);
+    ASSERT_TRUE(other.lock(1'000'000'000));  // the append lock, held and never let go
+    p.answer_handler({U'T', U'N'});
+    EXPECT_THROW(ADD_REC(p.session, 1), ProgramEnd);
+    EXPECT_TRUE(p.saw("Czekam na plik pk.dbf"));
+    EXPECT_TRUE(p.saw("Plik zablokowany przez inny program"));
+    EXPECT_TRUE(p.saw("pk.dbf"));
+    // Half a minute, T waits another half minute, then N ends it.
+    EXPECT_GE(p.clock.now_ms(), 60'000);
+    EXPECT_LT(p.clock.now_ms(), 62'000);
+    EXPECT_EQ(pk.record_count(), 8u);
+}
+
+TEST_F(LocksTest, AnIndexLockLetGoWhileWaitingEndsTheWaitAndTheNotice) {
+    PauseSession p;
+    for (int r = 0; r < 25; ++r) p.screen.say(r, 0, std::string(80, '.'));
+    const std::string before = p.rows();
+    ASSERT_TRUE(NET_USE(p.session, "16\\03\\pk", "pk", false, 1));
+    dbf::Table& pk = p.session.areas.table();
+    pk.add_index("16\\03\\pk");
+    OtherStation other("16/03/pk.ntx", 0);
+    ASSERT_TRUE(other.lock(1'000'000'000));  // the index's write lock, as during another's update
+    p.terminal.on_wait = [&](int) {
+        p.seen += p.rows();
+        if (p.clock.now_ms() >= 5000) other.release();
+    };
+    pk.go_bottom();
+    EXPECT_FALSE(pk.eof());
+    EXPECT_TRUE(p.saw("Czekam na plik pk.ntx"));
+    EXPECT_GE(p.clock.now_ms(), 5000);
+    EXPECT_LT(p.clock.now_ms(), 5200);
+    EXPECT_EQ(p.rows(), before);
+}
+
+TEST_F(LocksTest, AWriteFailingInsideRecLockGoesToTheErrorHandler) {
+    PauseSession p;
+    ASSERT_TRUE(NET_USE(p.session, "16\\03\\pk", "pk", false, 1));
+    dbf::Table& pk = p.session.areas.table();
+    pk.add_index("16\\03\\pk");
+    pk.go_to(2);
+    ASSERT_TRUE(REC_LOCK(p.session, 1));
+    pk.put(1, std::string("ZZZ"));
+    {
+        // A damaged page in the index the pending change must reach, met
+        // after another workstation's update.
+        std::fstream f("16/03/pk.ntx", std::ios::in | std::ios::out | std::ios::binary);
+        char root[4];
+        f.seekg(4);
+        f.read(root, 4);
+        f.seekp(static_cast<unsigned char>(root[0]) | static_cast<unsigned char>(root[1]) << 8);
+        f.write("\xff\x7f", 2);
+        f.seekp(2);  // the version moved on, as after another's update: cached pages go
+        f.write("\x40\x00", 2);
+    }
+    p.answer_handler({U'N'});
+    EXPECT_THROW(REC_LOCK(p.session, 1), ProgramEnd);
+    EXPECT_TRUE(p.saw("Nie uaktualniono indeksu"));
+    EXPECT_TRUE(p.saw("pk.ntx"));
+    EXPECT_FALSE(p.session.areas.used());  // the handler closed the tables
+}
+
+// In a child process, for its file-size limit: ADD_REC meets a full disk,
+// the handler's window comes up, room is made meanwhile, and T appends.
+[[noreturn]] void add_rec_on_a_full_disk() {
+    int faults = 0;
+    auto check = [&](bool ok, const char* what) {
+        if (!ok) {
+            std::fprintf(stderr, "FAULT: %s\n", what);
+            ++faults;
+        }
+    };
+    ::signal(SIGXFSZ, SIG_IGN);
+    PauseSession p;
+    check(NET_USE(p.session, "16\\03\\pk", "pk", false, 1), "opening");
+    rlimit old{};
+    ::getrlimit(RLIMIT_FSIZE, &old);
+    rlimit tight = old;
+    tight.rlim_cur = static_cast<rlim_t>(std::filesystem::file_size("16/03/pk.dbf"));
+    ::setrlimit(RLIMIT_FSIZE, &tight);
+    p.terminal.on_wait = [&](int) {
+        std::string now = p.rows();
+        if (now.find("T - ponow probe") == std::string::npos) return;
+        check(now.find("Blad zapisu pliku") != std::string::npos, "the cause is not shown");
+        ::setrlimit(RLIMIT_FSIZE, &old);
+        p.terminal.keys.push_back(U'T');
+    };
+    check(ADD_REC(p.session, 1), "ADD_REC did not append after T");
+    check(p.session.areas.table().recno() == 9, "not on the new record");
+    check(p.terminal.keys.empty() && p.terminal.waits == 1, "the handler was not asked once");
+    ::_exit(faults);
+}
+
+TEST_F(LocksTest, AWriteFailingInsideAddRecGoesToTheErrorHandler) {
+    EXPECT_EXIT(add_rec_on_a_full_disk(), ::testing::ExitedWithCode(0), "");
 }
 
 TEST_F(LocksTest, DirmakeCreatesOneFolder) {

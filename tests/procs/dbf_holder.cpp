@@ -4,7 +4,8 @@
 // asked to, "locked N" / "busy N" for a lock, "unlocked N".
 //
 //   dbf_holder TABLE shared|exclusive
-// then commands on standard input: "lock N", "unlock N", "quit".
+// then commands on standard input: "lock N", "unlock N", "lockfile 0"
+// (answered "filelocked" or "filebusy"), "unlockfile 0", "quit".
 #include <cstdio>
 #include <iostream>
 #include <string>
@@ -34,7 +35,11 @@ int main(int argc, char** argv) {
         if (cmd == "quit") break;
         if (!(std::cin >> n)) break;
         if (cmd == "lock") std::printf(t->lock_record(static_cast<std::uint32_t>(n)) ? "locked %lu\n" : "busy %lu\n", n);
-        else if (cmd == "unlock") {
+        else if (cmd == "lockfile") std::printf(t->lock_file() ? "filelocked\n" : "filebusy\n");
+        else if (cmd == "unlockfile") {
+            t->unlock_file();
+            std::printf("fileunlocked\n");
+        } else if (cmd == "unlock") {
             t->unlock_record(static_cast<std::uint32_t>(n));
             std::printf("unlocked %lu\n", n);
         }

@@ -200,11 +200,16 @@ TEST(NtxUpdates, UniqueIndexKeepsOneEntryPerKey) {
     auto first = ntx->first();
     ASSERT_TRUE(first);
     unsigned version = header_version(path);
+    const std::uint64_t keys = ntx->key_count();
     ntx->insert(first->key, 99999);  // already there: nothing happens
     ntx->flush();
     EXPECT_EQ(header_version(path), version);
     EXPECT_EQ(ntx->seek(first->key)->recno, first->recno);
-    EXPECT_EQ(ntx->next(*first), ntx->next(*first));
+    auto second = ntx->next(*first);  // the key's one entry is followed by the next key
+    ASSERT_TRUE(second);
+    EXPECT_NE(second->key, first->key);
+    EXPECT_NE(second->recno, 99999u);
+    EXPECT_EQ(ntx->key_count(), keys);
     ntx->update(first->key, first->key, first->recno);  // same key: untouched
     ntx->flush();
     EXPECT_EQ(header_version(path), version);

@@ -11,6 +11,7 @@
 #include "common/dbf/table.h"
 #include "common/locks.h"
 #include "platform/errors.h"
+#include "procs/table_changes.h"
 #include "support/child_process.h"
 #include "support/current_folder.h"
 #include "support/fixture_folder.h"
@@ -100,6 +101,36 @@ TEST_F(Workstations, RecLockWaitsForARecordLockedByAnotherProcess) {
     EXPECT_EQ(other->read_line(), "busy 3");
 }
 
+TEST_F(Workstations, AFileLockOfAnotherProcessHoldsOffOurAppendsUntilReleased) {
+    durva::test::CurrentFolder here(dir_.path());
+    auto other = holder("16/03/pk.dbf", "shared");
+    ASSERT_EQ(other->read_line(), "ready");
+    other->write_line("lockfile 0");
+    ASSERT_EQ(other->read_line(), "filelocked");
+
+    testing::HeadlessSession h;
+    ASSERT_TRUE(NET_USE(h.session, "16\\03\\pk", "pk", false, 1));
+    dbf::Table& pk = h.session.areas.table();
+    const std::uint32_t before = pk.record_count();
+    EXPECT_FALSE(ADD_REC(h.session, 2));
+    EXPECT_EQ(h.clock.now_ms(), 2000);
+    EXPECT_EQ(pk.record_count(), before);  // nothing written, and no lock left behind:
+    other->write_line("unlockfile 0");
+    ASSERT_EQ(other->read_line(), "fileunlocked");
+    other->write_line("lock " + std::to_string(before + 1));
+    EXPECT_EQ(other->read_line(), "locked " + std::to_string(before + 1));
+    other->write_line("unlock " + std::to_string(before + 1));
+    ASSERT_EQ(other->read_line(), "unlocked " + std::to_string(before + 1));
+    ASSERT_TRUE(ADD_REC(h.session, 2));
+    EXPECT_EQ(pk.recno(), before + 1);
+    EXPECT_EQ(pk.record_count(), before + 1);
+    other->write_line("lockfile 0");  // our new record's lock stands in the way now
+    EXPECT_EQ(other->read_line(), "filebusy");
+    pk.unlock();
+    other->write_line("lockfile 0");
+    EXPECT_EQ(other->read_line(), "filelocked");
+}
+
 TEST_F(Workstations, EightStationsAppendingLeaveEveryRecordOnceInTableAndIndexes) {
     const std::string t = dir_.file("t");
     {
@@ -133,6 +164,58 @@ TEST_F(Workstations, EightStationsAppendingLeaveEveryRecordOnceInTableAndIndexes
         EXPECT_EQ(table->number("ILE"), std::stod(table->text("KOD").substr(3)));
     }
     EXPECT_EQ(kods.size(), static_cast<size_t>(stations * each));
+    dbf::test::expect_indexes_complete(*table);
+}
+
+TEST_F(Workstations, StationsChangingKeysAndDeletingBesideAppendsKeepEveryIndexComplete) {
+    const std::string t = dir_.file("t");
+    const int stations = 4, per_station = 50, rounds = 3;
+    const std::uint32_t records = stations * per_station;
+    {
+        dbf::FieldList fl = {{"KOD", 'C', 10, 0, 0}, {"NAZWA", 'C', 30, 0, 0}, {"ILE", 'N', 8, 0, 0}};
+        dbf::DbfFile::create(t + ".dbf", fl)->close();
+        dbf::TableSettings s;
+        auto table = dbf::Table::open(t, Share::Exclusive, s);
+        for (std::uint32_t r = 1; r <= records; ++r) {
+            ASSERT_TRUE(table->append_blank());
+            table->put("KOD", test::changed_kod(r, 0));
+            table->put("NAZWA", test::changed_nazwa(r, 0));
+        }
+        table->create_index(dir_.file("t1"), "KOD");
+        table->create_index(dir_.file("t2"), "UPPER(NAZWA)", false, true);
+        table->create_index(dir_.file("t3"), "DESCEND(KOD)+STR(ILE,8)", false, true);
+    }
+    const std::vector<std::string> indexes = {dir_.file("t1"), dir_.file("t2"), dir_.file("t3")};
+    std::vector<std::unique_ptr<ChildProcess>> changers, appenders;
+    for (int i = 1; i <= stations; ++i) {
+        std::vector<std::string> args = {t, std::to_string(i), std::to_string(stations), std::to_string(rounds),
+                                         std::to_string(records)};
+        args.insert(args.end(), indexes.begin(), indexes.end());
+        changers.push_back(std::make_unique<ChildProcess>(proc_path("table_changer"), args));
+    }
+    for (int i = 1; i <= 2; ++i) {
+        std::vector<std::string> args = {t, std::to_string(10 + i), "100"};
+        args.insert(args.end(), indexes.begin(), indexes.end());
+        appenders.push_back(std::make_unique<ChildProcess>(proc_path("table_appender"), args));
+    }
+    for (auto& c : changers) EXPECT_EQ(c->read_line(60'000), "done " + std::to_string(per_station * rounds));
+    for (auto& c : appenders) EXPECT_EQ(c->read_line(60'000), "done 100");
+
+    dbf::TableSettings visible;
+    visible.deleted_hidden = false;
+    auto table = dbf::Table::open(t, Share::Exclusive, visible);
+    for (const std::string& ix : indexes) table->add_index(ix);
+    ASSERT_EQ(table->record_count(), records + 200);
+    table->set_order(0);
+    for (std::uint32_t r = 1; r <= records; ++r) {
+        table->go_to(r);
+        std::string kod = test::changed_kod(r, rounds);
+        kod.resize(10, ' ');
+        EXPECT_EQ(table->text("KOD"), kod) << r;
+        EXPECT_EQ(table->text("NAZWA").substr(0, test::changed_nazwa(r, rounds).size()),
+                  test::changed_nazwa(r, rounds)) << r;
+        EXPECT_EQ(table->deleted(), test::changed_deleted(r, rounds)) << r;
+    }
     dbf::test::expect_indexes_complete(*table);
 }
 
