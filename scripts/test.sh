@@ -35,7 +35,7 @@ ctest --test-dir build-test --output-on-failure -j "$JOBS"
 
 configure build-asan -DCMAKE_BUILD_TYPE=Debug -DDURVA_WERROR=ON -DDURVA_SANITIZE=ON
 cmake --build build-asan -j "$JOBS"
-ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
+ASAN_OPTIONS=detect_leaks=1 LSAN_OPTIONS="suppressions=$PWD/tests/lsan.supp" UBSAN_OPTIONS=print_stacktrace=1 \
   ctest --test-dir build-asan --output-on-failure -j "$JOBS"
 
 bash scripts/fuzz.sh "${FUZZ_SECONDS:-20}"
