@@ -6,6 +6,7 @@
 #include "common/_fun3.h"
 #include "common/dbf/xbase_values.h"
 #include "common/dirmake.h"
+#include "common/editor.h"
 #include "common/error_handler.h"
 #include "platform/path_resolver.h"
 #include "receive/add_wiersz.h"
@@ -36,12 +37,12 @@ void close_list(ImportRun& r) {
     r.list = nullptr;
 }
 
-// The lines the run read are in the list; the text editor of the print
-// files is where the operator reads them. Until the program has one, the
-// operator is told the file's name.
+// The lines the run could not book are in the list: the operator is pointed
+// to the editor of the print files for a second (a key cuts it short), then
+// reads, changes or prints the list there and leaves it with Esc.
 void show_list(ImportRun& r) {
     _OKNO_(r.s, kSeeListMessage);
-    _OKNO_(r.s, "Wiersze bez towaru w pliku " + r.list_path, 0.0);
+    MEDIT(r.s, r.list_path);
 }
 
 void list_not_applied(ImportRun& r, const std::vector<std::string>& texts) {

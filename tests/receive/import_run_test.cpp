@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <fstream>
 
+#include "common/screen/keys.h"
 #include "receive/sales_backup.h"
 #include "receive/sales_tables.h"
 
@@ -61,8 +62,10 @@ TEST(SalesImportRun, AMissingFileIsNoRun) {
     EXPECT_EQ(backups(), 0);
 }
 
-TEST(SalesImportRun, UnmatchedBrokenAndUnterminatedLinesAreListedNeverBooked) {
-    SalesFolder f("nokod13", {' ', ' ', platform::ScriptStep::silence(1000), ' '});
+TEST(SalesImportRun, UnmatchedBrokenAndUnterminatedLinesAreListedNeverBookedAndOpenInTheEditor) {
+    // The booking's total, the refused lines' count, the pointer to the editor
+    // for its second, the editor's notice of the long line it split, Esc.
+    SalesFolder f("nokod13", {' ', ' ', platform::ScriptStep::silence(1000), ' ', screen::Key::Esc});
     const std::string long_line = "S;10001;X;100;1000;" + std::string(800, 'x');
     {
         std::ofstream out("durva/data_out.xxx", std::ios::binary);
@@ -73,12 +76,22 @@ TEST(SalesImportRun, UnmatchedBrokenAndUnterminatedLinesAreListedNeverBooked) {
             << "S;10001;B;200;1000;\rS;10001;C;300;1000;\r\n"  // a lone CR: two records run together
             << "S;10001;D;400;1000;";                 // no CR LF at the end
     }
+    const std::string screen_before = f.hs.text(10, 0, 80);
     EXPECT_TRUE(ZROB_SD_VOKA(f.s(), f.m, "durva\\data_out.xxx"));
     EXPECT_EQ(f.table("dd").record_count(), 1u);
-    EXPECT_EQ(read_file("rob/wydruk03.prn"),
-              "S;99999;NIEZNANY;100;1000;\r\n" + long_line + "\r\nS;10001;B;200;1000;\rS;10001;C;300;1000;\r\n" +
-                  "S;10001;D;400;1000;\r\n");
-    EXPECT_TRUE(f.saw("rob\\wydruk03.prn"));
+    EXPECT_TRUE(f.saw(std::string(kSeeListMessage)));
+    // The editor showed the list and Esc left it: the screen is back as it was.
+    EXPECT_TRUE(f.saw("S;99999;NIEZNANY;100;1000;"));
+    EXPECT_TRUE(f.saw("Esc - Wyjscie"));
+    EXPECT_FALSE(f.hs.shows("Esc - Wyjscie"));
+    EXPECT_EQ(f.hs.text(10, 0, 80), screen_before);
+    // Every listed byte is still there; the editor keeps lines of up to 160
+    // characters, so it saved the long one in pieces.
+    std::string pieces;
+    for (std::size_t at = 0; at < long_line.size(); at += 160) pieces += long_line.substr(at, 160) + "\r\n";
+    EXPECT_EQ(read_file("rob/wydruk03.prn"), "S;99999;NIEZNANY;100;1000;\r\n" + pieces +
+                                                 "S;10001;B;200;1000;\rS;10001;C;300;1000;\r\n" +
+                                                 "S;10001;D;400;1000;\r\n");
 }
 
 TEST(SalesImportRun, TwoRunsInOneSecondKeepBothCopies) {
@@ -112,7 +125,8 @@ TEST(SalesImportRun, AFileWrittenByTheReadOutIsImported) {
 }
 
 TEST(SalesImportRun, TheProvisionalNumberSkipsNumbersInUse) {
-    SalesFolder f("nokod13", {platform::ScriptStep::silence(1000), ' '});
+    // The first file's only line is unmatched: the list opens, Esc leaves it.
+    SalesFolder f("nokod13", {platform::ScriptStep::silence(1000), screen::Key::Esc});
     dbf::Table& h = f.table("dowod");
     for (const char* n : {"      58", "      59"}) {
         h.append_blank();
