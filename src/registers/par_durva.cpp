@@ -2,12 +2,14 @@
 
 #include <algorithm>
 #include <array>
+#include <optional>
 #include <string>
 
 #include "common/_fun1.h"
 #include "common/locks.h"
 #include "common/screen/browse.h"
 #include "common/screen/keys.h"
+#include "common/vat_groups.h"
 #include "registers/register_table.h"
 
 namespace durva {
@@ -51,8 +53,7 @@ dbf::Table& register_table(Session& s) { return s.areas.table(kRegisterArea); }
 bool blank(const std::string& text) { return text.find_first_not_of(' ') == std::string::npos; }
 
 // A rate of the legend: two characters, however the parameter file had it.
-std::string rate_text(const Session& s, char letter) {
-    std::string rate = s.vars.text(std::string("J_PTU") + letter);
+std::string legend_text(std::string rate) {
     if (rate.size() < 2) rate.resize(2, ' ');
     return rate;
 }
@@ -71,11 +72,13 @@ void draw_department_legend(Session& s) {
     auto& scr = s.screen;
     scr.say(9, kLegendCol, "DZIALY");
     scr.say(10, kLegendCol, "-------");
-    std::vector<std::string> rates;
-    for (char letter : std::string("ABCDEFZ")) rates.push_back(rate_text(s, letter));
+    // The rates a send files goods by, absent settings included, so that the
+    // legend never promises a department the send does not fill.
+    std::vector<std::optional<std::string>> rates;
+    for (int group = 0; group < kVatGroupCount; ++group) rates.push_back(vat_group_rate(s.vars, group));
     int row = 11;
     for (int dept : listed_departments(rates))
-        scr.say(row++, kLegendCol, rates[static_cast<std::size_t>(dept - 1)] + " - 0" + std::to_string(dept));
+        scr.say(row++, kLegendCol, legend_text(*rates[static_cast<std::size_t>(dept - 1)]) + " - 0" + std::to_string(dept));
 }
 
 void draw_receipt_type(Session& s) {
@@ -87,15 +90,18 @@ void draw_receipt_type(Session& s) {
 
 }  // namespace
 
-std::vector<int> listed_departments(const std::vector<std::string>& rates) {
+std::vector<int> listed_departments(const std::vector<std::optional<std::string>>& rates) {
     std::vector<int> listed;
-    if (rates.empty()) return listed;
-    listed.push_back(1);
     bool zero_seen = false;
-    for (std::size_t i = 1; i < rates.size(); ++i) {
+    for (std::size_t i = 0; i < rates.size(); ++i) {
+        if (!rates[i]) continue;  // a group without a rate takes no goods
+        if (i == 0) {
+            listed.push_back(1);
+            continue;
+        }
         // A rate that begins with " 0" is a zero rate, as the office's
         // programs compare texts.
-        const bool zero = rates[i].starts_with(" 0");
+        const bool zero = rates[i]->starts_with(" 0");
         if (!zero || !zero_seen) listed.push_back(static_cast<int>(i) + 1);
         zero_seen = zero_seen || zero;
     }

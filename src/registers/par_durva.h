@@ -4,6 +4,7 @@
 // description, port, speed and warehouse (F4). The highlighted stand is the
 // current stand at once; Esc goes back to the stand current on entry.
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -48,8 +49,9 @@ void PS_EDYCJA(StandBrowser& b, screen::Entry& entry, std::string_view colours);
 // Edits the highlighted stand; stored unless the entry ends with Esc.
 void EDIT_PS(StandBrowser& b);
 
-// The department legend: which rates are listed, in order, for rates A, B,
-// C, D, E, F and Z. Rate A always; from B on a rate of " 0" only the first time.
-std::vector<int> listed_departments(const std::vector<std::string>& rates);
+// The department legend: which departments are listed, in order, for the
+// rates of groups A to F and Z. Rate A always; from B on a rate of " 0" only
+// the first time; a group without a rate never.
+std::vector<int> listed_departments(const std::vector<std::optional<std::string>>& rates);
 
 }  // namespace durva

@@ -4,6 +4,7 @@
 
 #include "common/dbf/xbase_values.h"
 #include "common/newround.h"
+#include "common/vat_groups.h"
 #include "send/name_cleaning.h"
 
 namespace durva {
@@ -40,8 +41,8 @@ bool vat_group(const PluSettings& st, std::string_view podatek0, char& letter, s
             return true;
         }
     }
-    if (podatek0.starts_with("ZW")) {
-        letter = 'Z';
+    if (podatek0.starts_with(kExemptRate)) {
+        letter = vat_group_letter(kExemptGroup);
         department = "07";
         return true;
     }

@@ -1,9 +1,7 @@
 #include "send/plu_settings.h"
 
-#include <cctype>
-#include <variant>
-
 #include "common/_fun3.h"
+#include "common/vat_groups.h"
 
 namespace durva {
 namespace {
@@ -30,16 +28,6 @@ std::string register_description(Session& s, const MenuValues& m) {
 }
 
 }  // namespace
-
-std::optional<std::string> vat_group_rate(const Memvars& vars, int group) {
-    static const char* const names[] = {"J_PTUA", "J_PTUB", "J_PTUC", "J_PTUD", "J_PTUE", "J_PTUF"};
-    static const char* const usual[] = {"23", " 8", " 5", " 0", nullptr, nullptr};
-    if (group < 0 || group > 5) return std::nullopt;
-    if (const MemValue* v = vars.find(names[group]); v && std::holds_alternative<std::string>(*v))
-        return std::get<std::string>(*v);
-    if (usual[group]) return std::string(usual[group]);
-    return std::nullopt;
-}
 
 PluSettings plu_settings(Session& s, const MenuValues& m, int level) {
     PluSettings st;

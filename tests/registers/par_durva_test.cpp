@@ -4,6 +4,7 @@
 
 #include <vector>
 
+#include "common/vat_groups.h"
 #include "registers/register_table.h"
 #include "support/current_folder.h"
 #include "support/fixture_folder.h"
@@ -265,8 +266,9 @@ TEST_F(StandBrowserTest, AfterTheEditTheMarkGoesAndTheBarComesBack) {
 }
 
 TEST(DepartmentLegend, FirstZeroRateFromBOnIsListedLaterOnesAreNot) {
+    const std::optional<std::string> none;
     struct Case {
-        std::vector<std::string> rates;
+        std::vector<std::optional<std::string>> rates;
         std::vector<int> listed;
     };
     const std::vector<Case> cases = {
@@ -275,19 +277,51 @@ TEST(DepartmentLegend, FirstZeroRateFromBOnIsListedLaterOnesAreNot) {
         {{" 0", " 0", " 8", " 0", " 5", " 0", " 0"}, {1, 2, 3, 5}},
         {{" 0", "23", " 8", " 5", " 0", "  ", " 0"}, {1, 2, 3, 4, 5, 6}},
         {{"  ", "  ", "  ", "  ", "  ", "  ", "  "}, {1, 2, 3, 4, 5, 6, 7}},
+        // Groups without a rate take no goods and are not listed.
+        {{"23", " 8", " 5", " 0", none, none, "ZW"}, {1, 2, 3, 4, 7}},
+        {{"23", none, " 0", none, " 0", none, " 0"}, {1, 3}},
     };
     for (const Case& c : cases) EXPECT_EQ(listed_departments(c.rates), c.listed);
 }
 
-TEST_F(StandBrowserTest, MissingRatesAreShownBlank) {
+// The legend a browser shows on a session with the given settings, rows 11 to 17.
+std::vector<std::string> legend_rows(const std::vector<std::pair<const char*, std::string>>& settings) {
     HeadlessSession fresh;
-    ASSERT_TRUE(h.session.areas.find(kRegisterArea));
-    h.session.areas.close(kRegisterArea);
-    ASSERT_TRUE(prepare_register_table(fresh.session));
+    for (const auto& [name, rate] : settings) fresh.session.vars.set_text(name, rate);
+    EXPECT_TRUE(prepare_register_table(fresh.session));
     MenuValues mm;
     EXPECT_THROW(PAR_DURVA(fresh.session, mm), platform::ScriptExhausted);
-    EXPECT_EQ(fresh.text(11, 60, 7), "   - 01");
-    EXPECT_EQ(fresh.text(17, 60, 7), "   - 07");
+    std::vector<std::string> rows;
+    for (int row = 11; row <= 17; ++row) rows.push_back(fresh.text(row, 60, 7));
+    fresh.session.areas.close(kRegisterArea);
+    return rows;
+}
+
+// The legend shows the rates a send files goods by (the office's one rule),
+// also when the parameter file lacks them: not blanks that would suggest
+// every good goes to department 01.
+TEST_F(StandBrowserTest, LegendShowsTheRatesTheSendUses) {
+    h.session.areas.close(kRegisterArea);
+    const std::string blank(7, ' ');
+    EXPECT_EQ(legend_rows({}), (std::vector<std::string>{"23 - 01", " 8 - 02", " 5 - 03", " 0 - 04", "ZW - 07", blank, blank}));
+    EXPECT_EQ(legend_rows({{"J_PTUA", "22"}, {"J_PTUE", " 7"}, {"J_PTUZ", " 0"}}),
+              (std::vector<std::string>{"22 - 01", " 8 - 02", " 5 - 03", " 0 - 04", " 7 - 05", blank, blank}));
+    EXPECT_EQ(legend_rows({{"J_PTUB", ""}, {"J_PTUF", "5"}}),
+              (std::vector<std::string>{"23 - 01", "   - 02", " 5 - 03", " 0 - 04", "5  - 06", "ZW - 07", blank}));
+
+    // Whatever is stored or not, each listed department shows its group's rate.
+    Memvars v;
+    v.set_text("J_PTUC", "12");
+    v.set_text("J_PTUD", " 3");
+    const std::vector<std::string> rows = legend_rows({{"J_PTUC", "12"}, {"J_PTUD", " 3"}});
+    for (const std::string& row : rows) {
+        if (row == blank) continue;
+        const int group = row.back() - '1';
+        const std::optional<std::string> rate = vat_group_rate(v, group);
+        ASSERT_TRUE(rate) << row;
+        EXPECT_EQ(row.substr(0, 2), *rate) << row;
+    }
+    EXPECT_EQ(rows[2], "12 - 03");
 }
 
 TEST_F(StandBrowserTest, NonsenseInTheTableIsShownAndCanBeMended) {

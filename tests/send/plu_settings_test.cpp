@@ -4,6 +4,7 @@
 
 #include <fstream>
 
+#include "common/vat_groups.h"
 #include "support/current_folder.h"
 #include "support/fixture_folder.h"
 #include "support/headless_session.h"
@@ -60,7 +61,7 @@ TEST(PluSettings, MarkerFilesAndTheRegisterDescription) {
     EXPECT_EQ(st.level, 4);
 }
 
-TEST(PluSettings, RatesFromTheParameterFileOrTheUsualOnes) {
+TEST(PluSettings, NumbersFromTheParameterFile) {
     Office o;
     Memvars& v = o.h.session.vars;
     v.set_text("J_KOD13ZN", "N");
@@ -68,21 +69,27 @@ TEST(PluSettings, RatesFromTheParameterFileOrTheUsualOnes) {
     PluSettings st = o.settings();
     EXPECT_TRUE(st.drop_leading_zeros);
     EXPECT_EQ(st.price_levels, 3);
-    // Nothing stored: the rates registers here are set up with; E and F take nothing.
-    EXPECT_EQ(st.vat_rates[0], "23");
-    EXPECT_EQ(st.vat_rates[1], " 8");
-    EXPECT_EQ(st.vat_rates[2], " 5");
-    EXPECT_EQ(st.vat_rates[3], " 0");
-    EXPECT_FALSE(st.vat_rates[4]);
-    EXPECT_FALSE(st.vat_rates[5]);
-    // Stored rates are taken as they are, blanks and empty texts included.
+}
+
+// The send files goods by the office's one rule for the groups' rates, the
+// rule the stand browser's legend shows: absent settings, stored ones, empty
+// and non-text ones alike.
+TEST(PluSettings, RatesAreTheOfficesRatesOfTheGroups) {
+    Office o;
+    Memvars& v = o.h.session.vars;
+    auto expect_same = [&](const char* when) {
+        const PluSettings st = o.settings();
+        for (int g = 0; g < 6; ++g) EXPECT_EQ(st.vat_rates[static_cast<size_t>(g)], vat_group_rate(v, g)) << when << g;
+    };
+    expect_same("nothing stored ");
+    EXPECT_EQ(o.settings().vat_rates[0], "23");  // so the good of rate 23 still goes to A
+    EXPECT_FALSE(o.settings().vat_rates[4]);     // and E takes nothing
     v.set_text("J_PTUA", "22");
     v.set_text("J_PTUE", "");
+    v.set_number("J_PTUB", 8);
     v.set_text("J_PTUF", " 7");
-    st = o.settings();
-    EXPECT_EQ(st.vat_rates[0], "22");
-    EXPECT_EQ(st.vat_rates[4], "");
-    EXPECT_EQ(st.vat_rates[5], " 7");
+    expect_same("some stored ");
+    EXPECT_EQ(o.settings().vat_rates[4], "");
 }
 
 }  // namespace
