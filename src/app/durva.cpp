@@ -76,10 +76,8 @@ void run_stages(Session& s, const StartupStages& stages) {
         if (stages.OUT_NET) stages.OUT_NET(s);
         return;
     }
-    // Step 8: the station's print file.
-    s.values.PLIK = "rob\\wydruk" + STR2(s.values.STACJA) + ".prn";
-    // Step 9: the sales document type.
-    s.values.M_SD = read_sales_document_type();
+    // Steps 8 and 9.
+    set_station_files(s);
     // Step 10: the main menu, until the operator leaves it.
     if (stages.DURVA_) stages.DURVA_(s);
 
@@ -121,15 +119,24 @@ std::string read_sales_document_type() {
     return sales_document_type(text);
 }
 
-int MAIN(Session& s, [[maybe_unused]] std::string_view argument, const StartupStages& stages) {
+std::string start_program(Session& s) {
     apply_run_settings(s);
-
     // Step 2, with the cursor hidden.
     create_settings(s.vars);
     create_working_variables(s);
+    return exchange_parameter_file(s);
+}
 
+void set_station_files(Session& s) {
+    // Step 8: the station's print file.
+    s.values.PLIK = "rob\\wydruk" + STR2(s.values.STACJA) + ".prn";
+    // Step 9: the sales document type.
+    s.values.M_SD = read_sales_document_type();
+}
+
+int MAIN(Session& s, [[maybe_unused]] std::string_view argument, const StartupStages& stages) {
     try {
-        const std::string problem = exchange_parameter_file(s);
+        const std::string problem = start_program(s);
 
         prepare_screen(s);
         if (!problem.empty()) _OKNO_(s, problem, 0.0);

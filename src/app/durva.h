@@ -29,6 +29,16 @@ StartupStages program_stages();
 // row 1 after a normal run, the refusal's message after an early ending.
 int MAIN(Session& s, std::string_view argument, const StartupStages& stages = program_stages());
 
+// Steps 1 to 3 of the start-up: the run settings, the program-wide variables
+// with their defaults, and the shared parameter file restored or created.
+// Returns what was wrong with an existing parameter file, empty when nothing
+// was. A file that cannot be created goes to the general error handler.
+std::string start_program(Session& s);
+
+// Steps 8 and 9, once the station is signed in: its print file PLIK and the
+// sales document type M_SD.
+void set_station_files(Session& s);
+
 // The sales document type from the text of SD_DURVA.TXT: blanks, tabs and line
 // ends around it removed, three characters, and "SD " unless it starts with
 // S, R or F.

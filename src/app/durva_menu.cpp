@@ -99,12 +99,13 @@ bool delete_if_present(std::string_view dos_path);
 // The sales read out are imported and booked. The driver's sales file goes
 // afterwards whatever the import made of it (its copy stays in DURVA_SD);
 // the PLU list's file is imported only when this read-out wrote it.
-void book_sales(Session& s, MenuValues& m, std::string_view file, const std::optional<FileStamp>& before = {}) {
+void book_sales(Session& s, MenuValues& m, std::string_view file, SalesReadOut& r,
+                const std::optional<FileStamp>& before = {}) {
     if (file == kSalesFile) {
-        ZROB_SD_VOKA(s, m, file);
+        r.imported = ZROB_SD_VOKA(s, m, file, &r.import);
         delete_if_present(kSalesFile);
     } else {
-        ZROB_SD_VOKA(s, m, file, before);
+        r.imported = ZROB_SD_VOKA(s, m, file, before, &r.import);
     }
 }
 
@@ -147,36 +148,6 @@ bool ask_warehouses(Session& s, MenuValues& m) {
     entry.say_field(24, 25, "albo     Pominac magazyn:", m.PS_MAG_NO, "!");
     entry.read();
     return !entry.abandoned();
-}
-
-// Item 2. False when the operator abandoned the warehouse prompt.
-bool receive_sales(Session& s, MenuValues& m) {
-    auto& scr = s.screen;
-    if (FILE_X(kSalesFile)) {
-        _OKNO_(s, "Wczytuje: " + std::string(kSalesFile));
-        book_sales(s, m, kSalesFile);
-        return true;
-    }
-    draw_company_banner(s);
-    s.values.M_DATA = sales_date(s.clock.local_time(), s.values.HH);
-    if (screen::upper(s.vars.text("J_NAZWA")).find("KOD13") != std::string::npos && !ask_warehouses(s, m)) {
-        _OKNO_(s, "Przemysl to sobie");
-        return false;
-    }
-    if (!stand_usable(s, m)) return true;
-    if (!OKNO(s, "Odebrac sprzedaz z data " + s.values.M_DATA.dtoc() + " ?", " ")) {
-        scr.tone(3000, 2);
-        _OKNO_(s, "Zmien okres obrachunkowy lub date", "...");
-        scr.inkey(3);
-        return true;
-    }
-    _OKNO_(s, blank(m.PS_MAG) ? std::string("Odbieram sprzedaz - czekac") : "Odbieram sprzedaz na mag " + m.PS_MAG,
-           "...");
-    write_input_file(s, "S;U;2; ; ;", {});
-    const std::optional<FileStamp> before = file_stamp(kPluListFile);
-    report_driver_run(s, m, DriverCommand::ReadOut);
-    book_sales(s, m, FILE_X(kSalesFile) ? kSalesFile : kPluListFile, before);
-    return true;
 }
 
 // Item 3.
@@ -265,7 +236,7 @@ bool run_item(Session& s, MenuValues& m, int choice) {
     switch (choice) {
         case 1: PAR_DURVA(s, m); break;
         case 2: send_goods(s, m); break;
-        case 3: return receive_sales(s, m);
+        case 3: return receive_sales(s, m).end != SalesReadOut::End::Abandoned;
         case 4: program_departments(s, m); break;
         case 5: delete_sent_records(s); break;
         case 6: delete_plus(s, m); break;
@@ -275,6 +246,45 @@ bool run_item(Session& s, MenuValues& m, int choice) {
 }
 
 }  // namespace
+
+SalesReadOut receive_sales(Session& s, MenuValues& m) {
+    auto& scr = s.screen;
+    SalesReadOut r;
+    if (FILE_X(kSalesFile)) {
+        _OKNO_(s, "Wczytuje: " + std::string(kSalesFile));
+        r.end = SalesReadOut::End::Leftover;
+        book_sales(s, m, kSalesFile, r);
+        return r;
+    }
+    draw_company_banner(s);
+    s.values.M_DATA = sales_date(s.clock.local_time(), s.values.HH);
+    // Unattended, the warehouse is the stand's own and none is skipped.
+    if (!s.unattended && screen::upper(s.vars.text("J_NAZWA")).find("KOD13") != std::string::npos &&
+        !ask_warehouses(s, m)) {
+        _OKNO_(s, "Przemysl to sobie");
+        r.end = SalesReadOut::End::Abandoned;
+        return r;
+    }
+    if (!stand_usable(s, m)) {
+        r.end = SalesReadOut::End::StandUnusable;
+        return r;
+    }
+    if (!s.unattended && !OKNO(s, "Odebrac sprzedaz z data " + s.values.M_DATA.dtoc() + " ?", " ")) {
+        scr.tone(3000, 2);
+        _OKNO_(s, "Zmien okres obrachunkowy lub date", "...");
+        scr.inkey(3);
+        r.end = SalesReadOut::End::DateRefused;
+        return r;
+    }
+    _OKNO_(s, blank(m.PS_MAG) ? std::string("Odbieram sprzedaz - czekac") : "Odbieram sprzedaz na mag " + m.PS_MAG,
+           "...");
+    write_input_file(s, "S;U;2; ; ;", {});
+    const std::optional<FileStamp> before = file_stamp(kPluListFile);
+    r.driver_ran = run_driver(s, m, DriverCommand::ReadOut);
+    if (r.driver_ran) r.driver = ERROR_DURVA(s);
+    book_sales(s, m, FILE_X(kSalesFile) ? kSalesFile : kPluListFile, r, before);
+    return r;
+}
 
 Date sales_date(const platform::LocalTime& today, std::string_view HH) {
     const Date now = Date::from_ymd(today.year, today.month, today.day);

@@ -8,8 +8,32 @@
 #include "common/date.h"
 #include "common/menu_values.h"
 #include "common/session.h"
+#include "driver/error_durva.h"
+#include "receive/import_run.h"
 
 namespace durva {
+
+// What one sales read-out of item 2 came to.
+struct SalesReadOut {
+    enum class End {
+        Abandoned,      // Esc at the warehouse prompt: the menu run ends
+        DateRefused,    // N to the sales date: nothing sent to the register
+        StandUnusable,  // the stand's port or speed no register can have
+        Leftover,       // a sales file left by an earlier run imported, the register not asked
+        ReadOut,        // the register read out and what it gave imported
+    };
+    End end = End::ReadOut;
+    bool driver_ran = false;  // the driver was started and waited for
+    DriverReport driver;      // its report, when it ran
+    bool imported = false;    // the import run reached its end
+    ImportSummary import;     // what the import run came to
+};
+
+// Item 2: the sales read out of the current stand's register and booked.
+// The main menu runs it for the operator; the scheduled read-out runs it in
+// an unattended session, where no question is asked: the sales date is taken
+// as the item's rules give it and the warehouse is the stand's own.
+SalesReadOut receive_sales(Session& s, MenuValues& m);
 
 // Runs the menu with fresh menu variables. False when the operator abandons
 // the warehouse prompt of the sales read-out; true on every other end,

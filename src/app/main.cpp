@@ -4,8 +4,10 @@
 #include <exception>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "app/durva.h"
+#include "app/scheduled_readout.h"
 #include "app/version.h"
 #include "common/error_handler.h"
 #include "common/screen/screen.h"
@@ -26,7 +28,32 @@ void print_help() {
         "i nie zmienia dzialania programu.\n"
         "\n"
         "  --help     ten opis\n"
-        "  --version  wersja programu\n",
+        "  --version  wersja programu\n"
+        "\n"
+        "Odczyt sprzedazy bez operatora (np. z harmonogramu systemd albo crontab):\n"
+        "\n"
+        "  durva --odczyt NR [--folder KATALOG]\n"
+        "\n"
+        "Odbiera sprzedaz z kasy stoiska NR (1 do 99, jak w durva\\durva.DBF) i ksieguje\n"
+        "ja tak, jak pozycja 2 menu, bez ekranu i bez pytan: data sprzedazy wedlug\n"
+        "okresu firmy, magazyn stoiska. KATALOG to folder danych biura (domyslnie\n"
+        "folder biezacy). Wynik to jeden wiersz na standardowym wyjsciu, dopisany tez\n"
+        "z data i godzina do pliku durva\\odczyt.log w folderze biura. Wiersze\n"
+        "sprzedazy bez towaru trafiaja do wydruku stacji rob\\wydrukNN.prn.\n"
+        "\n"
+        "Kody wyjscia:\n"
+        "   0  sprzedaz zaksiegowana albo brak sprzedazy\n"
+        "   1  blad programu\n"
+        "   2  bledne argumenty\n"
+        "   3  to nie jest folder danych biura (albo jego tabel nie mozna odczytac)\n"
+        "   4  nie ma kasy o tym numerze\n"
+        "   5  kasa bez portu (albo z bledna predkoscia)\n"
+        "   6  poprzedni odczyt tego folderu jeszcze trwa\n"
+        "   7  stanowisko pracuje w menu kas (durva\\durva.DBF zajety)\n"
+        "   8  wszystkie stacje zajete\n"
+        "   9  tabela zajeta przez inny program dluzej, niz odczyt czeka\n"
+        "  10  sterownik kasy nie zadzialal albo zglosil blad\n"
+        "  11  sprzedazy nie mozna bylo wczytac ani zaksiegowac\n",
         durva::kProgramName, durva::program_version());
 }
 
@@ -34,6 +61,15 @@ void print_help() {
 
 int main(int argc, char** argv) {
     const std::string_view argument = argc > 1 ? argv[1] : "";
+    const std::vector<std::string> words(argv + 1, argv + argc);
+    if (durva::wants_scheduled_readout(words)) {
+        try {
+            return durva::run_scheduled_readout(words, stdout);
+        } catch (const std::exception& e) {
+            std::printf("durva --odczyt: blad programu: %s\n", e.what());
+            return static_cast<int>(durva::ReadOutStatus::ProgramFault);
+        }
+    }
     if (argument == "--help" || argument == "-h") {
         print_help();
         return 0;

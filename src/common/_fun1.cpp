@@ -3,6 +3,7 @@
 #include <string>
 
 #include "common/screen/keys.h"
+#include "platform/unattended_terminal.h"
 
 namespace durva {
 
@@ -33,6 +34,12 @@ void draw_window(screen::Screen& scr, std::string_view text, std::string_view fr
 enum class MessageKind { Timed, Stays };
 
 bool message(Session& s, std::string_view text, MessageKind kind, double seconds, bool warning) {
+    // Nobody would read it or press the key it waits for: it is kept for
+    // the run's own report instead.
+    if (s.unattended) {
+        s.messages.emplace_back(text);
+        return true;
+    }
     auto& scr = s.screen;
     const int row = scr.row(), col = scr.col();
     const std::string colour = scr.colour();
@@ -57,6 +64,11 @@ bool message(Session& s, std::string_view text, MessageKind kind, double seconds
 
 bool OKNO(Session& s, std::string_view question, std::string_view answer_default, std::string_view auto_flag) {
     if (auto_flag.starts_with("T")) return true;
+    // No answer can come; the caller of an unattended run decides instead.
+    if (s.unattended) {
+        s.messages.emplace_back(question);
+        throw platform::NoOperator(std::string(question));
+    }
     auto& scr = s.screen;
     const int row = scr.row(), col = scr.col();
     const std::string colour = scr.colour();

@@ -11,10 +11,12 @@ namespace durva {
 // Asks a yes/no question; true means T. Only T, t, N, n answer, and Enter
 // when the default answer is not blank; Esc cannot cancel it. With the auto
 // flag "T" the question is not asked and the answer is yes. The cursor is left
-// shown.
+// shown. In an unattended session (no auto flag) it throws platform::NoOperator.
 bool OKNO(Session& s, std::string_view question, std::string_view answer_default,
           std::string_view auto_flag = {});
 
+// In an unattended session the three forms below show nothing and wait for
+// nothing; the text is added to the session's messages.
 // Shows a message for one second or until a key, which is consumed.
 bool _OKNO_(Session& s, std::string_view text);
 // Shows a message for up to `seconds` (0: until a key). Any mode but 1 shows

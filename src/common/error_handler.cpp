@@ -37,9 +37,19 @@ std::string& ending_note() {
     return note;
 }
 
+std::string ending_text(const DbError& e) {
+    return e.cause() + (e.file().empty() ? "" : ": " + e.file()) + " (" + system_error_text(e.os_error()) + ")";
+}
+
 }  // namespace
 
 bool operator_retries(Session& s, const DbError& e) {
+    // Nobody can choose: the run ends, and says why in its report.
+    if (s.unattended) {
+        ending_note() = ending_text(e);
+        s.messages.push_back(ending_note());
+        return false;
+    }
     auto& scr = s.screen;
     const int row = scr.row(), col = scr.col();
     const bool cursor = scr.cursor_visible();
@@ -76,8 +86,7 @@ bool operator_retries(Session& s, const DbError& e) {
     centred(scr, kTop + 6, std::string(kInner - 2, ' '));
     centred(scr, kTop + 6, "Program zakonczony");
     scr.set_colour(colour);
-    ending_note() = e.cause() + (e.file().empty() ? "" : ": " + e.file()) + " (" + system_error_text(e.os_error()) +
-                    ")";
+    ending_note() = ending_text(e);
     return false;
 }
 

@@ -30,7 +30,8 @@ void handle_db_error(Session& s, const DbError& e);
 // The same window and choice, for callers that cannot close the tables
 // themselves (a wait inside a table operation): true for T, the screen as it
 // was; false for N, the window left on the screen and nothing closed, the
-// caller then ends the program with ProgramEnd.
+// caller then ends the program with ProgramEnd. An unattended session gets
+// false at once, the error added to its messages.
 bool operator_retries(Session& s, const DbError& e);
 
 // Why the operator ended the program from the handler: the cause, the file

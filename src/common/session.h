@@ -3,6 +3,7 @@
 // the program runs on, the program-wide variables, the working values every
 // Part reads, and the open tables.
 #include <string>
+#include <vector>
 
 #include "common/date.h"
 #include "common/dbf/work_areas.h"
@@ -45,6 +46,12 @@ struct Session {
     dbf::WorkAreas areas;
     // The office printer and the PDF writer; none in a run without printing.
     Printer* printer = nullptr;
+    // No operator at the screen (the scheduled sales read-out): message
+    // windows are not shown and wait for nothing, their texts are kept in
+    // `messages` in order; a question cannot be asked and throws
+    // platform::NoOperator; the general error handler ends the run at once.
+    bool unattended = false;
+    std::vector<std::string> messages;
 };
 
 }  // namespace durva

@@ -1,5 +1,6 @@
 #include "driver/error_durva.h"
 
+#include <algorithm>
 #include <optional>
 #include <string>
 
@@ -48,42 +49,74 @@ long leading_number(std::string_view text) {
     return negative ? -n : n;
 }
 
-}  // namespace
-
-void ERROR_DURVA(Session& s) {
-    if (!FILE_X(kErrorFile)) {
+// What a run's error file says: `present` whether it exists, `read` its
+// bytes when it could be read.
+DriverReport report_of(bool present, const std::optional<std::string>& read) {
+    DriverReport r;
+    if (!present) {
         // The old file was removed before the run, so its absence means the
         // driver reported nothing: the register may not have got the data.
-        _OKNO_(s, "Sterownik nie zostawil pliku error.txt", 0.0);
-        return;
+        r.kind = DriverReport::Kind::NoFile;
+        r.text = "Sterownik nie zostawil pliku error.txt";
+        return r;
     }
-    const std::optional<std::string> read = read_error_file();
     if (!read) {
-        _OKNO_(s, "Nie mozna odczytac pliku error.txt", 0.0);
-        return;
+        r.kind = DriverReport::Kind::Unreadable;
+        r.text = "Nie mozna odczytac pliku error.txt";
+        return r;
     }
     const std::string& text = *read;
     if (text.empty()) {
         // A driver that made the file and wrote nothing into it did not get
         // to its report; that is no success to announce.
-        _OKNO_(s, "Pusty plik error.txt: brak raportu", 0.0);
-        return;
+        r.kind = DriverReport::Kind::Empty;
+        r.text = "Pusty plik error.txt: brak raportu";
+        return r;
     }
     const size_t first = text.find(';');
     if (first != std::string::npos && leading_number(std::string_view(text).substr(0, first)) > 0) {
-        _OKNO_(s, std::string_view(text).substr(0, kShownLength), "...");
-        s.screen.inkey(1.0);
-        const std::string_view after = std::string_view(text).substr(first + 1, kLineFieldWindow);
-        const size_t second = after.find(';');
-        if (second != std::string_view::npos && second >= 1) {
-            long line = leading_number(after.substr(0, second));
-            if (!FILE_X("DURVA.OLD")) ++line;
-            WIERSZ_III(s, kInputFile, static_cast<int>(line));
-        }
-        return;
+        r.kind = DriverReport::Kind::Error;
+        r.text = text.substr(0, std::min(text.find_first_of("\r\n"), kRowWidth));
+        return r;
     }
-    _OKNO_(s, "Wszystko dobrze", "...");
-    s.screen.inkey(3.0);
+    r.kind = DriverReport::Kind::Good;
+    r.text = "Wszystko dobrze";
+    return r;
+}
+
+}  // namespace
+
+DriverReport ERROR_DURVA(Session& s) {
+    const bool present = FILE_X(kErrorFile);
+    const std::optional<std::string> read = present ? read_error_file() : std::nullopt;
+    const DriverReport r = report_of(present, read);
+    if (s.unattended) return r;
+    switch (r.kind) {
+        case DriverReport::Kind::NoFile:
+        case DriverReport::Kind::Unreadable:
+        case DriverReport::Kind::Empty:
+            _OKNO_(s, r.text, 0.0);
+            break;
+        case DriverReport::Kind::Error: {
+            const std::string& text = *read;
+            const size_t first = text.find(';');
+            _OKNO_(s, std::string_view(text).substr(0, kShownLength), "...");
+            s.screen.inkey(1.0);
+            const std::string_view after = std::string_view(text).substr(first + 1, kLineFieldWindow);
+            const size_t second = after.find(';');
+            if (second != std::string_view::npos && second >= 1) {
+                long line = leading_number(after.substr(0, second));
+                if (!FILE_X("DURVA.OLD")) ++line;
+                WIERSZ_III(s, kInputFile, static_cast<int>(line));
+            }
+            break;
+        }
+        case DriverReport::Kind::Good:
+            _OKNO_(s, r.text, "...");
+            s.screen.inkey(3.0);
+            break;
+    }
+    return r;
 }
 
 bool WIERSZ_III(Session& s, std::string_view file, int line) {

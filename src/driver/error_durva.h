@@ -1,11 +1,20 @@
 #pragma once
 // The report after every driver run: what durva\error.txt says, and the
 // input-file line the driver refused.
+#include <string>
 #include <string_view>
 
 #include "common/session.h"
 
 namespace durva {
+
+// What the error file said after a driver run.
+struct DriverReport {
+    enum class Kind { Good, Error, NoFile, Unreadable, Empty };
+    Kind kind = Kind::NoFile;
+    std::string text;  // an error's first line (at most 79 characters), else the message shown
+    bool good() const { return kind == Kind::Good; }
+};
 
 // Reads durva\error.txt. A first field (up to the first ";") whose number is
 // greater than 0 is an error: the file's first 35 characters stay on screen,
@@ -14,8 +23,9 @@ namespace durva {
 // unless DURVA.OLD exists, when it counts the control line as line 1.
 // Anything else is "Wszystko dobrze" for up to three seconds. A run that left
 // no error file, or an empty one, is said to have done so until a key.
-// Changes no file.
-void ERROR_DURVA(Session& s);
+// Changes no file. Returns what the file said; an unattended session is shown
+// nothing and waits for nothing.
+DriverReport ERROR_DURVA(Session& s);
 
 // Shows line `line` (counted from 1) of a CR LF text file on row 24: its
 // first 79 characters padded with blanks, in the current colour; then waits

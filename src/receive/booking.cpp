@@ -1,5 +1,6 @@
 #include "receive/booking.h"
 
+#include <cerrno>
 #include <cmath>
 #include <cstdio>
 
@@ -8,6 +9,8 @@
 #include "common/dbf/xbase_values.h"
 #include "common/locks.h"
 #include "common/newround.h"
+#include "platform/errors.h"
+#include "platform/file.h"
 #include "receive/document_totals.h"
 #include "receive/stock_change.h"
 
@@ -57,11 +60,19 @@ dbf::Table& select(Session& s, const char* alias) {
     return s.areas.table();
 }
 
+// An unattended run does not wait without end for another program: past the
+// first `wait` seconds it ends, and the journal keeps what was done for the
+// next import of the station to finish, as after a power cut.
+void give_up_unattended(Session& s, const std::string& what) {
+    if (s.unattended) throw DbError(platform::kLockedByAnotherProgram, what, EAGAIN);
+}
+
 // Locks the current record of the current area. Past the first `wait`
 // seconds the operator is told what the booking waits for, and it goes on
 // trying: giving up would lose a row's totals or stock change.
 void lock_until_done(Session& s, const std::string& what, double wait) {
     if (REC_LOCK(s, wait)) return;
+    give_up_unattended(s, what);
     _OKNO_(s, "Czekam na " + what, "...");
     while (!REC_LOCK(s, wait)) {}
 }
@@ -69,6 +80,7 @@ void lock_until_done(Session& s, const std::string& what, double wait) {
 // Appends a record to the current area, waiting as lock_until_done does.
 void append_until_done(Session& s, const std::string& what, double wait) {
     if (ADD_REC(s, wait)) return;
+    give_up_unattended(s, what);
     _OKNO_(s, "Czekam na " + what, "...");
     while (!ADD_REC(s, wait)) {}
 }

@@ -17,6 +17,18 @@ namespace durva {
 
 class BookingJournal;
 
+// What one import run came to, for a caller that reports it elsewhere than on
+// the screen (the scheduled read-out).
+struct ImportSummary {
+    bool booked = false;         // a document was booked
+    std::string rd, nrd;         // its type and number, as booked
+    double amount = 0;           // its amount, as its message shows it
+    int rows = 0;                // its rows
+    int listed = 0;              // lines on the unmatched-lines list
+    std::string finished;        // a booking cut short earlier and finished by this run: its message
+    std::string already_booked;  // the same sales file was booked before as this document: not booked again
+};
+
 struct ImportRun {
     ImportRun(Session& session, MenuValues& menu) : s(session), m(menu) {}
     ImportRun(const ImportRun&) = delete;
@@ -52,6 +64,7 @@ struct ImportRun {
     std::string fingerprint;                    // size and checksum of the sales file
     std::vector<std::string> not_applied;       // stock changes the booking could not make
     std::vector<std::string> carried;           // the same from a booking finished at the start of the run
+    ImportSummary done;                         // what the run came to
 
     // Puts a text on the unmatched-lines list: the bytes as given, then CR LF.
     void list_line(std::string_view text);

@@ -69,10 +69,15 @@ bool REP_DOW_VOKA(ImportRun& r) {
     BookingOutcome out = apply_booking(s, p, BookingProgress{}, journal);
     r.M_NRD = out.number;
     r.not_applied = out.not_applied;
+    r.done.booked = true;
+    r.done.rd = r.M_RD;
+    r.done.nrd = out.number;
+    r.done.amount = out.total;
+    r.done.rows = static_cast<int>(p.rows.size());
 
     s.screen.clear_keys();
     _OKNO_(s, booking_message(r.M_RD, r.M_NRD, out.total), "...");
-    s.screen.inkey(0);
+    if (!s.unattended) s.screen.inkey(0);
     return true;
 }
 

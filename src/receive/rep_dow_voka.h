@@ -6,7 +6,8 @@
 namespace durva {
 
 // Books the work table (at least one row, on its first row) and shows the
-// document number with its amount until a key is pressed. Returns true.
+// document number with its amount until a key is pressed (unattended: not at
+// all). Returns true.
 bool REP_DOW_VOKA(ImportRun& r);
 
 // The header's NODB for the selected register: its description in 26

@@ -30,6 +30,7 @@ std::string list_name(Session& s) {
 void open_list(ImportRun& r, bool afresh) {
     r.list_path = list_name(r.s);
     r.list = std::fopen(platform::resolve_path(r.list_path).c_str(), afresh ? "wb" : "ab");
+    if (afresh) r.done.listed = 0;
 }
 
 void close_list(ImportRun& r) {
@@ -80,8 +81,9 @@ LastBooking check_journal(Session& s, ImportRun& r) {
         list_not_applied(r, out.not_applied);
         r.carried = out.not_applied;
         s.screen.clear_keys();
-        _OKNO_(s, "Dokonczone: " + booking_message(plan.rd, out.number, out.total), "...");
-        s.screen.inkey(0);
+        r.done.finished = "Dokonczone: " + booking_message(plan.rd, out.number, out.total);
+        _OKNO_(s, r.done.finished, "...");
+        if (!s.unattended) s.screen.inkey(0);
         done.number = out.number;
     }
     last.fingerprint = plan.fingerprint;
@@ -98,6 +100,7 @@ ImportRun::~ImportRun() {
 
 void ImportRun::list_line(std::string_view text) {
     if (!list) return;
+    ++done.listed;
     std::fwrite(text.data(), 1, text.size(), list);
     std::fwrite("\r\n", 1, 2, list);
 }
@@ -121,16 +124,17 @@ double JAKA_VOKA(Session& s) {
     return sum;
 }
 
-bool ZROB_SD_VOKA(Session& s, MenuValues& m, std::string_view file, const std::optional<FileStamp>& before) {
+bool ZROB_SD_VOKA(Session& s, MenuValues& m, std::string_view file, const std::optional<FileStamp>& before,
+                  ImportSummary* summary) {
     std::optional<FileStamp> now = file_stamp(file);
     if (!now || (before && *before == *now)) {
         _OKNO_(s, kNoSalesMessage);
         return false;
     }
-    return ZROB_SD_VOKA(s, m, file);
+    return ZROB_SD_VOKA(s, m, file, summary);
 }
 
-bool ZROB_SD_VOKA(Session& s, MenuValues& m, std::string_view file) {
+bool ZROB_SD_VOKA(Session& s, MenuValues& m, std::string_view file, ImportSummary* summary) {
     ImportRun r(s, m);
     DIRMAKE("DURVA_SD");
     bool result = false;
@@ -156,7 +160,10 @@ bool ZROB_SD_VOKA(Session& s, MenuValues& m, std::string_view file) {
             std::string number;
             for (char c : last.number)
                 if (c != ' ') number += c;
-            book = OKNO(s, "Ta sprzedaz jest juz zaksiegowana (" + last.rd + number + "). Ksiegowac ponownie ?", "N");
+            // Unattended, nobody can say it is wanted twice: it is not.
+            book = !s.unattended &&
+                   OKNO(s, "Ta sprzedaz jest juz zaksiegowana (" + last.rd + number + "). Ksiegowac ponownie ?", "N");
+            if (!book) r.done.already_booked = last.rd + number;
         }
         if (book) {
             r.HANDLE = platform::ReadHandle(file);
@@ -168,6 +175,7 @@ bool ZROB_SD_VOKA(Session& s, MenuValues& m, std::string_view file) {
         }
     }
     MONITOR(s);
+    if (summary) *summary = r.done;
     return result;
 }
 
@@ -235,7 +243,7 @@ bool VOKA_SD(ImportRun& r) {
     list_not_applied(r, r.not_applied);
     if (r.refused > 0)
         _OKNO_(s, "Odrzucone wiersze (bledna postac lub kwota): " + std::to_string(r.refused) + " - w wykazie", 0.0);
-    if (r.BYL_PPLIK) show_list(r);
+    if (r.BYL_PPLIK && !s.unattended) show_list(r);
     return true;
 }
 

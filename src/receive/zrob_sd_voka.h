@@ -24,12 +24,16 @@ std::optional<FileStamp> file_stamp(std::string_view dos_path);
 // Imports and books the sales file `file`. False when the file is missing or
 // cannot be opened, when the document type has no counter record, or when
 // the operator chose not to book again a file already booked. A booking that
-// an earlier run left unfinished is finished first.
-bool ZROB_SD_VOKA(Session& s, MenuValues& m, std::string_view file);
+// an earlier run left unfinished is finished first. With `summary` the caller
+// learns what the run came to. In an unattended session nothing waits for a
+// key, a file already booked is not booked again, and the unmatched lines
+// stay in the list without the editor.
+bool ZROB_SD_VOKA(Session& s, MenuValues& m, std::string_view file, ImportSummary* summary = nullptr);
 // The same for a file the driver run may not have written: it is imported
 // only when it differs from `before`, its stamp taken before the run;
 // otherwise the operator is told that no sales came back.
-bool ZROB_SD_VOKA(Session& s, MenuValues& m, std::string_view file, const std::optional<FileStamp>& before);
+bool ZROB_SD_VOKA(Session& s, MenuValues& m, std::string_view file, const std::optional<FileStamp>& before,
+                  ImportSummary* summary = nullptr);
 
 // The run proper, on the file open in r.HANDLE.
 bool VOKA_SD(ImportRun& r);

@@ -1,0 +1,77 @@
+#include "app/readout_result.h"
+
+#include <cmath>
+#include <cstdio>
+
+#include "receive/zrob_sd_voka.h"
+
+namespace durva {
+
+namespace {
+
+std::string trimmed(std::string_view t) {
+    const size_t b = t.find_first_not_of(' ');
+    if (b == std::string_view::npos) return {};
+    return std::string(t.substr(b, t.find_last_not_of(' ') - b + 1));
+}
+
+// What the import booked, or that it booked nothing, with the unmatched lines.
+std::string import_text(const ImportSummary& i, std::string_view list) {
+    std::string text;
+    if (!i.finished.empty()) text += i.finished + "; ";
+    if (!i.already_booked.empty()) {
+        text += "sprzedaz juz zaksiegowana jako " + i.already_booked + " - nie ksiegowano ponownie";
+    } else if (i.booked) {
+        text += "zaksiegowano " + trimmed(i.rd) + " " + trimmed(i.nrd) + " na kwote " + amount_text(i.amount) +
+                ", wierszy " + std::to_string(i.rows);
+    } else {
+        text += "brak sprzedazy do zaksiegowania";
+    }
+    text += ", bez towaru " + std::to_string(i.listed);
+    if (i.listed > 0) text += " (lista " + std::string(list) + ")";
+    return text;
+}
+
+}  // namespace
+
+std::string amount_text(double amount) {
+    char buf[48];
+    std::snprintf(buf, sizeof buf, "%.2f", std::isfinite(amount) ? amount : 0.0);
+    return buf;
+}
+
+ReadOutResult failure(ReadOutStatus status, std::string_view why) {
+    return {status, std::string(why) + " - nic nie zaksiegowano"};
+}
+
+ReadOutResult result_of(const SalesReadOut& r, std::string_view list, std::string_view last_message) {
+    using End = SalesReadOut::End;
+    if (r.end == End::StandUnusable) return failure(ReadOutStatus::StandWithoutPort, last_message);
+    if (r.end == End::Abandoned || r.end == End::DateRefused)
+        return failure(ReadOutStatus::ImportFailed, "odczyt przerwany");
+
+    const std::string prefix = r.end == End::Leftover ? "wczytano plik pozostawiony w durva: " : "";
+    std::string driver;
+    if (r.end == End::ReadOut) {
+        if (!r.driver_ran) driver = last_message.empty() ? "sterownik nie uruchomiony" : std::string(last_message);
+        else if (!r.driver.good()) driver = "sterownik: " + r.driver.text;
+    }
+
+    if (!r.imported && r.import.already_booked.empty()) {
+        // The driver's own word comes first: without it the register gave nothing.
+        if (!driver.empty()) return failure(ReadOutStatus::DriverFailed, driver);
+        if (last_message == kNoSalesMessage)
+            return failure(ReadOutStatus::DriverFailed, "sterownik nie zostawil pliku sprzedazy");
+        return failure(ReadOutStatus::ImportFailed,
+                       prefix + (last_message.empty() ? std::string("import nieudany") : std::string(last_message)));
+    }
+    std::string line = prefix + import_text(r.import, list);
+    if (!driver.empty()) {
+        // Booked what came back, but the register's report says something went wrong.
+        line += "; " + driver;
+        return {ReadOutStatus::DriverFailed, line};
+    }
+    return {ReadOutStatus::Done, line};
+}
+
+}  // namespace durva

@@ -1,0 +1,249 @@
+#include "app/scheduled_readout.h"
+
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <string_view>
+
+#include "app/durva.h"
+#include "app/in_net.h"
+#include "app/init_dbf.h"
+#include "common/_fun3.h"
+#include "common/dbf/xbase_values.h"
+#include "common/dirmake.h"
+#include "common/error_handler.h"
+#include "common/locks.h"
+#include "common/screen/codepage.h"
+#include "common/screen/screen.h"
+#include "platform/clock.h"
+#include "platform/file.h"
+#include "platform/path_resolver.h"
+#include "platform/unattended_terminal.h"
+#include "registers/register_table.h"
+
+namespace durva {
+
+namespace {
+
+constexpr int kCompanyArea = 1;
+// The company table is opened again for the sign-out after a failure that
+// closed every table; a few seconds, then the position stays taken.
+constexpr int kSignOutWait = 5;
+
+std::string last_message(const Session& s) { return s.messages.empty() ? std::string() : s.messages.back(); }
+
+bool is_lock_refusal(std::string_view note) {
+    return note.starts_with(platform::kLockedByAnotherProgram) || note.starts_with(SharingError("").cause());
+}
+
+// Where the run was when it failed, for the status of a failure that has no
+// status of its own (an error of the table layer, a question nobody answers).
+enum class Phase { Tables, ReadOut, Import };
+
+ReadOutResult ended_by_error(Phase phase, std::string_view note) {
+    if (is_lock_refusal(note)) return failure(ReadOutStatus::TableHeld, note);
+    if (phase == Phase::Tables) return failure(ReadOutStatus::NotAnOffice, note);
+    return failure(phase == Phase::ReadOut ? ReadOutStatus::DriverFailed : ReadOutStatus::ImportFailed, note);
+}
+
+ReadOutResult sign_in_refused(const Session& s) {
+    const std::string why = last_message(s);
+    if (why == "Wszystkie stacje zajete") return failure(ReadOutStatus::StationsTaken, why);
+    if (why.starts_with("Brak danych firmy")) return failure(ReadOutStatus::NotAnOffice, why);
+    return failure(ReadOutStatus::TableHeld, why);
+}
+
+// The company tables could not all be opened: missing or meaningless ones
+// make no office folder; refused ones are held by another program.
+ReadOutResult tables_refused(const Session& s) {
+    const std::string why = last_message(s);
+    const bool goods_there = !s.values.HH.empty() && FILE_X(s.values.HH + "\\as.dbf");
+    if (why == "Musisz zaczekac" || (goods_there && why.ends_with("niedostepny")))
+        return failure(ReadOutStatus::TableHeld, why);
+    return failure(ReadOutStatus::NotAnOffice, why);
+}
+
+// Makes the stand of that number the current record of the register table.
+bool go_to_stand(Session& s, int stand) {
+    return with_error_handler(s, [&] {
+        dbf::Table& t = s.areas.table(kRegisterArea);
+        for (t.go_top(); !t.eof(); t.skip(1))
+            if (dbf::val_number(t.text("PKASA")) == stand) return true;
+        return false;
+    });
+}
+
+// Signs out whatever has happened: a failure may have closed every table,
+// and then the company table is opened again for it.
+void sign_out(Session& s) {
+    if (s.values.STACJA == 0) return;
+    try {
+        s.areas.select(kCompanyArea);
+        if (s.areas.used() || NET_USE(s, "firma", "firma", false, kSignOutWait)) OUT_NET(s);
+    } catch (const ProgramEnd&) {
+    } catch (const DbError&) {
+    } catch (const platform::NoOperator&) {
+        // Ending either way; the position stays taken until the next first
+        // workstation frees it, as after a power cut.
+    }
+}
+
+void close_tables(Session& s) {
+    try {
+        s.areas.close_all();
+    } catch (const DbError&) {
+        // Ending either way; every table was closed as far as it could be.
+    }
+}
+
+// The read-out once the station is signed in and the tables are open.
+ReadOutResult read_out(Session& s, int stand, Phase& phase) {
+    if (!prepare_register_table(s))
+        return failure(ReadOutStatus::MenuBusy, "stanowisko w menu kas (" + last_message(s) + ")");
+    if (!go_to_stand(s, stand))
+        return failure(ReadOutStatus::UnknownStand, "brak kasy " + stand_label(stand) + " w durva\\durva.DBF");
+    MenuValues m;
+    PS_READ(s, m);
+    phase = Phase::ReadOut;
+    const SalesReadOut r = receive_sales(s, m);
+    phase = Phase::Import;
+    s.areas.select(kRegisterArea);
+    with_error_handler(s, [&] { s.areas.close(); });
+    return result_of(r, s.values.PLIK, last_message(s));
+}
+
+std::string value_after(const std::vector<std::string>& words, size_t& i, std::string_view option) {
+    const std::string& w = words[i];
+    if (w.size() > option.size() && w[option.size()] == '=') return w.substr(option.size() + 1);
+    if (i + 1 < words.size()) return words[++i];
+    return {};
+}
+
+std::string now_text(const platform::LocalTime& t) {
+    char buf[32];
+    std::snprintf(buf, sizeof buf, "%04d-%02d-%02d %02d:%02d:%02d", t.year % 10000, t.month % 100, t.day % 100,
+                  t.hour % 100, t.minute % 100, t.second % 100);
+    return buf;
+}
+
+// One line a run, added in one write, so that runs ending together do not
+// mix their lines. A log that cannot be written is said on standard error:
+// the run itself has been reported on standard output.
+void append_log(const std::string& line) {
+    const std::string path = platform::resolve_path(kReadOutLog);
+    std::FILE* f = std::fopen(path.c_str(), "ab");
+    if (!f || std::fwrite(line.data(), 1, line.size(), f) != line.size()) {
+        std::fprintf(stderr, "durva: nie moge dopisac do %s: %s\n", kReadOutLog, std::strerror(errno));
+    }
+    if (f) std::fclose(f);
+}
+
+}  // namespace
+
+bool wants_scheduled_readout(const std::vector<std::string>& words) {
+    for (const std::string& w : words)
+        if (w == "--odczyt" || w.starts_with("--odczyt=")) return true;
+    return false;
+}
+
+ScheduledArgs parse_scheduled_args(const std::vector<std::string>& words) {
+    ScheduledArgs a;
+    std::string stand;
+    bool stand_given = false;
+    for (size_t i = 0; i < words.size(); ++i) {
+        const std::string& w = words[i];
+        if (w == "--odczyt" || w.starts_with("--odczyt=")) {
+            stand = value_after(words, i, "--odczyt");
+            stand_given = true;
+        } else if (w == "--folder" || w.starts_with("--folder=")) {
+            a.folder = value_after(words, i, "--folder");
+            if (a.folder.empty()) a.error = "brak nazwy folderu po --folder";
+        } else {
+            a.error = "nieznany argument " + w;
+        }
+        if (!a.error.empty()) return a;
+    }
+    const bool digits = !stand.empty() && stand.size() <= 2 && stand.find_first_not_of("0123456789") == std::string::npos;
+    if (!stand_given || !digits || std::stoi(stand) < 1)
+        a.error = "numer kasy (1 do 99) po --odczyt: \"" + stand + "\"";
+    else
+        a.stand = std::stoi(stand);
+    return a;
+}
+
+std::string stand_label(int stand) { return stand_number(static_cast<std::uint32_t>(stand)); }
+
+ReadOutResult scheduled_readout(Session& s, int stand) {
+    s.unattended = true;
+    Phase phase = Phase::Tables;
+    ReadOutResult result;
+    try {
+        const std::string problem = start_program(s);
+        if (!problem.empty()) s.messages.push_back(problem);
+        s.values.STACJA = IN_NET(s);
+        if (s.values.STACJA == 0) {
+            result = sign_in_refused(s);
+        } else if (!INIT_DBF(s)) {
+            result = tables_refused(s);
+        } else {
+            set_station_files(s);
+            result = read_out(s, stand, phase);
+        }
+    } catch (const ProgramEnd&) {
+        result = ended_by_error(phase, program_end_note());
+    } catch (const platform::NoOperator& e) {
+        const std::string asked = *e.what() ? std::string(e.what()) : last_message(s);
+        result = failure(phase == Phase::ReadOut ? ReadOutStatus::DriverFailed : ReadOutStatus::ImportFailed,
+                         "czeka na operatora: " + asked);
+    }
+    sign_out(s);
+    close_tables(s);
+    return result;
+}
+
+int run_scheduled_readout(const std::vector<std::string>& words, std::FILE* out) {
+    const ScheduledArgs a = parse_scheduled_args(words);
+    auto say = [&](const ReadOutResult& r, bool log, const platform::LocalTime& now) {
+        const std::string line = screen::to_utf8(r.line);
+        std::fprintf(out, "%s\n", line.c_str());
+        std::fflush(out);
+        if (log) append_log(now_text(now) + " " + line + " (kod " + std::to_string(r.code()) + ")\r\n");
+        return r.code();
+    };
+    platform::RealClock clock;
+    if (!a.error.empty())
+        return say({ReadOutStatus::BadArguments, "durva --odczyt: " + a.error + " (durva --help)"}, false,
+                   clock.local_time());
+
+    const std::string prefix = "kasa " + stand_label(a.stand) + ": ";
+    if (!a.folder.empty() && ::chdir(a.folder.c_str()) != 0)
+        return say(failure(ReadOutStatus::NotAnOffice, prefix + "brak folderu " + a.folder), false, clock.local_time());
+    if (!FILE_X("firma.dbf"))
+        return say(failure(ReadOutStatus::NotAnOffice, prefix + "to nie jest folder danych biura (brak firma.dbf)"),
+                   false, clock.local_time());
+
+    // A second scheduled run of the folder is told apart from a workstation
+    // in the menu by this file, held exclusively while a run lasts.
+    DIRMAKE("DURVA");
+    std::shared_ptr<platform::File> lock;
+    try {
+        lock = platform::File::create(platform::resolve_path(kReadOutLock));
+        const std::string pid = std::to_string(::getpid()) + "\r\n";
+        lock->write_at(pid.data(), pid.size(), 0);
+    } catch (const SharingError&) {
+        return say(failure(ReadOutStatus::AnotherRun, prefix + "poprzedni odczyt jeszcze trwa"), true,
+                   clock.local_time());
+    } catch (const DbError& e) {
+        return say(failure(ReadOutStatus::ProgramFault, prefix + e.what()), true, clock.local_time());
+    }
+
+    platform::UnattendedTerminal terminal(clock);
+    screen::Screen screen(terminal, clock);
+    Session session(clock, screen);
+    ReadOutResult r = scheduled_readout(session, a.stand);
+    r.line = prefix + r.line;
+    return say(r, true, clock.local_time());
+}
+
+}  // namespace durva

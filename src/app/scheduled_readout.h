@@ -1,0 +1,46 @@
+#pragma once
+// The scheduled sales read-out: menu item 2 for one stand, run by a timer or
+// a crontab without anyone at the screen. It signs in as a station, opens the
+// company tables, holds the register table exclusively as the main menu does
+// (so it is refused while a workstation is in the menu and keeps workstations
+// out of the menu while it runs), reads the stand's register out through the
+// driver, books the sales, signs out and ends with one line and a status.
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "app/readout_result.h"
+#include "common/session.h"
+
+namespace durva {
+
+// The command line of the mode: "--odczyt NR" (or "--odczyt=NR"), the stand
+// number 1 to 99, and optionally "--folder KATALOG" (or "--folder=KATALOG"),
+// the office folder, else the working folder.
+struct ScheduledArgs {
+    int stand = 0;
+    std::string folder;
+    std::string error;  // what is wrong with the words, empty when nothing
+};
+ScheduledArgs parse_scheduled_args(const std::vector<std::string>& words);
+
+// True when the words ask for the scheduled read-out.
+bool wants_scheduled_readout(const std::vector<std::string>& words);
+
+// The read-out itself in the working folder, on an unattended session that
+// has seen nothing else: sign-in, tables, register table, item 2, sign-out.
+ReadOutResult scheduled_readout(Session& s, int stand);
+
+// The register table's number of a stand, two digits.
+std::string stand_label(int stand);
+
+// The whole mode as the program runs it: the words checked, the office
+// folder entered and checked, a second run of the folder refused, the
+// read-out run, its line written to `out` and appended with the date and
+// time to the folder's log "durva\odczyt.log". Returns the exit status.
+int run_scheduled_readout(const std::vector<std::string>& words, std::FILE* out);
+
+inline constexpr char kReadOutLog[] = "durva\\odczyt.log";
+inline constexpr char kReadOutLock[] = "durva\\odczyt.lck";
+
+}  // namespace durva
