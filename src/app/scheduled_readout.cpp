@@ -20,6 +20,7 @@
 #include "platform/file.h"
 #include "platform/path_resolver.h"
 #include "platform/unattended_terminal.h"
+#include "receive/booking_journal.h"
 #include "registers/register_table.h"
 
 namespace durva {
@@ -39,12 +40,29 @@ bool is_lock_refusal(std::string_view note) {
 
 // Where the run was when it failed, for the status of a failure that has no
 // status of its own (an error of the table layer, a question nobody answers).
-enum class Phase { Tables, ReadOut, Import };
+enum class Phase { Tables, ReadOut };
 
-ReadOutResult ended_by_error(Phase phase, std::string_view note) {
-    if (is_lock_refusal(note)) return failure(ReadOutStatus::TableHeld, note);
-    if (phase == Phase::Tables) return failure(ReadOutStatus::NotAnOffice, note);
-    return failure(phase == Phase::ReadOut ? ReadOutStatus::DriverFailed : ReadOutStatus::ImportFailed, note);
+// Whether a booking of the station was cut short: its journal holds a whole
+// plan not marked finished, which the station's next import finishes.
+bool booking_cut_short(int station) {
+    BookingJournal journal(station);
+    BookingPlan plan;
+    BookingProgress done;
+    std::string fault;
+    return journal.read(plan, done, fault) && fault.empty() && done.planned && !done.finished;
+}
+
+// A failure during the import says whether a booking was begun: then it is
+// not lost, and not "nothing booked" either.
+ReadOutResult import_failure(ReadOutStatus status, std::string_view why, int station) {
+    if (!booking_cut_short(station)) return failure(status, why);
+    return {status, std::string(why) + " - ksiegowanie przerwane, dokonczy je nastepny odczyt stacji " + STR2(station)};
+}
+
+ReadOutResult ended_by_error(Phase phase, std::string_view note, int station) {
+    if (phase == Phase::Tables)
+        return failure(is_lock_refusal(note) ? ReadOutStatus::TableHeld : ReadOutStatus::NotAnOffice, note);
+    return import_failure(is_lock_refusal(note) ? ReadOutStatus::TableHeld : ReadOutStatus::ImportFailed, note, station);
 }
 
 ReadOutResult sign_in_refused(const Session& s) {
@@ -107,7 +125,6 @@ ReadOutResult read_out(Session& s, int stand, Phase& phase) {
     PS_READ(s, m);
     phase = Phase::ReadOut;
     const SalesReadOut r = receive_sales(s, m);
-    phase = Phase::Import;
     s.areas.select(kRegisterArea);
     with_error_handler(s, [&] { s.areas.close(); });
     return result_of(r, s.values.PLIK, last_message(s));
@@ -191,11 +208,12 @@ ReadOutResult scheduled_readout(Session& s, int stand) {
             result = read_out(s, stand, phase);
         }
     } catch (const ProgramEnd&) {
-        result = ended_by_error(phase, program_end_note());
+        result = ended_by_error(phase, program_end_note(), s.values.STACJA);
     } catch (const platform::NoOperator& e) {
+        // Nothing of the read-out asks; should anything, the run ends here
+        // rather than waiting for a key nobody presses.
         const std::string asked = *e.what() ? std::string(e.what()) : last_message(s);
-        result = failure(phase == Phase::ReadOut ? ReadOutStatus::DriverFailed : ReadOutStatus::ImportFailed,
-                         "czeka na operatora: " + asked);
+        result = import_failure(ReadOutStatus::ImportFailed, "czeka na operatora: " + asked, s.values.STACJA);
     }
     sign_out(s);
     close_tables(s);
