@@ -117,8 +117,14 @@ void close_tables(Session& s) {
 
 // The read-out once the station is signed in and the tables are open.
 ReadOutResult read_out(Session& s, int stand, Phase& phase) {
-    if (!prepare_register_table(s))
-        return failure(ReadOutStatus::MenuBusy, "stanowisko w menu kas (" + last_message(s) + ")");
+    if (!prepare_register_table(s)) {
+        // Refused: a workstation is in the menu. Otherwise the table could
+        // not be made (its scratch table held by another program).
+        const std::string why = last_message(s);
+        if (why == "Problem z plikiem durva\\durva.DBF")
+            return failure(ReadOutStatus::MenuBusy, "stanowisko w menu kas (" + why + ")");
+        return failure(ReadOutStatus::TableHeld, why);
+    }
     if (!go_to_stand(s, stand))
         return failure(ReadOutStatus::UnknownStand, "brak kasy " + stand_label(stand) + " w durva\\durva.DBF");
     MenuValues m;
