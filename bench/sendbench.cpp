@@ -1,10 +1,13 @@
 // sendbench FOLDER: times the main send of goods to register 01 on an office
 // folder (durvademo --size 100000 writes one), first with no sent-record
 // table, then again with nothing changed, without running the driver.
-// Prints one line per operation, "operation: N ms", and the peak memory.
+// Prints one line per operation, "operation: N ms", the peak memory, and a
+// checksum of the driver input file each send wrote, so that a change made
+// for speed can be seen to leave the file byte for byte as it was.
 #include <sys/resource.h>
 
 #include <chrono>
+#include <cstdint>
 #include <cstdio>
 #include <filesystem>
 #include <string>
@@ -23,6 +26,18 @@
 namespace {
 
 using namespace durva;
+
+// FNV-1a over the file's bytes.
+std::uint64_t file_checksum(const char* path) {
+    std::FILE* f = std::fopen(path, "rb");
+    if (!f) return 0;
+    std::uint64_t h = 1469598103934665603ull;
+    char buf[65536];
+    for (size_t n; (n = std::fread(buf, 1, sizeof buf, f)) > 0;)
+        for (size_t i = 0; i < n; ++i) h = (h ^ static_cast<unsigned char>(buf[i])) * 1099511628211ull;
+    std::fclose(f);
+    return h;
+}
 
 long peak_kb() {
     rusage u{};
@@ -77,8 +92,9 @@ int main(int argc, char** argv) {
         const auto ms =
             std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start).count();
         std::printf("%s: %lld ms\n", pass, static_cast<long long>(ms));
-        std::printf("  records written: %ju bytes of input file, peak memory %ld KB\n",
-                    static_cast<std::uintmax_t>(std::filesystem::file_size("durva/data_in.txt")), peak_kb());
+        std::printf("  input file: %ju bytes, checksum %016jx; peak memory %ld KB\n",
+                    static_cast<std::uintmax_t>(std::filesystem::file_size("durva/data_in.txt")),
+                    static_cast<std::uintmax_t>(file_checksum("durva/data_in.txt")), peak_kb());
     }
     return 0;
 }

@@ -5,6 +5,10 @@
 #include <map>
 
 #include "common/_fun3.h"
+#include "common/dbf/dbf_file.h"
+#include "common/dbf/field_codec.h"
+#include "common/dbf/ntx_index.h"
+#include "platform/path_resolver.h"
 #include "common/screen/keys.h"
 #include "send/document_send.h"
 #include "send/leaflet_send.h"
@@ -164,6 +168,62 @@ TEST(MainSend, FiltersOfTheOptions) {
     EXPECT_EQ(office.records(), expected);
     ASSERT_FALSE(expected.empty());
     for (const std::string& line : expected) EXPECT_GE(static_cast<unsigned char>(line[line.find(';', 4) + 1]), 'M');
+}
+
+// A goods table of several runs of records, with deleted goods and a change
+// this station has not written back yet: the send reads the file in runs and
+// sorts through its scratch copies, and must come out as the plain reading.
+TEST(MainSend, ManyGoodsDeletedOnesAndAChangeNotWrittenYet) {
+    SendOffice office("kod13");
+    dbf::Table& goods = office.goods();
+    std::vector<std::string> records;
+    goods.set_order(0);
+    for (goods.go_top(); !goods.eof(); goods.skip(1)) records.emplace_back(goods.record());
+    const int kod13 = goods.field_pos("KOD13"), nazwa = goods.field_pos("NAZWA"), indeks = goods.field_pos("INDEKS");
+    for (std::uint32_t n = 0; n < 900; ++n) {
+        ASSERT_TRUE(goods.append_blank());
+        const std::string& from = records[n % records.size()];
+        for (int f = 1; f <= goods.field_count(); ++f) goods.put(f, dbf::decode_field(goods.fields()[static_cast<size_t>(f - 1)], from));
+        char code[16];
+        std::snprintf(code, sizeof code, "59%011u", 7000000 + n * 37);
+        goods.put(kod13, std::string(code));
+        goods.put(indeks, std::to_string(800000 + n));
+        goods.put(nazwa, goods.text("NAZWA").substr(0, 10) + " " + std::to_string((n * 7919) % 1000));
+        if (n % 11 == 0) goods.delete_record();
+    }
+    goods.unlock();
+    goods.set_order(1);
+    ASSERT_TRUE(goods.seek("110003   ", false));
+    ASSERT_TRUE(goods.lock_record());
+    goods.put(nazwa, std::string("AAA PIERWSZY"));  // left in the buffer, not written back
+    ASSERT_GT(goods.record_count(), 3 * 256u);
+
+    SendOptions o;
+    ASSERT_TRUE(send_main(office, o));
+    goods.unlock();
+    std::map<std::string, std::string> sent;
+    const std::vector<std::string> expected = main_send_model(office, o, sent);
+    EXPECT_EQ(office.records(), expected);
+    ASSERT_GT(expected.size(), 700u);
+    EXPECT_EQ(std::count_if(expected.begin(), expected.end(),
+                            [](const std::string& line) { return line.find(";AAA PIERWSZY") != std::string::npos; }),
+              1);
+
+    // The scratch copies: every good that is not deleted, the sorted one in
+    // the order of the copy's index, which is sound.
+    const auto live = static_cast<std::uint32_t>(records.size() + 900 - 82);
+    auto as_ = dbf::DbfFile::open("rob\\as_01.dbf", platform::Share::Shared);
+    auto ass = dbf::DbfFile::open("rob\\ass01.dbf", platform::Share::Shared);
+    ASSERT_EQ(as_->record_count(), live);
+    ASSERT_EQ(ass->record_count(), live);
+    auto index = dbf::NtxIndex::open(platform::resolve_path("rob\\as_01.ntx"), platform::Share::Shared, as_->fields());
+    EXPECT_EQ(index->verify(live), "");
+    std::uint32_t at = 0;
+    for (auto e = index->first(); e; e = index->next(*e)) {
+        ++at;
+        ASSERT_EQ(std::string(ass->record_view(at)), std::string(as_->record_view(e->recno))) << at;
+    }
+    EXPECT_EQ(at, live);
 }
 
 TEST(MainSend, ProgressBarFollowsTheWalk) {

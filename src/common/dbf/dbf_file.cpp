@@ -364,7 +364,10 @@ void DbfFile::load_chunks(std::uint32_t idx) {
     // come along in the same read.
     std::uint32_t n = 1;
     std::uint32_t blocks_on_disk = (disk_count_ + per_chunk_ - 1) / per_chunk_;
-    if (last_miss_ != kNoChunk && idx == last_miss_ + 1) {
+    const bool forward = last_miss_ != kNoChunk && idx == last_miss_ + 1;
+    if (forward) recycle_passed(idx);
+    else recycle_from_ = idx;
+    if (forward) {
         std::uint32_t most = static_cast<std::uint32_t>(std::min<size_t>(kReadAhead, max_frames_ / 2));
         while (n < most && idx + n < blocks_on_disk && (idx + n >= where_.size() || where_[idx + n] == 0)) ++n;
     }
@@ -402,6 +405,20 @@ void DbfFile::load_chunks(std::uint32_t idx) {
     run_lo_ = run_hi_ = 0;
 }
 
+// A pass in record order reads each block once: the unchanged blocks it has
+// gone past make room for the ones it reads next, so that a scan of a large
+// table keeps a few blocks in memory, not the table, and does not push out
+// what other work had cached. The block of the record last handed out stays.
+void DbfFile::recycle_passed(std::uint32_t idx) {
+    for (std::uint32_t k = recycle_from_; k < idx && k < where_.size(); ++k) {
+        if (k == pinned_ || where_[k] == 0) continue;
+        const Chunk& c = frames_[where_[k] - 1];
+        if (c.dirty_lo == c.dirty_hi) release_frame(k);
+    }
+    // The pinned block goes at the next miss, when the pass has left it.
+    recycle_from_ = pinned_ >= recycle_from_ && pinned_ < idx ? pinned_ : idx;
+}
+
 void DbfFile::mark_dirty(std::uint32_t recno) {
     std::uint32_t idx = (recno - 1) / per_chunk_;
     std::uint32_t within = (recno - 1) % per_chunk_;
@@ -432,6 +449,30 @@ void DbfFile::drop_cache() {
     append_run_ = kNoChunk;
     hand_ = 0;
     pinned_ = last_miss_ = kNoChunk;
+    recycle_from_ = 0;
+}
+
+size_t DbfFile::cached_blocks() const {
+    size_t n = 0;
+    for (const Chunk& c : frames_) n += c.index != kNoChunk;
+    return n;
+}
+
+std::uint32_t DbfFile::read_records(std::uint32_t first, std::uint32_t count, char* out) {
+    if (!file_ || first == 0 || count == 0) return 0;
+    const size_t rl = static_cast<size_t>(record_len_);
+    if (exclusive()) {
+        std::uint32_t n = 0;
+        for (; n < count && first + n <= count_; ++n)
+            std::memcpy(out + n * rl, cached_record(first + n), rl);
+        return n;
+    }
+    const std::uint32_t total = record_count();
+    if (first > total) return 0;
+    const std::uint32_t want = std::min(count, total - first + 1);
+    // Whole records only: a file cut short meanwhile ends the run early.
+    const size_t got = file_->read_at(out, want * rl, record_offset(first));
+    return static_cast<std::uint32_t>(got / rl);
 }
 
 bool DbfFile::read_record(std::uint32_t recno, char* out) {

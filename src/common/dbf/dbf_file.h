@@ -7,8 +7,10 @@
 // looking. The cache keeps a fixed number of blocks however large the table:
 // beyond it the block least recently wanted makes room, written first when
 // it holds changes. Blocks filled by appends go to the file as soon as a run
-// of them is complete, so that filling a large table keeps little in memory. Opened shared, every record is read from the file when asked for
-// and written straight back, and the record count follows the file size, so
+// of them is complete, so that filling a large table keeps little in memory,
+// and a pass in record order lets the unchanged blocks it has gone past go.
+// Opened shared, every record is read from the file when asked for and
+// written straight back, and the record count follows the file size, so
 // what other workstations append and change is seen at once.
 #include <cstdint>
 #include <memory>
@@ -87,6 +89,11 @@ public:
     // The same as a view that stays valid until the next call on this file
     // (held exclusively: until a call for a record of another block).
     std::string_view record_view(std::uint32_t recno);
+    // Copies up to `count` records from `first` on into `out` (count *
+    // record_length() bytes) and returns how many there were: a run of the
+    // table in one read, as a copy of a shared table takes it. Shared, it is
+    // what the file holds at the moment of the read.
+    std::uint32_t read_records(std::uint32_t first, std::uint32_t count, char* out);
     // Rewrites an existing record. In a shared table the caller holds its lock.
     void write_record(std::uint32_t recno, const char* bytes);
     // Appends a record and returns its number. Shared: under the append lock
@@ -103,6 +110,8 @@ public:
     // returned, from a compact copy of the flags, so that moving through a
     // large table need not touch each record's bytes.
     bool cached_deleted(std::uint32_t recno) const { return flags_[recno - 1] == '*'; }
+    // Held exclusively: the blocks of records in memory now (budget tests).
+    size_t cached_blocks() const;
 
     // Record and file locks (non-blocking; retries are the caller's). While
     // the file is locked, record locks are granted without a lock of their
@@ -157,6 +166,7 @@ private:
     void write_dirty(Chunk& c);
     void release_frame(std::uint32_t idx);
     void appended_block_full(std::uint32_t idx);
+    void recycle_passed(std::uint32_t idx);
     void mark_dirty(std::uint32_t recno);
     void flush_cache();
     void drop_cache();
@@ -189,6 +199,7 @@ private:
     std::uint32_t append_next_ = 0;        // the block that would carry the run on
     std::uint32_t pinned_ = kNoChunk;     // the block of the record last handed out
     std::uint32_t last_miss_ = kNoChunk;  // the last block read from the file
+    std::uint32_t recycle_from_ = 0;      // the first block a forward pass has not gone past
     std::uint32_t run_lo_ = 0, run_hi_ = 0;  // blocks being read in now
     std::vector<char> read_buf_;  // blocks read or written together
     std::vector<char> flags_;  // deletion flag of every record, as far as loaded

@@ -492,5 +492,81 @@ TEST(DbfFileCache, RandomChurnWithRoomForAFewBlocksMatchesAModel) {
     }
 }
 
+std::string trimmed(std::string_view bytes) {
+    return std::string(bytes.substr(0, bytes.find_last_not_of(' ') + 1));
+}
+
+// A pass in record order over a table held exclusively keeps a few blocks in
+// memory, not the table; a block changed before the pass keeps its change
+// until it reaches the file; records read again afterwards are right.
+TEST(DbfFileCache, APassInRecordOrderKeepsAFewBlocks) {
+    test::TempFolder dir;
+    std::string path = dir.file("pass.dbf");
+    const FieldList layout = {field("KOD", 'C', 10), field("OPIS", 'C', 90)};
+    auto text_of = [](std::uint32_t r) { return "R" + std::to_string(r); };
+    {
+        auto t = DbfFile::create(path, layout);
+        std::string rec = t->blank_record();
+        for (std::uint32_t r = 1; r <= 4000; ++r) {
+            encode_text(t->fields()[0], text_of(r), rec.data());
+            t->append_record(rec.data());
+        }
+        t->close();
+    }
+    auto t = DbfFile::open(path, Share::Exclusive);
+    std::string changed(t->record_view(3000));
+    encode_text(t->fields()[1], "zmieniony", changed.data());
+    t->write_record(3000, changed.data());
+    size_t most = 0;
+    for (std::uint32_t r = 1; r <= 4000; ++r) {
+        ASSERT_EQ(trimmed(field_bytes(t->record_view(r), t->fields()[0])), text_of(r)) << r;
+        most = std::max(most, t->cached_blocks());
+    }
+    EXPECT_LE(most, 12u);  // a run read ahead, the block left, the changed one: of 100 blocks
+    EXPECT_EQ(std::string(t->record_view(3000)), changed);
+    for (std::uint32_t r : {17u, 3999u, 1u, 2500u})
+        EXPECT_EQ(trimmed(field_bytes(t->record_view(r), t->fields()[0])), text_of(r)) << r;
+    t->close();
+    EXPECT_EQ(std::string(DbfFile::open(path, Share::Shared)->record_view(3000)), changed);
+}
+
+// Runs of records in one read, shared or held, end where the table ends.
+TEST(DbfFile, RunsOfRecordsAsTheFileHasThem) {
+    test::TempFolder dir;
+    std::string path = dir.file("runs.dbf");
+    {
+        auto t = DbfFile::create(path, {field("KOD", 'C', 6)});
+        std::string rec = t->blank_record();
+        for (int r = 1; r <= 50; ++r) {
+            encode_text(t->fields()[0], std::to_string(r), rec.data());
+            t->append_record(rec.data());
+        }
+        t->close();
+    }
+    for (Share mode : {Share::Exclusive, Share::Shared}) {
+        auto t = DbfFile::open(path, mode);
+        const size_t rl = static_cast<size_t>(t->record_length());
+        std::string buf(20 * rl, '?');
+        struct Case {
+            std::uint32_t first, count, got;
+        };
+        for (const Case& c : {Case{1, 20, 20}, Case{45, 20, 6}, Case{50, 1, 1}, Case{51, 5, 0}, Case{0, 5, 0}}) {
+            ASSERT_EQ(t->read_records(c.first, c.count, buf.data()), c.got) << c.first;
+            for (std::uint32_t i = 0; i < c.got; ++i)
+                EXPECT_EQ(buf.substr(i * rl, rl), std::string(t->record_view(c.first + i))) << c.first + i;
+        }
+        // Shared, records another program appended meanwhile are in the next run.
+        if (mode == Share::Shared) {
+            auto other = DbfFile::open(path, Share::Shared);
+            std::string rec = other->blank_record();
+            encode_text(other->fields()[0], "51", rec.data());
+            other->append_record(rec.data());
+            other->unlock_record(51);
+            ASSERT_EQ(t->read_records(50, 5, buf.data()), 2u);
+            EXPECT_EQ(trimmed(field_bytes(std::string_view(buf).substr(rl, rl), t->fields()[0])), "51");
+        }
+    }
+}
+
 }  // namespace
 }  // namespace durva::dbf
