@@ -16,6 +16,7 @@
 #include "send/name_cleaning.h"
 #include "send/send_office.h"
 #include "send/sent_records.h"
+#include "send/sorted_copy.h"
 #include "support/child_process.h"
 #include "send/tworz_u.h"
 
@@ -172,8 +173,9 @@ TEST(MainSend, FiltersOfTheOptions) {
 
 // A goods table of several runs of records, with deleted goods and a change
 // this station has not written back yet: the send reads the file in runs and
-// sorts through its scratch copies, and must come out as the plain reading.
-TEST(MainSend, ManyGoodsDeletedOnesAndAChangeNotWrittenYet) {
+// sorts through its scratch copies, and must come out as the plain reading,
+// whether the copy is sorted at once or in runs merged afterwards.
+void many_goods_deleted_ones_and_a_change_not_written_yet() {
     SendOffice office("kod13");
     dbf::Table& goods = office.goods();
     std::vector<std::string> records;
@@ -224,6 +226,56 @@ TEST(MainSend, ManyGoodsDeletedOnesAndAChangeNotWrittenYet) {
         ASSERT_EQ(std::string(ass->record_view(at)), std::string(as_->record_view(e->recno))) << at;
     }
     EXPECT_EQ(at, live);
+}
+
+TEST(MainSend, ManyGoodsDeletedOnesAndAChangeNotWrittenYet) {
+    many_goods_deleted_ones_and_a_change_not_written_yet();
+}
+
+TEST(MainSend, ManyGoodsSortedInRuns) {
+    const size_t saved = sort_run_bytes();
+    set_sort_run_bytes(20 * 1024);  // some 80 goods a run
+    many_goods_deleted_ones_and_a_change_not_written_yet();
+    set_sort_run_bytes(1);  // one good a run
+    many_goods_deleted_ones_and_a_change_not_written_yet();
+    set_sort_run_bytes(saved);
+}
+
+// Every percentage and every bar length the walk passes through is shown, in
+// order, though the texts are not worked out at every record.
+TEST(MainSend, ProgressShowsEveryStepOfTheWalk) {
+    SendOffice office("kod13");
+    office.h.terminal.watch_presents = true;
+    SendOptions o;
+    ASSERT_TRUE(send_main(office, o));
+    const auto count = static_cast<std::uint32_t>(dbf::DbfFile::open("rob\\ass01.dbf", platform::Share::Shared)->record_count());
+    ASSERT_GT(count, 200u);
+    auto push_new = [](std::vector<std::string>& seq, const std::string& v) {
+        if (seq.empty() || seq.back() != v) seq.push_back(v);
+    };
+    std::vector<std::string> percents, bars, shown_percents, shown_bars;
+    for (std::uint32_t r = 1; r <= count; ++r) {
+        push_new(percents, progress_texts(r, count).percent);
+        push_new(bars, std::to_string(progress_texts(r, count).bar.size()));
+    }
+    // The screens as shown, 25 rows each: row 17 holds the percentage, row 18 the bar.
+    const std::string& seen = office.h.terminal.seen;
+    std::vector<std::string> rows;
+    for (size_t at = 0, end; (end = seen.find('\n', at)) != std::string::npos; at = end + 1) rows.push_back(seen.substr(at, end - at));
+    const std::string block = "\u2588";
+    for (size_t r = 0; r + 25 <= rows.size(); r += 25) {
+        const std::string& p = rows[r + 17];
+        const size_t pc = p.find("% ");
+        if (pc == std::string::npos || pc == 0) continue;
+        const size_t from = p.find_last_not_of("0123456789", pc - 1) + 1;
+        if (from == pc) continue;
+        push_new(shown_percents, p.substr(from, pc - from) + "% ");
+        size_t n = 0;
+        for (size_t at = rows[r + 18].find(block); at != std::string::npos; at = rows[r + 18].find(block, at + block.size())) ++n;
+        push_new(shown_bars, std::to_string(n));
+    }
+    EXPECT_EQ(shown_percents, percents);
+    EXPECT_EQ(shown_bars, bars);
 }
 
 TEST(MainSend, ProgressBarFollowsTheWalk) {
