@@ -1,8 +1,6 @@
 #include "send/sorted_copy.h"
 
 #include <algorithm>
-#include <cerrno>
-#include <cstdio>
 #include <cstring>
 #include <memory>
 #include <queue>
@@ -11,6 +9,8 @@
 #include "common/_fun3.h"
 #include "common/dbf/dbf_file.h"
 #include "common/dbf/field_codec.h"
+#include "common/dbf/key_expr.h"
+#include "common/dbf/ntx_header.h"
 #include "common/dbf/ntx_index.h"
 #include "common/dirmake.h"
 #include "common/error_handler.h"
@@ -20,6 +20,11 @@
 
 namespace durva {
 namespace {
+
+size_t g_sort_run_bytes = kSortRunBytes;
+
+// What a run's reader holds at most while the runs are merged.
+constexpr size_t kMergeBytes = 32 * 1024;
 
 // Records of a table read in runs, one run in memory at a time: a pass over
 // a large table in record order, one read per run.
@@ -45,163 +50,154 @@ private:
     std::uint32_t first_ = 0, count_ = 0;
 };
 
+// The order of the copy: its key expression and the key size an index of it
+// has (the value on a blank record, as the index file fixes it).
+struct SortKey {
+    SortKey(std::string_view expression, const dbf::FieldList& fields, int record_length)
+        : text(expression), expr(dbf::KeyExpr::compile(expression, fields)) {
+        const std::string blank(static_cast<size_t>(record_length), ' ');
+        size = static_cast<int>(std::min<size_t>(expr.eval(blank).s.size(), dbf::kNtxMaxKeySize));
+    }
+    void of(std::string_view record, std::string& out) const { expr.eval_key_to(record, size, 0, out); }
+
+    std::string text;
+    dbf::KeyExpr expr;
+    int size = 0;
+};
+
+// A stretch of the copy sorted in itself.
+struct Run {
+    std::uint32_t first = 0;  // record number in the copy
+    std::uint32_t count = 0;
+};
+
 // rob\as_NN: every good that is not deleted, with the cleaned name the
 // register will get (the goods table itself keeps its names), read straight
-// through the goods file in runs and written out as it comes.
-void copy_goods(SendRun& run, dbf::Table& goods, const std::string& copy) {
+// through the goods file in runs. The goods are gathered a megabyte at a
+// time and each such run is written to the copy sorted in itself, equal keys
+// in the goods' order; when one run holds them all it is the sorted copy
+// too. Returns the runs.
+std::vector<Run> copy_goods(SendRun& run, dbf::Table& goods, const SortKey& key, dbf::DbfFile& copy,
+                            dbf::DbfFile& sorted) {
     // A change of this station's still waiting in the goods table goes to
     // the file first, so that the copy has it.
     goods.commit();
     const bool hide_deleted = run.s.areas.settings.deleted_hidden;
     dbf::DbfFile& in = goods.dbf();
-    auto out = dbf::DbfFile::create(copy + ".dbf", goods.fields(), &run.s.clock);
     const int nazwa = goods.field_pos("NAZWA");
     const dbf::FieldDesc* name = nazwa > 0 ? &goods.fields()[static_cast<size_t>(nazwa - 1)] : nullptr;
-    RecordRuns runs(in);
-    std::string bytes;
-    const std::uint32_t total = in.record_count();
-    for (std::uint32_t r = 1; r <= total; ++r) {
-        const std::string_view rec = runs.record(r);
-        if (rec.empty()) break;  // the file was cut meanwhile
-        if (hide_deleted && dbf::DbfFile::is_deleted(rec)) continue;
-        bytes.assign(rec);
-        if (name) {
-            const std::string_view field = dbf::field_bytes(bytes, *name);
-            std::string cleaned = run.plu.keep_national_letters ? std::string(field) : clean_goods_name(field);
-            cleaned.erase(0, cleaned.find_first_not_of(' '));
-            cleaned.resize(field.size(), ' ');
-            bytes.replace(static_cast<size_t>(name->offset), cleaned.size(), cleaned);
-        }
-        out->append_record(bytes.data());
-    }
-    out->close();
-}
-
-size_t g_sort_run_bytes = kSortRunBytes;
-
-// What a run's reader holds at most while the runs are merged.
-constexpr size_t kMergeBytes = 32 * 1024;
-
-// A sorted run in the temporary file: entries of key and record, in order.
-struct Run {
-    std::uint64_t offset = 0;  // of its first entry
-    std::uint32_t count = 0;
-};
-
-// The entries of one run, read in pieces while the merge goes on.
-class RunReader {
-public:
-    RunReader(std::FILE* file, const Run& run, size_t entry, size_t bytes)
-        : file_(file), entry_(entry), next_(run.offset), left_(run.count) {
-        buf_.resize(std::max<size_t>(1, bytes / entry) * entry);
-    }
-    // Reads the first piece.
-    void start() { fill(); }
-    // The current entry; empty when the run is done.
-    std::string_view current() const {
-        return at_ < held_ ? std::string_view(buf_.data() + at_ * entry_, entry_) : std::string_view();
-    }
-    void advance() {
-        if (++at_ < held_) return;
-        fill();
-    }
-
-private:
-    std::FILE* file_;
-    size_t entry_;
-    std::uint64_t next_;
-    std::uint32_t left_;
-    std::vector<char> buf_;
-    size_t held_ = 0, at_ = 0;
-
-    void fill() {
-        at_ = held_ = 0;
-        if (left_ == 0) return;
-        const size_t n = std::min<size_t>(left_, buf_.size() / entry_);
-        if (std::fseek(file_, static_cast<long>(next_), SEEK_SET) != 0 || std::fread(buf_.data(), entry_, n, file_) != n)
-            throw DbError("Blad odczytu pliku roboczego sortowania", "", errno);
-        next_ += n * entry_;
-        left_ -= static_cast<std::uint32_t>(n);
-        held_ = n;
-    }
-};
-
-// Writes the records of the copy into `out` in the order of `index`: keys
-// compared byte by byte, equal keys in record order, as the index has them.
-void write_in_key_order(dbf::DbfFile& copy, const dbf::NtxIndex& index, dbf::DbfFile& out) {
-    const size_t rl = static_cast<size_t>(copy.record_length());
-    const size_t ks = static_cast<size_t>(index.key_size());
+    const size_t rl = static_cast<size_t>(in.record_length()), ks = static_cast<size_t>(key.size);
     const size_t entry = ks + rl;
-    const std::uint32_t per_run = static_cast<std::uint32_t>(std::max<size_t>(1, g_sort_run_bytes / entry));
-    const std::uint32_t total = copy.record_count();
-
-    std::vector<char> buf(static_cast<size_t>(std::min(per_run, std::max<std::uint32_t>(total, 1))) * entry);
+    const size_t per_run = std::max<size_t>(1, g_sort_run_bytes / entry);
+    std::vector<char> buf;
     std::vector<std::uint32_t> order;
-    std::unique_ptr<std::FILE, int (*)(std::FILE*)> temp(nullptr, &std::fclose);
     std::vector<Run> runs;
-    std::string key;
-    RecordRuns records(copy);
-    std::uint32_t r = 1;
-    while (r <= total) {
-        // One run: entries of key and record, sorted by key and then by
-        // their place in the copy.
-        std::uint32_t n = 0;
-        for (; n < per_run && r <= total; ++n, ++r) {
-            const std::string_view rec = records.record(r);
-            if (rec.empty()) throw DbError("Blad odczytu tabeli", copy.path());
-            index.key_of(rec, key);
-            char* e = buf.data() + n * entry;
-            std::memcpy(e, key.data(), ks);
-            std::memcpy(e + ks, rec.data(), rl);
-        }
+    std::string k;
+
+    auto write_run = [&](bool last) {
+        const auto n = static_cast<std::uint32_t>(buf.size() / entry);
+        if (n == 0) return;
         order.resize(n);
         for (std::uint32_t i = 0; i < n; ++i) order[i] = i;
         std::stable_sort(order.begin(), order.end(), [&](std::uint32_t a, std::uint32_t b) {
             return std::memcmp(buf.data() + a * entry, buf.data() + b * entry, ks) < 0;
         });
-        if (runs.empty() && r > total) {
-            // All of it in one run: straight into the sorted copy.
-            for (std::uint32_t i : order) out.append_record(buf.data() + i * entry + ks);
-            return;
-        }
-        if (!temp) {
-            temp.reset(std::tmpfile());
-            if (!temp) throw DbError("Nie moge utworzyc pliku roboczego sortowania", "", errno);
-        }
-        Run run{runs.empty() ? 0 : runs.back().offset + std::uint64_t{runs.back().count} * entry, n};
-        for (std::uint32_t i : order)
-            if (std::fwrite(buf.data() + i * entry, entry, 1, temp.get()) != 1)
-                throw DbError("Blad zapisu pliku roboczego sortowania", "", errno);
-        runs.push_back(run);
-    }
-    if (runs.empty()) return;
-    if (std::fflush(temp.get()) != 0) throw DbError("Blad zapisu pliku roboczego sortowania", "", errno);
-    buf.clear();
-    buf.shrink_to_fit();
+        const std::uint32_t first = copy.record_count() + 1;
+        for (std::uint32_t i : order) copy.append_record(buf.data() + i * entry + ks);
+        if (last && runs.empty())
+            for (std::uint32_t i : order) sorted.append_record(buf.data() + i * entry + ks);
+        runs.push_back(Run{first, n});
+        buf.clear();
+    };
 
-    // The merge: the smallest key first; of equal keys the one of the earlier
-    // run, whose records come earlier in the copy. The readers share what
-    // one run took, so that more runs do not take more memory.
-    const size_t reader_bytes = std::clamp(g_sort_run_bytes / runs.size(), entry, std::max(entry, kMergeBytes));
+    RecordRuns records(in);
+    const std::uint32_t total = in.record_count();
+    buf.reserve(std::min<size_t>(per_run, total) * entry);
+    for (std::uint32_t r = 1; r <= total; ++r) {
+        const std::string_view rec = records.record(r);
+        if (rec.empty()) break;  // the file was cut meanwhile
+        if (hide_deleted && dbf::DbfFile::is_deleted(rec)) continue;
+        if (buf.size() / entry == per_run) write_run(false);
+        const size_t at = buf.size();
+        buf.resize(at + entry);
+        char* bytes = buf.data() + at + ks;
+        std::memcpy(bytes, rec.data(), rl);
+        if (name) {
+            const std::string_view field(bytes + name->offset, static_cast<size_t>(name->length));
+            std::string cleaned = run.plu.keep_national_letters ? std::string(field) : clean_goods_name(field);
+            cleaned.erase(0, cleaned.find_first_not_of(' '));
+            cleaned.resize(field.size(), ' ');
+            std::memcpy(bytes + name->offset, cleaned.data(), cleaned.size());
+        }
+        key.of(std::string_view(bytes, rl), k);
+        std::memcpy(buf.data() + at, k.data(), ks);
+    }
+    write_run(true);
+    return runs;
+}
+
+// The records of one run of the copy, read in pieces while the merge goes
+// on, each with its key.
+class RunReader {
+public:
+    RunReader(dbf::DbfFile& copy, const SortKey& key, const Run& run, size_t bytes)
+        : copy_(copy), key_(key), rl_(static_cast<size_t>(copy.record_length())), next_(run.first),
+          left_(run.count) {
+        buf_.resize(std::max<size_t>(1, bytes / rl_) * rl_);
+        fill();
+    }
+    bool done() const { return at_ >= held_; }
+    std::string_view record() const { return {buf_.data() + at_ * rl_, rl_}; }
+    const std::string& key() const { return current_key_; }
+    void advance() {
+        if (++at_ < held_) key_.of(record(), current_key_);
+        else fill();
+    }
+
+private:
+    void fill() {
+        at_ = held_ = 0;
+        if (left_ == 0) return;
+        const auto want = static_cast<std::uint32_t>(std::min<size_t>(left_, buf_.size() / rl_));
+        if (copy_.read_records(next_, want, buf_.data()) != want) throw DbError("Blad odczytu tabeli", copy_.path());
+        next_ += want;
+        left_ -= want;
+        held_ = want;
+        key_.of(record(), current_key_);
+    }
+
+    dbf::DbfFile& copy_;
+    const SortKey& key_;
+    size_t rl_;
+    std::uint32_t next_, left_;
+    std::vector<char> buf_;
+    size_t held_ = 0, at_ = 0;
+    std::string current_key_;
+};
+
+// Merges the runs of the copy into the sorted copy: the smallest key first;
+// of equal keys the one of the earlier run, whose records come earlier in
+// the copy, just as the copy's index orders them. The readers share what one
+// run took, so that more runs do not take more memory.
+void merge_runs(dbf::DbfFile& copy, const SortKey& key, const std::vector<Run>& runs, dbf::DbfFile& sorted) {
+    const size_t rl = static_cast<size_t>(copy.record_length());
+    const size_t reader_bytes = std::clamp(g_sort_run_bytes / std::max<size_t>(runs.size(), 1), rl, std::max(rl, kMergeBytes));
     std::vector<RunReader> readers;
     readers.reserve(runs.size());
-    for (const Run& run : runs) {
-        readers.emplace_back(temp.get(), run, entry, reader_bytes);
-        readers.back().start();
-    }
+    for (const Run& r : runs) readers.emplace_back(copy, key, r, reader_bytes);
     auto later = [&](size_t a, size_t b) {
-        const int c = std::memcmp(readers[a].current().data(), readers[b].current().data(), ks);
+        const int c = readers[a].key().compare(readers[b].key());
         return c != 0 ? c > 0 : a > b;
     };
     std::priority_queue<size_t, std::vector<size_t>, decltype(later)> next(later);
     for (size_t i = 0; i < readers.size(); ++i)
-        if (!readers[i].current().empty()) next.push(i);
+        if (!readers[i].done()) next.push(i);
     while (!next.empty()) {
         const size_t i = next.top();
         next.pop();
-        out.append_record(readers[i].current().data() + ks);
+        sorted.append_record(readers[i].record().data());
         readers[i].advance();
-        if (!readers[i].current().empty()) next.push(i);
+        if (!readers[i].done()) next.push(i);
     }
 }
 
@@ -214,30 +210,33 @@ void make_sorted_copy(SendRun& run) {
     Session& s = run.s;
     auto& areas = s.areas;
     const std::string station = STR2(s.values.STACJA);
-    const std::string copy = "rob\\as_" + station, sorted = "rob\\ass" + station;
+    const std::string copy_name = "rob\\as_" + station, sorted_name = "rob\\ass" + station;
     DIRMAKE("rob");
     with_error_handler(s, [&] {
         areas.close(kCopyArea);
         areas.close(kSortedCopyArea);
-        copy_goods(run, areas.table(kGoodsArea), copy);
+        dbf::Table& goods = areas.table(kGoodsArea);
+        const SortKey key(run.plu.long_form ? "nazwa+mag+indeks" : "SUBSTR(nazwa,1,17)+mag+indeks", goods.fields(),
+                          goods.dbf().record_length());
+        auto copy = dbf::DbfFile::create(copy_name + ".dbf", goods.fields(), &s.clock);
+        auto sorted = dbf::DbfFile::create(sorted_name + ".dbf", goods.fields(), &s.clock);
+        const std::vector<Run> runs = copy_goods(run, goods, key, *copy, *sorted);
+        copy->close();
 
         // The copy is this station's own and nobody else's: read in runs,
         // without a cache of its records.
-        auto as_ = dbf::DbfFile::open(copy + ".dbf", platform::Share::Shared, true, &s.clock);
-        RecordRuns runs(*as_);
-        auto index = dbf::NtxIndex::create(
-            platform::resolve_path(copy + ".ntx"),
-            run.plu.long_form ? "nazwa+mag+indeks" : "SUBSTR(nazwa,1,17)+mag+indeks", as_->fields(),
-            as_->record_count(), [&](std::uint32_t r) { return runs.record(r); }, platform::Share::Exclusive);
-        auto out = dbf::DbfFile::create(sorted + ".dbf", as_->fields(), &s.clock);
-        write_in_key_order(*as_, *index, *out);
-        out->close();
-        index->flush();
-        index.reset();
-        as_->close();
+        copy = dbf::DbfFile::open(copy_name + ".dbf", platform::Share::Shared, true, &s.clock);
+        RecordRuns records(*copy);
+        dbf::NtxIndex::create(platform::resolve_path(copy_name + ".ntx"), key.text, copy->fields(),
+                              copy->record_count(), [&](std::uint32_t r) { return records.record(r); },
+                              platform::Share::Exclusive)
+            ->flush();
+        if (runs.size() > 1) merge_runs(*copy, key, runs, *sorted);
+        sorted->close();
+        copy->close();
 
         areas.select(kSortedCopyArea);
-        areas.use(sorted, "ass", platform::Share::Exclusive).go_top();
+        areas.use(sorted_name, "ass", platform::Share::Exclusive).go_top();
     });
 }
 

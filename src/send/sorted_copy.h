@@ -5,19 +5,20 @@
 // short-form register shows), warehouse and index; and rob\assNN, the same
 // records physically in that order, which the walk reads from the top.
 //
-// However many goods there are, what stays in memory is a run of records
+// However many goods there are, what stays in memory is one run of goods
 // being sorted, the keys of the index being built and its pages: the goods
-// are read straight through the file in runs, the copies written as they are
-// made, and the sorted copy merged from sorted runs rather than gathered
-// record by record from the copy.
+// are read straight through the file in runs of a megabyte, each run sorted
+// and written to the copy as it is made, and the sorted copy merged from the
+// copy's runs. The copy therefore holds the goods run by run, each run in
+// the order of the index; nothing reads it but this send.
 #include <cstddef>
 
 #include "send/send_run.h"
 
 namespace durva {
 
-// The bytes of records sorted at once: a copy larger than this is sorted in
-// runs of this size, kept in a temporary file, and merged.
+// The bytes of goods sorted at once: more goods than this are sorted in runs
+// of this size and merged.
 inline constexpr size_t kSortRunBytes = 1024 * 1024;
 // The run size sends from now on take; tests make it tiny.
 size_t sort_run_bytes();
