@@ -3,10 +3,15 @@
 // runs at once.
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
+#include <chrono>
 #include <memory>
 #include <set>
+#include <thread>
 
 #include "app/durva.h"
+#include "app/durva_menu.h"
 #include "app/readout_office.h"
 #include "app/scheduled_readout.h"
 #include "platform/file.h"
@@ -98,6 +103,35 @@ TEST(ScheduledReadOut, IsRefusedWhileAWorkstationIsInTheMenuAndBooksOnceItLeaves
     EXPECT_EQ(later.code, 0);
     EXPECT_TRUE(starts_with(later.line, "kasa 01: zaksiegowano SD 58 na kwote 3.98, wierszy 1")) << later.line;
     EXPECT_EQ(office.documents(), before + 1);
+}
+
+TEST(ScheduledReadOut, KeepsWorkstationsOutOfTheMenuWhileItRuns) {
+    ReadOutOffice office;
+    office.load_register();
+    ASSERT_EQ(office.read_out("1").code, 0);  // makes the register table
+    office.sell("12345");
+    // A driver that says it has started and reads the register out only when told.
+    const std::filesystem::path driver = office.path() / "durvadrv.exe";
+    std::filesystem::remove(driver);
+    std::ofstream(driver, std::ios::binary) << "#!/bin/sh\n: > started\nwhile [ ! -f go ]; do sleep 0.02; done\nexec "
+                                            << kSimulator << " \"$@\"\n";
+    ::chmod(driver.c_str(), 0755);
+
+    ChildProcess run(kProgram, {"--odczyt", "1", "--folder", office.path().string()});
+    for (int i = 0; i < 1000 && !std::filesystem::exists(office.path() / "started"); ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    ASSERT_TRUE(std::filesystem::exists(office.path() / "started"));
+    {
+        // A workstation choosing the register menu meanwhile is refused.
+        CurrentFolder here(office.path());
+        HeadlessSession h;
+        EXPECT_TRUE(DURVA_(h.session));
+        EXPECT_EQ(h.text(3, 10, 14), std::string(14, ' '));  // no menu drawn
+        EXPECT_EQ(h.clock.now_ms(), 2000);  // a second of retries, a second of message
+    }
+    std::ofstream(office.file("go")) << "";
+    EXPECT_TRUE(starts_with(run.read_line(), "kasa 01: zaksiegowano SD 58 na kwote 1.99, wierszy 1"));
+    EXPECT_EQ(run.wait_exit_code(), 0);
 }
 
 TEST(ScheduledReadOut, TwoRunsStartedTogetherBookTheSalesOnce) {
