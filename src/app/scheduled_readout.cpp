@@ -62,7 +62,8 @@ ReadOutResult import_failure(ReadOutStatus status, std::string_view why, int sta
 ReadOutResult ended_by_error(Phase phase, std::string_view note, int station) {
     if (phase == Phase::Tables)
         return failure(is_lock_refusal(note) ? ReadOutStatus::TableHeld : ReadOutStatus::NotAnOffice, note);
-    return import_failure(is_lock_refusal(note) ? ReadOutStatus::TableHeld : ReadOutStatus::ImportFailed, note, station);
+    const ReadOutStatus status = is_lock_refusal(note) ? ReadOutStatus::TableHeld : ReadOutStatus::ImportFailed;
+    return import_failure(status, note, station);
 }
 
 ReadOutResult sign_in_refused(const Session& s) {
@@ -187,7 +188,8 @@ ScheduledArgs parse_scheduled_args(const std::vector<std::string>& words) {
         }
         if (!a.error.empty()) return a;
     }
-    const bool digits = !stand.empty() && stand.size() <= 2 && stand.find_first_not_of("0123456789") == std::string::npos;
+    const bool digits =
+        !stand.empty() && stand.size() <= 2 && stand.find_first_not_of("0123456789") == std::string::npos;
     if (!stand_given || !digits || std::stoi(stand) < 1)
         a.error = "numer kasy (1 do 99) po --odczyt: \"" + stand + "\"";
     else
@@ -220,6 +222,10 @@ ReadOutResult scheduled_readout(Session& s, int stand) {
         // rather than waiting for a key nobody presses.
         const std::string asked = *e.what() ? std::string(e.what()) : last_message(s);
         result = import_failure(ReadOutStatus::ImportFailed, "czeka na operatora: " + asked, s.values.STACJA);
+    } catch (const std::exception& e) {
+        // A fault of the program itself: still signed out and reported.
+        result =
+            import_failure(ReadOutStatus::ProgramFault, std::string("blad programu: ") + e.what(), s.values.STACJA);
     }
     sign_out(s);
     close_tables(s);
@@ -228,24 +234,25 @@ ReadOutResult scheduled_readout(Session& s, int stand) {
 
 int run_scheduled_readout(const std::vector<std::string>& words, std::FILE* out) {
     const ScheduledArgs a = parse_scheduled_args(words);
-    auto say = [&](const ReadOutResult& r, bool log, const platform::LocalTime& now) {
+    platform::RealClock clock;
+    // The line goes to the scheduler; once the office folder is known, to
+    // its log as well.
+    auto say = [&](const ReadOutResult& r, bool log) {
         const std::string line = screen::to_utf8(r.line);
         std::fprintf(out, "%s\n", line.c_str());
         std::fflush(out);
-        if (log) append_log(now_text(now) + " " + line + " (kod " + std::to_string(r.code()) + ")\r\n");
+        if (log) append_log(now_text(clock.local_time()) + " " + line + " (kod " + std::to_string(r.code()) + ")\r\n");
         return r.code();
     };
-    platform::RealClock clock;
     if (!a.error.empty())
-        return say({ReadOutStatus::BadArguments, "durva --odczyt: " + a.error + " (durva --help)"}, false,
-                   clock.local_time());
+        return say({ReadOutStatus::BadArguments, "durva --odczyt: " + a.error + " (durva --help)"}, false);
 
     const std::string prefix = "kasa " + stand_label(a.stand) + ": ";
     if (!a.folder.empty() && ::chdir(a.folder.c_str()) != 0)
-        return say(failure(ReadOutStatus::NotAnOffice, prefix + "brak folderu " + a.folder), false, clock.local_time());
+        return say(failure(ReadOutStatus::NotAnOffice, prefix + "brak folderu " + a.folder), false);
     if (!FILE_X("firma.dbf"))
         return say(failure(ReadOutStatus::NotAnOffice, prefix + "to nie jest folder danych biura (brak firma.dbf)"),
-                   false, clock.local_time());
+                   false);
 
     // A second scheduled run of the folder is told apart from a workstation
     // in the menu by this file, held exclusively while a run lasts.
@@ -256,10 +263,9 @@ int run_scheduled_readout(const std::vector<std::string>& words, std::FILE* out)
         const std::string pid = std::to_string(::getpid()) + "\r\n";
         lock->write_at(pid.data(), pid.size(), 0);
     } catch (const SharingError&) {
-        return say(failure(ReadOutStatus::AnotherRun, prefix + "poprzedni odczyt jeszcze trwa"), true,
-                   clock.local_time());
+        return say(failure(ReadOutStatus::AnotherRun, prefix + "poprzedni odczyt jeszcze trwa"), true);
     } catch (const DbError& e) {
-        return say(failure(ReadOutStatus::ProgramFault, prefix + e.what()), true, clock.local_time());
+        return say(failure(ReadOutStatus::ProgramFault, prefix + e.what()), true);
     }
 
     platform::UnattendedTerminal terminal(clock);
@@ -267,7 +273,7 @@ int run_scheduled_readout(const std::vector<std::string>& words, std::FILE* out)
     Session session(clock, screen);
     ReadOutResult r = scheduled_readout(session, a.stand);
     r.line = prefix + r.line;
-    return say(r, true, clock.local_time());
+    return say(r, true);
 }
 
 }  // namespace durva

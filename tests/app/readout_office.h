@@ -78,7 +78,8 @@ public:
             std::string rec(t->record_view(i));
             for (const dbf::FieldDesc& f : t->fields())
                 if (f.name == "R_DATA" || f.name == "R_CZAS")
-                    rec.replace(static_cast<size_t>(f.offset), static_cast<size_t>(f.length), std::string(f.length, ' '));
+                    rec.replace(static_cast<size_t>(f.offset), static_cast<size_t>(f.length),
+                                std::string(static_cast<size_t>(f.length), ' '));
             out.push_back(rec);
         }
         t->close();

@@ -66,7 +66,8 @@ TEST(ScheduledReadOut, ListsTheUnmatchedLinesLogsEveryRunAndFindsNothingTheSecon
 
     ProgramRun first = office.read_out("01");
     EXPECT_EQ(first.code, 0);
-    EXPECT_EQ(first.line, "kasa 01: zaksiegowano SD 58 na kwote 1.99, wierszy 1, bez towaru 1 (lista rob\\wydruk01.prn)");
+    EXPECT_EQ(first.line,
+              "kasa 01: zaksiegowano SD 58 na kwote 1.99, wierszy 1, bez towaru 1 (lista rob\\wydruk01.prn)");
     EXPECT_EQ(office.read("rob/wydruk01.prn"), "S;999999;BEZ KARTOTEKI     ;300;3000;\r\n");
 
     ProgramRun second = office.read_out("1");
