@@ -86,6 +86,26 @@ public:
         return out;
     }
     size_t documents() const { return records("16/03/dowod.dbf").size(); }
+    // A field of a record as the table holds it, blanks kept.
+    std::string field(const std::string& table, std::uint32_t recno, const std::string& name) const {
+        auto t = dbf::DbfFile::open(file(table), platform::Share::Shared, true);
+        const dbf::FieldDesc& f = t->fields()[static_cast<size_t>(t->field_index(name))];
+        std::string value(t->record_view(recno).substr(static_cast<size_t>(f.offset), static_cast<size_t>(f.length)));
+        t->close();
+        return value;
+    }
+    // Sets a field of a record in a table nobody else has open: numbers
+    // right-aligned, texts left-aligned.
+    void set_field(const std::string& table, std::uint32_t recno, const std::string& name, const std::string& text) {
+        auto t = dbf::DbfFile::open(file(table), platform::Share::Exclusive);
+        std::string rec(t->record_view(recno));
+        const dbf::FieldDesc& f = t->fields()[static_cast<size_t>(t->field_index(name))];
+        const std::string pad(static_cast<size_t>(f.length) - text.size(), ' ');
+        rec.replace(static_cast<size_t>(f.offset), static_cast<size_t>(f.length), f.type == 'N' ? pad + text : text + pad);
+        t->write_record(recno, rec.data());
+        t->commit();
+        t->close();
+    }
 
     std::string read(const std::string& relative) const {
         std::ifstream in(file(relative), std::ios::binary);

@@ -166,24 +166,11 @@ TEST(ScheduledReadOut, TwoRunsStartedTogetherBookTheSalesOnce) {
     }
 }
 
-// Sets a field of a record in a table nobody else has open.
-void set_field(const std::string& table, std::uint32_t recno, const std::string& field, const std::string& text) {
-    auto t = dbf::DbfFile::open(table, platform::Share::Exclusive);
-    std::string rec(t->record_view(recno));
-    const dbf::FieldDesc& f = t->fields()[static_cast<size_t>(t->field_index(field))];
-    std::string value = text;
-    value.insert(0, static_cast<size_t>(f.length) - value.size(), ' ');
-    rec.replace(static_cast<size_t>(f.offset), value.size(), value);
-    t->write_record(recno, rec.data());
-    t->commit();
-    t->close();
-}
-
 TEST(ScheduledReadOut, BadInputGetsItsLineAndStatusAndBooksNothing) {
     ReadOutOffice office;
     office.load_register();
     ASSERT_EQ(office.read_out("1").code, 0);
-    set_field(office.file("durva/durva.dbf"), 3, "PPORT", "0");
+    office.set_field("durva/durva.dbf", 3, "PPORT", "0");
     office.sell("12345");
     const size_t before = office.documents();
     TempFolder empty;

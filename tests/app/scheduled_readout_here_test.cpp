@@ -1,11 +1,14 @@
-// The scheduled read-out's waits for other programs, run here on the test
-// clock (its half-second pauses pass at once): a lock held beyond the wait
-// ends the run with its status, and the booking it cut short is finished,
-// once, by the next run.
+// The scheduled read-out run inside the test, on the test clock and a
+// keyboard with no keys: its waits for other programs pass at once, and any
+// question or wait for a key would end the test. A lock held beyond the wait
+// ends the run with its status, the booking it cut short is finished, once,
+// by the next run; a program name that makes the menu ask for warehouses
+// makes the read-out ask nothing and use the stand's own.
 #include <gtest/gtest.h>
 
 #include "app/readout_office.h"
 #include "app/scheduled_readout.h"
+#include "common/mem_file.h"
 #include "support/headless_session.h"
 
 namespace durva::test {
@@ -57,6 +60,31 @@ TEST(ScheduledReadOutWaits, ACounterHeldTooLongEndsTheRunAndTheNextRunFinishesTh
     EXPECT_NE(office.records("16/03/as.dbf"), stock_before);
     EXPECT_EQ(office.read_out("1").line, "kasa 01: brak sprzedazy do zaksiegowania, bez towaru 0");
     EXPECT_EQ(office.documents(), before + 1);
+}
+
+TEST(ScheduledReadOutAsks, NothingWhenTheProgramNameSaysKod13AndBooksIntoTheStandsWarehouse) {
+    ReadOutOffice office;
+    office.load_register();
+    ASSERT_EQ(office.read_out("1").code, 0);  // makes the register table
+    office.set_field("durva/durva.dbf", 1, "PMAG", "2");
+    {
+        // The menu would ask for the warehouses here.
+        CurrentFolder here(office.path());
+        Memvars settings;
+        ASSERT_TRUE(restore_mem_file("PARAMETR.MEM", settings).ok());
+        settings.set_text("J_NAZWA", " HURTOWNIA KOD13 ");
+        ASSERT_GT(write_mem_file("PARAMETR.MEM", settings, "J_"), 0);
+    }
+    office.sell("5901234123457*2");
+    const size_t before = office.documents();
+
+    CurrentFolder here(office.path());
+    HeadlessSession h;  // no keys: a question or a wait for a key would throw
+    const ReadOutResult r = scheduled_readout(h.session, 1);
+    EXPECT_EQ(r.status, ReadOutStatus::Done);
+    EXPECT_EQ(r.line, "zaksiegowano SD 58 na kwote 7.78, wierszy 1, bez towaru 0");
+    ASSERT_EQ(office.documents(), before + 1);
+    EXPECT_EQ(office.field("16/03/dowod.dbf", static_cast<std::uint32_t>(before + 1), "MAG"), "2");
 }
 
 }  // namespace
