@@ -405,15 +405,22 @@ void DbfFile::load_chunks(std::uint32_t idx) {
     run_lo_ = run_hi_ = 0;
 }
 
-// A pass in record order reads each block once: the unchanged blocks it has
-// gone past make room for the ones it reads next, so that a scan of a large
-// table keeps a few blocks in memory, not the table, and does not push out
-// what other work had cached. The block of the record last handed out stays.
+// A pass in record order reads each block once: the blocks it has gone past
+// make room for the ones it reads next, so that a scan of a large table
+// keeps a few blocks in memory, not the table, and does not push out what
+// other work had cached. A block the pass changed (a record read and
+// written back as the pass went) is written first; blocks filled by appends
+// wait for their run to be written together. The block of the record last
+// handed out stays.
 void DbfFile::recycle_passed(std::uint32_t idx) {
     for (std::uint32_t k = recycle_from_; k < idx && k < where_.size(); ++k) {
         if (k == pinned_ || where_[k] == 0) continue;
-        const Chunk& c = frames_[where_[k] - 1];
-        if (c.dirty_lo == c.dirty_hi) release_frame(k);
+        Chunk& c = frames_[where_[k] - 1];
+        if (c.dirty_lo != c.dirty_hi) {
+            if (append_run_ != kNoChunk && k >= append_run_) continue;
+            write_dirty(c);
+        }
+        release_frame(k);
     }
     // The pinned block goes at the next miss, when the pass has left it.
     recycle_from_ = pinned_ >= recycle_from_ && pinned_ < idx ? pinned_ : idx;

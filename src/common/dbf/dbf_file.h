@@ -8,7 +8,8 @@
 // beyond it the block least recently wanted makes room, written first when
 // it holds changes. Blocks filled by appends go to the file as soon as a run
 // of them is complete, so that filling a large table keeps little in memory,
-// and a pass in record order lets the unchanged blocks it has gone past go.
+// and a pass in record order lets the blocks it has gone past go (those it
+// changed written first).
 // Opened shared, every record is read from the file when asked for and
 // written straight back, and the record count follows the file size, so
 // what other workstations append and change is seen at once.

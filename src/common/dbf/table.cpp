@@ -349,7 +349,14 @@ bool Table::seek(std::string_view key, bool soft) {
     NtxIndex* ix = controlling();
     if (!ix) throw DbError("Tabela bez aktywnego indeksu", path());
     std::string k(key.substr(0, std::min(key.size(), static_cast<size_t>(std::max(ix->key_size(), 0)))));
-    bool ok = position_on_entry(ix->seek(k), true);
+    std::optional<NtxEntry> e = ix->seek(k);
+    if (!soft && (!e || e->key.compare(0, k.size(), k) != 0)) {
+        // No equal key at all: a hard seek ends without reading a record.
+        to_phantom(false);
+        after_move();
+        return false;
+    }
+    bool ok = position_on_entry(std::move(e), true);
     if (ok) found_ = pos_.key.compare(0, k.size(), k) == 0;
     if (ok && (found_ || soft)) bof_ = eof_ = false;
     else to_phantom(false);

@@ -530,6 +530,38 @@ TEST(DbfFileCache, APassInRecordOrderKeepsAFewBlocks) {
     EXPECT_EQ(std::string(DbfFile::open(path, Share::Shared)->record_view(3000)), changed);
 }
 
+// A pass in record order that changes some of the records it reads: the
+// blocks it has gone past are written and let go, not kept to the end.
+TEST(DbfFileCache, APassThatChangesRecordsWritesThemAsItGoes) {
+    test::TempFolder dir;
+    std::string path = dir.file("change.dbf");
+    const FieldList layout = {field("KOD", 'C', 10), field("OPIS", 'C', 90)};
+    {
+        auto t = DbfFile::create(path, layout);
+        std::string rec = t->blank_record();
+        for (std::uint32_t r = 1; r <= 4000; ++r) {
+            encode_text(t->fields()[0], std::to_string(r), rec.data());
+            t->append_record(rec.data());
+        }
+        t->close();
+    }
+    auto t = DbfFile::open(path, Share::Exclusive);
+    size_t most = 0;
+    for (std::uint32_t r = 1; r <= 4000; ++r) {
+        std::string rec(t->record_view(r));
+        if (r % 7 == 0) {
+            encode_text(t->fields()[1], "zmiana " + std::to_string(r), rec.data());
+            t->write_record(r, rec.data());
+        }
+        most = std::max(most, t->cached_blocks());
+    }
+    EXPECT_LE(most, 12u);  // of 100 blocks
+    t->close();
+    auto back = DbfFile::open(path, Share::Shared);
+    for (std::uint32_t r = 1; r <= 4000; ++r)
+        ASSERT_EQ(trimmed(field_bytes(back->record_view(r), back->fields()[1])), r % 7 == 0 ? "zmiana " + std::to_string(r) : "") << r;
+}
+
 // Runs of records in one read, shared or held, end where the table ends.
 TEST(DbfFile, RunsOfRecordsAsTheFileHasThem) {
     test::TempFolder dir;

@@ -347,6 +347,26 @@ TEST(TableIndexes, SoftAndExactSeeks) {
     EXPECT_EQ(t->recno(), 4u);
 }
 
+// An exact seek that finds no equal key reads no record: looking up codes a
+// large table does not hold leaves its cached records as they were.
+TEST(TableIndexes, AnExactSeekWithoutAnEqualKeyReadsNoRecord) {
+    durva::test::TempFolder dir;
+    std::vector<std::string> codes;
+    for (int i = 0; i < 3000; ++i) codes.push_back(std::to_string(1000 + i * 2));  // even codes only
+    make_table(dir.file("t.dbf"), codes);
+    TableSettings s;
+    auto t = Table::open(dir.file("t"), Share::Exclusive, s);
+    t->create_index(dir.file("t_kod"), "KOD");
+    const size_t cached = t->dbf().cached_blocks();
+    for (int i = 0; i < 3000; i += 7) {
+        EXPECT_FALSE(t->seek(std::to_string(1001 + i * 2), false));
+        EXPECT_TRUE(t->eof());
+    }
+    EXPECT_EQ(t->dbf().cached_blocks(), cached);
+    EXPECT_TRUE(t->seek("6998", false));
+    EXPECT_EQ(t->recno(), 3000u);
+}
+
 class TableRelations : public ::testing::Test {
 protected:
     void SetUp() override {
