@@ -53,12 +53,22 @@ private:
 // The order of the copy: its key expression and the key size an index of it
 // has (the value on a blank record, as the index file fixes it).
 struct SortKey {
-    SortKey(std::string_view expression, const dbf::FieldList& fields, int record_length)
-        : text(expression), expr(dbf::KeyExpr::compile(expression, fields)) {
+    SortKey(std::string_view expression, const dbf::FieldList& fields, int record_length, const std::string& index)
+        : text(expression), expr(compiled(expression, fields, index)) {
         const std::string blank(static_cast<size_t>(record_length), ' ');
         size = static_cast<int>(std::min<size_t>(expr.eval(blank).s.size(), dbf::kNtxMaxKeySize));
     }
     void of(std::string_view record, std::string& out) const { expr.eval_key_to(record, size, 0, out); }
+
+    // A goods table without the fields of the order cannot be sorted: said
+    // as the index of the copy would say it.
+    static dbf::KeyExpr compiled(std::string_view expression, const dbf::FieldList& fields, const std::string& index) {
+        try {
+            return dbf::KeyExpr::compile(expression, fields);
+        } catch (const dbf::KeyExprError& e) {
+            throw DbError(std::string("Nie mozna obliczyc klucza indeksu: ") + e.what(), index);
+        }
+    }
 
     std::string text;
     dbf::KeyExpr expr;
@@ -217,7 +227,7 @@ void make_sorted_copy(SendRun& run) {
         areas.close(kSortedCopyArea);
         dbf::Table& goods = areas.table(kGoodsArea);
         const SortKey key(run.plu.long_form ? "nazwa+mag+indeks" : "SUBSTR(nazwa,1,17)+mag+indeks", goods.fields(),
-                          goods.dbf().record_length());
+                          goods.dbf().record_length(), platform::resolve_path(copy_name + ".ntx"));
         auto copy = dbf::DbfFile::create(copy_name + ".dbf", goods.fields(), &s.clock);
         auto sorted = dbf::DbfFile::create(sorted_name + ".dbf", goods.fields(), &s.clock);
         const std::vector<Run> runs = copy_goods(run, goods, key, *copy, *sorted);

@@ -5,6 +5,7 @@
 #include <map>
 
 #include "common/_fun3.h"
+#include "common/error_handler.h"
 #include "common/dbf/dbf_file.h"
 #include "common/dbf/field_codec.h"
 #include "common/dbf/ntx_index.h"
@@ -239,6 +240,27 @@ TEST(MainSend, ManyGoodsSortedInRuns) {
     set_sort_run_bytes(1);  // one good a run
     many_goods_deleted_ones_and_a_change_not_written_yet();
     set_sort_run_bytes(saved);
+}
+
+// A goods table without a name field cannot be put in name order: the
+// general error window says why, and N ends the program; nothing is sent.
+TEST(MainSend, GoodsWithoutANameGoToTheErrorWindow) {
+    SendOffice office("kod13", {'N'});
+    Session& s = office.session();
+    s.areas.close(2);
+    {
+        dbf::FieldDesc mag{"MAG", 'C', 1, 0, 0}, indeks{"INDEKS", 'C', 8, 0, 0}, cena{"CENA2", 'N', 10, 2, 0};
+        auto t = dbf::DbfFile::create("16\\03\\bez.dbf", {mag, indeks, cena});
+        std::string rec = t->blank_record();
+        rec.replace(1, 1, "1");
+        t->append_record(rec.data());
+        t->close();
+    }
+    s.areas.select(2);
+    s.areas.use("16\\03\\bez", "as", platform::Share::Shared);
+    SendOptions o;
+    EXPECT_THROW(send_main(office, o), ProgramEnd);
+    EXPECT_TRUE(office.h.saw("Nie mozna obliczyc klucza indeksu"));
 }
 
 // Every percentage and every bar length the walk passes through is shown, in
