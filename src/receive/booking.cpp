@@ -1,8 +1,11 @@
 #include "receive/booking.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cmath>
 #include <cstdio>
+#include <unordered_set>
+#include <utility>
 
 #include "common/_fun1.h"
 #include "common/dbf/field_codec.h"
@@ -20,6 +23,36 @@ namespace {
 
 constexpr double kCounterWait = 30;
 constexpr double kRecordWait = 15;
+// Rows written, or stock changes made, under one taking of a table's file
+// lock: few enough that the other workstations' record locks wait only a
+// moment for it.
+constexpr std::size_t kBatchRows = 500;
+
+// The file lock of a table, which the caller has just taken, given up when
+// the object goes whatever happens; release() gives it up on the way where a
+// failure to write what it covered must reach the caller.
+class FileLockHold {
+public:
+    explicit FileLockHold(dbf::Table& t) : t_(t) {}
+    ~FileLockHold() {
+        if (!held_) return;
+        try {
+            t_.unlock();
+        } catch (...) {
+            // The failure that brought us here is the one to report; the lock is gone.
+        }
+    }
+    FileLockHold(const FileLockHold&) = delete;
+    FileLockHold& operator=(const FileLockHold&) = delete;
+    void release() {
+        held_ = false;
+        t_.unlock();
+    }
+
+private:
+    dbf::Table& t_;
+    bool held_ = true;
+};
 
 // A work-table row as the plan keeps it: its bytes read through the work
 // table's layout.
@@ -188,7 +221,26 @@ void put_header(Session& s, dbf::Table& h, const BookingPlan& p, const std::stri
     if (h.field_pos("R_CZAS") != 0) h.put("R_CZAS", p.time);
 }
 
-void put_row(dbf::Table& w, const PlanRow& row, const BookingPlan& p, const std::string& nrd, int n) {
+// A record of a table being filled in memory, as a batch of rows is.
+class RecordBytes {
+public:
+    explicit RecordBytes(const dbf::Table& t) : t_(t), rec_(t.record().size(), ' ') {}
+    int field_pos(std::string_view name) const { return t_.field_pos(name); }
+    void put(std::string_view name, const dbf::FieldValue& value) {
+        const int pos = t_.field_pos(name);
+        if (pos == 0) throw DbError("Brak pola " + std::string(name) + " w tabeli", t_.path());
+        dbf::encode_field(t_.fields()[static_cast<size_t>(pos - 1)], value, rec_.data());
+    }
+    const std::string& bytes() const { return rec_; }
+    void clear() { std::fill(rec_.begin(), rec_.end(), ' '); }
+
+private:
+    const dbf::Table& t_;
+    std::string rec_;
+};
+
+template <class Record>
+void put_row(Record& w, const PlanRow& row, const BookingPlan& p, const std::string& nrd, int n) {
     w.put("R_P", std::string("R"));
     w.put("S_Z", std::string("S"));
     w.put("RD", p.rd);
@@ -218,9 +270,31 @@ bool set_totals(Session& s, const BookingPlan& p, const std::string& nrd, const 
 
 std::string goods_name(const std::string& mag, const std::string& indeks) { return mag + "/" + trim(indeks); }
 
-// The stock change of row n. The goods record is the one the line was
-// matched to while it still has the row's warehouse and index, otherwise the
-// record the first order finds for them; never another good.
+std::string not_applied_text(const std::string& mag, const std::string& indeks, double q, const std::string& why) {
+    char qty[64];
+    std::snprintf(qty, sizeof qty, "%.3f", q);
+    return "Stan nie zmieniony: towar " + goods_name(mag, indeks) + ", ilosc " + qty + " (" + why + ")";
+}
+
+bool is_good(const dbf::Table& as, const std::string& mag, const std::string& indeks) {
+    return !as.eof() && !as.deleted() && as.text("MAG") == mag && as.text("INDEKS") == indeks;
+}
+
+// Puts the goods table (in its first order) on the record of row n: the one
+// the line was matched to while it still has the row's warehouse and index,
+// otherwise the one the first order finds for them; never another good.
+// False when there is none.
+bool find_goods_record(dbf::Table& as, const BookingPlan& p, int n, const std::string& mag,
+                       const std::string& indeks) {
+    const std::uint32_t matched = n - 1 < static_cast<int>(p.goods.size()) ? p.goods[static_cast<size_t>(n - 1)] : 0;
+    if (matched != 0) {
+        as.go_to(matched);
+        if (is_good(as, mag, indeks)) return true;
+    }
+    return as.seek(mag + indeks, false) && is_good(as, mag, indeks);
+}
+
+// The stock change of row n under the goods record's own lock.
 void change_stock(Session& s, const BookingPlan& p, const PlanRow& row, int n, const BookingProgress& done,
                   BookingJournal& journal, BookingOutcome& out) {
     if (done.stock_done.count(n)) return;
@@ -228,20 +302,10 @@ void change_stock(Session& s, const BookingPlan& p, const PlanRow& row, int n, c
     const double q = row.number("ILOSC");
     dbf::Table& as = select(s, "as");
     as.set_order(1);
-    auto same_good = [&] { return !as.eof() && !as.deleted() && as.text("MAG") == mag && as.text("INDEKS") == indeks; };
-    auto report = [&](const std::string& why) {
-        char qty[64];
-        std::snprintf(qty, sizeof qty, "%.3f", q);
-        out.not_applied.push_back("Stan nie zmieniony: towar " + goods_name(mag, indeks) + ", ilosc " + qty + " (" +
-                                  why + ")");
-    };
-    const std::uint32_t matched = n - 1 < static_cast<int>(p.goods.size()) ? p.goods[static_cast<size_t>(n - 1)] : 0;
-    if (matched != 0) as.go_to(matched);
-    if (matched == 0 || !same_good()) {
-        if (!as.seek(mag + indeks, false)) return report("brak towaru");
-    }
+    auto report = [&](const std::string& why) { out.not_applied.push_back(not_applied_text(mag, indeks, q, why)); };
+    if (!find_goods_record(as, p, n, mag, indeks)) return report("brak towaru");
     lock_until_done(s, "towar " + goods_name(mag, indeks), kRecordWait);
-    if (!same_good()) {
+    if (!is_good(as, mag, indeks)) {
         as.unlock();
         return report("brak towaru");
     }
@@ -271,6 +335,74 @@ void change_stock(Session& s, const BookingPlan& p, const PlanRow& row, int n, c
     put_stock(as, after);
     as.unlock();
     journal.stock_done(n);
+}
+
+// The end of the batch of stock changes that starts at row `first`: at most
+// kBatchRows rows, each of a goods record no other row of the batch names, so
+// that the journal's record of each change tells on its own whether it was made.
+std::size_t stock_batch_end(const BookingPlan& p, std::size_t first) {
+    std::unordered_set<std::uint32_t> goods;
+    std::size_t end = first;
+    while (end < p.rows.size() && end - first < kBatchRows) {
+        const std::uint32_t g = end < p.goods.size() ? p.goods[end] : 0;
+        if (g == 0 || !goods.insert(g).second) break;
+        ++end;
+    }
+    return std::max(end, first + 1);
+}
+
+// The stock changes of rows [first, end) under the goods table's file lock,
+// which the caller has taken and which is given up here whatever happens:
+// the records are read under it, the journal gets their bytes before any of
+// them is written, then every change is made, then the journal marks them done.
+// A row whose record another row of the batch changes already (its own
+// record gone, and another one found for its good) ends the batch early;
+// returns where it ended.
+std::size_t change_stock_batch(Session& s, const BookingPlan& p, const dbf::Table& dd, std::size_t first,
+                               std::size_t end, BookingJournal& journal, BookingOutcome& out) {
+    dbf::Table& as = s.areas.table("as");
+    FileLockHold hold(as);
+    as.set_order(1);
+    struct Change {
+        int n;
+        std::uint32_t recno;
+        std::string before;
+        StockFields after;
+    };
+    std::vector<Change> changes;
+    std::unordered_set<std::uint32_t> records;
+    std::size_t r = first;
+    for (; r < end; ++r) {
+        const int n = static_cast<int>(r) + 1;
+        const PlanRow row(dd, p.rows[r]);
+        const std::string mag = row.text("MAG"), indeks = row.text("INDEKS");
+        const double q = row.number("ILOSC");
+        const bool found = find_goods_record(as, p, n, mag, indeks);
+        if (found && records.count(as.recno())) break;
+        if (!found) {
+            out.not_applied.push_back(not_applied_text(mag, indeks, q, "brak towaru"));
+            continue;
+        }
+        const StockFields after = sell(as, read_stock(as, as.record()), q, p.data);
+        if (!stock_fits(as, after)) {
+            out.not_applied.push_back(not_applied_text(mag, indeks, q, "stan poza zakresem pola"));
+            continue;
+        }
+        records.insert(as.recno());
+        changes.push_back(Change{n, as.recno(), std::string(as.record()), after});
+    }
+    std::vector<std::pair<int, std::string_view>> before;
+    for (const Change& c : changes) before.emplace_back(c.n, c.before);
+    journal.stock_before(before);
+    std::vector<int> made;
+    for (const Change& c : changes) {
+        as.go_to(c.recno);
+        put_stock(as, c.after);
+        made.push_back(c.n);
+    }
+    hold.release();
+    journal.stock_done(made);
+    return r;
 }
 
 }  // namespace
@@ -338,31 +470,68 @@ BookingOutcome apply_booking(Session& s, const BookingPlan& p, const BookingProg
         journal.rows_before(w.record_count());
     }
 
-    const TotalsLayout layout = TotalsLayout::of(&h);
-    DocumentTotals totals;
-    for (std::size_t i = 0; i < p.rows.size(); ++i) {
-        const int n = static_cast<int>(i) + 1;
-        const PlanRow row(dd, p.rows[i]);
-        if (i >= present) {
-            select(s, "dow");
-            if (blank != 0) {
-                w.go_to(blank);
-                w.lock_record(blank);
-                blank = 0;
-            } else {
-                append_until_done(s, "dopisanie pozycji dokumentu", kRecordWait);
-            }
-            put_row(w, row, p, nrd, n);
-            w.unlock();
-        }
-        totals.add(layout, row.number("ILOSC"), row.number("CENA0"), row.number("WARTOSC"), row.number("PODATEK"),
-                   row.number("BRUTTO"));
-        set_totals(s, p, nrd, totals, false);
-        change_stock(s, p, row, n, done, journal, out);
+    // Rows not yet there: as many at a time as the file lock of the rows
+    // table allows (one write, one update of each index); one by one, each
+    // under its own lock, when another workstation holds a row locked.
+    std::size_t i = present;
+    if (blank != 0 && i < p.rows.size()) {
+        select(s, "dow");
+        w.go_to(blank);
+        w.lock_record(blank);
+        put_row(w, PlanRow(dd, p.rows[i]), p, nrd, static_cast<int>(i) + 1);
+        w.unlock();
+        blank = 0;
+        ++i;
     }
     if (blank != 0) w.unlock();
+    while (i < p.rows.size()) {
+        const std::size_t end = std::min(p.rows.size(), i + kBatchRows);
+        select(s, "dow");
+        if (w.lock_file()) {
+            FileLockHold hold(w);
+            std::string bytes;
+            RecordBytes rec(w);
+            for (std::size_t k = i; k < end; ++k) {
+                rec.clear();
+                put_row(rec, PlanRow(dd, p.rows[k]), p, nrd, static_cast<int>(k) + 1);
+                bytes += rec.bytes();
+            }
+            w.append_records(bytes);
+            hold.release();
+        } else {
+            for (std::size_t k = i; k < end; ++k) {
+                append_until_done(s, "dopisanie pozycji dokumentu", kRecordWait);
+                put_row(w, PlanRow(dd, p.rows[k]), p, nrd, static_cast<int>(k) + 1);
+                w.unlock();
+            }
+        }
+        i = end;
+    }
 
+    // The header's totals, set once to what all the rows add up to.
+    const TotalsLayout layout = TotalsLayout::of(&h);
+    DocumentTotals totals;
+    for (const std::string& r : p.rows) {
+        const PlanRow row(dd, r);
+        totals.add(layout, row.number("ILOSC"), row.number("CENA0"), row.number("WARTOSC"), row.number("PODATEK"),
+                   row.number("BRUTTO"));
+    }
     set_totals(s, p, nrd, totals, true);
+
+    // Stock changes.
+    const bool resumed_stock = !done.stock_before.empty() || !done.stock_done.empty();
+    for (std::size_t k = 0; k < p.rows.size();) {
+        std::size_t end = resumed_stock ? p.rows.size() : stock_batch_end(p, k);
+        select(s, "as");
+        if (!resumed_stock && s.areas.table().lock_file()) {
+            end = change_stock_batch(s, p, dd, k, end, journal, out);
+        } else {
+            for (std::size_t r = k; r < end; ++r)
+                change_stock(s, p, PlanRow(dd, p.rows[r]), static_cast<int>(r) + 1, done, journal, out);
+        }
+        k = end;
+    }
+
     dbf::Table& hh = select(s, "dowod");
     out.total = header_exists(hh, p.rd, nrd) ? hh.number("NETTO") + hh.number("VAT")
                                              : NEWROUND(totals.NETTO, 2) + NEWROUND(totals.VAT, 2);

@@ -2,9 +2,15 @@
 // The steps of a sales document booking, written so that each can be taken
 // again after a crash without doing twice what was done once: the number is
 // taken once, the header and each row are appended only when the tables do
-// not already hold them, the header totals are set to what the rows so far
-// add up to rather than added to, and each stock change is made only when the
+// not already hold them, the header totals are set to what all the rows add
+// up to rather than added to, and each stock change is made only when the
 // journal does not show it made.
+//
+// The rows go to the rows table, and the stock changes to the goods table,
+// many at a time under the table's file lock (the lock every program of the
+// office honours: no record of the table can be locked, nor a record
+// appended, while it is held); while another workstation holds a record of
+// the table locked, they go one at a time under record locks instead.
 #include <string>
 #include <vector>
 

@@ -76,8 +76,7 @@ BookingJournal::~BookingJournal() {
     if (fd_ >= 0) ::close(fd_);
 }
 
-void BookingJournal::write(const std::string& line, bool force) {
-    std::string text = line + "\n";
+void BookingJournal::write_all(const std::string& text) {
     const char* p = text.data();
     std::size_t left = text.size();
     while (left > 0) {
@@ -89,8 +88,23 @@ void BookingJournal::write(const std::string& line, bool force) {
         p += n;
         left -= static_cast<std::size_t>(n);
     }
+}
+
+void BookingJournal::write(const std::string& line, bool force) {
+    write_all(line + "\n");
     if (force) ::fdatasync(fd_);
     if (checkpoint()) checkpoint()(line.empty() ? ' ' : line[0]);
+}
+
+void BookingJournal::write_lines(const std::string& text) {
+    write_all(text);
+    if (!checkpoint()) return;
+    for (std::size_t at = 0; at < text.size();) {
+        checkpoint()(text[at]);
+        const std::size_t end = text.find('\n', at);
+        if (end == std::string::npos) break;
+        at = end + 1;
+    }
 }
 
 void BookingJournal::begin(const BookingPlan& p) {
@@ -122,6 +136,16 @@ void BookingJournal::stock_before(int row, std::string_view record) {
     write("S;" + std::to_string(row) + ";" + to_hex(record), false);
 }
 void BookingJournal::stock_done(int row) { write("s;" + std::to_string(row), false); }
+void BookingJournal::stock_before(const std::vector<std::pair<int, std::string_view>>& rows) {
+    std::string text;
+    for (const auto& [row, record] : rows) text += "S;" + std::to_string(row) + ";" + to_hex(record) + "\n";
+    write_lines(text);
+}
+void BookingJournal::stock_done(const std::vector<int>& rows) {
+    std::string text;
+    for (int row : rows) text += "s;" + std::to_string(row) + "\n";
+    write_lines(text);
+}
 void BookingJournal::finish() { write("E", true); }
 
 void BookingJournal::set_aside() {

@@ -11,7 +11,10 @@
 // header records before the header is appended; the count of row records
 // before the first row is appended; before each stock change the goods
 // record's bytes as they were under the lock, and after it a mark that it is
-// done. The last line marks the booking finished and keeps the size and
+// done. Stock changes made together under the goods table's file lock have
+// their records' bytes written before any of them is made and their marks
+// after all of them; each of those changes is of another goods record, so
+// each record still tells on its own whether its change was made. The last line marks the booking finished and keeps the size and
 // checksum of its sales file, so the same file is not booked twice.
 #include <cstdint>
 #include <functional>
@@ -20,6 +23,7 @@
 #include <set>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "common/date.h"
@@ -75,6 +79,10 @@ public:
     void rows_before(std::uint32_t count);
     void stock_before(int row, std::string_view record);
     void stock_done(int row);
+    // The same for several rows in one write: every record's bytes reach the
+    // journal before any of the changes is made, every mark after all of them.
+    void stock_before(const std::vector<std::pair<int, std::string_view>>& rows);
+    void stock_done(const std::vector<int>& rows);
     void finish();
     // Moves a journal that cannot be read out of the way, keeping it.
     void set_aside();
@@ -84,7 +92,11 @@ public:
     static std::function<void(char tag)>& checkpoint();
 
 private:
+    void write_all(const std::string& text);
     void write(const std::string& line, bool force);
+    // Writes lines (each ended by a line feed) in one go; the checkpoint
+    // hears of each of them afterwards.
+    void write_lines(const std::string& text);
 
     std::string path_;
     int fd_ = -1;

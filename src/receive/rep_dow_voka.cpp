@@ -6,6 +6,7 @@
 #include "common/dbf/xbase_values.h"
 #include "receive/booking.h"
 #include "receive/booking_journal.h"
+#include "receive/zrob_sd_voka.h"
 
 namespace durva {
 
@@ -57,12 +58,11 @@ bool REP_DOW_VOKA(ImportRun& r) {
     p.backup = r.backup;
     p.fingerprint = r.fingerprint;
     dbf::Table& dd = s.areas.table("dd");
-    for (dd.go_top(); !dd.eof(); dd.skip(1)) {
-        p.rows.emplace_back(dd.record());
+    for_each_work_row(dd, [&](std::string_view row) {
+        p.rows.emplace_back(row);
         const std::size_t i = p.rows.size() - 1;
         p.goods.push_back(i < r.goods_recnos.size() ? r.goods_recnos[i] : 0);
-    }
-    dd.go_top();
+    });
 
     BookingJournal journal(s.values.STACJA);
     journal.begin(p);

@@ -4,6 +4,7 @@
 
 #include "common/_fun1.h"
 #include "common/_fun3.h"
+#include "common/dbf/field_codec.h"
 #include "common/dbf/xbase_values.h"
 #include "common/dirmake.h"
 #include "common/editor.h"
@@ -21,6 +22,8 @@ namespace durva {
 namespace {
 
 bool blank(std::string_view t) { return t.find_first_not_of(' ') == std::string_view::npos; }
+
+constexpr int kLinesPerIndexHold = 256;
 
 std::string list_name(Session& s) {
     return s.values.PLIK.empty() ? "rob\\wydruk" + STR2(s.values.STACJA) + ".prn" : s.values.PLIK;
@@ -116,11 +119,23 @@ std::optional<FileStamp> file_stamp(std::string_view dos_path) {
     return f;
 }
 
+void for_each_work_row(dbf::Table& dd, const std::function<void(std::string_view)>& row) {
+    dd.go_top();  // the last row appended is written back first
+    dbf::DbfFile& file = dd.dbf();
+    const std::uint32_t count = file.record_count();
+    for (std::uint32_t n = 1; n <= count; ++n) {
+        std::string_view rec = file.record_view(n);
+        if (!rec.empty() && !dbf::DbfFile::is_deleted(rec)) row(rec);
+    }
+}
+
 double JAKA_VOKA(Session& s) {
     dbf::Table& dd = s.areas.table("dd");
+    const int brutto = dd.field_pos("BRUTTO");
+    if (brutto == 0) throw DbError("Brak pola BRUTTO w tabeli", dd.path());
+    const dbf::FieldDesc& f = dd.fields()[static_cast<size_t>(brutto - 1)];
     double sum = 0;
-    for (dd.go_top(); !dd.eof(); dd.skip(1)) sum += dd.number("BRUTTO");
-    dd.go_top();
+    for_each_work_row(dd, [&](std::string_view rec) { sum += dbf::decode_number(dbf::field_bytes(rec, f)); });
     return sum;
 }
 
@@ -222,7 +237,18 @@ bool VOKA_SD(ImportRun& r) {
     SalesFileReader reader(r.HANDLE, r.TEXT_EOF);
     std::string line;
     LineKind kind;
+    // The goods order's read lock is held over a run of lines rather than
+    // taken for every seek; a program that changes the goods index waits
+    // for one run at most.
+    dbf::IndexReadHold hold;
+    int held_for = kLinesPerIndexHold;
     while (reader.next(line, kind)) {
+        if (held_for == kLinesPerIndexHold) {
+            hold.release();  // another program's change of the goods may come in between
+            hold.hold(as.order() > 0 ? &as.index(as.order()) : nullptr);
+            held_for = 0;
+        }
+        ++held_for;
         if (kind == LineKind::Complete) {
             ADD_WIERSZ(r, line);
         } else {
@@ -233,6 +259,7 @@ bool VOKA_SD(ImportRun& r) {
             ++r.refused;
         }
     }
+    hold.release();
     close_list(r);
 
     as.set_order(1);

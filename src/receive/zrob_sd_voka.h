@@ -2,6 +2,7 @@
 // The sales import run: the driver's sales file copied aside, read line by
 // line into the station's work table, booked as one sales document, and the
 // lines that matched no goods record shown to the operator.
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -40,6 +41,12 @@ bool VOKA_SD(ImportRun& r);
 
 // The gross total of the work table's rows; leaves it on its first row.
 double JAKA_VOKA(Session& s);
+
+// Calls `row` with the bytes of each work-table row not marked deleted, in
+// record order, and leaves the table on its first row. The rows are read
+// without moving the record pointer, which would move the goods table along
+// the relation for every row.
+void for_each_work_row(dbf::Table& dd, const std::function<void(std::string_view)>& row);
 
 // The messages of the run.
 inline constexpr std::string_view kNoCounterMessage = "Brak w parametrach dowodu ";

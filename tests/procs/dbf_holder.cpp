@@ -5,9 +5,12 @@
 //
 //   dbf_holder TABLE shared|exclusive
 // then commands on standard input: "lock N", "unlock N", "lockfile 0"
-// (answered "filelocked" or "filebusy"), "unlockfile 0", "quit".
+// (answered "filelocked" or "filebusy"), "unlockfile 0", "sleep MS" (the
+// next command waits that long; answered "slept"), "quit".
+#include <chrono>
 #include <cstdio>
 #include <iostream>
+#include <thread>
 #include <string>
 
 #include "common/dbf/dbf_file.h"
@@ -36,7 +39,10 @@ int main(int argc, char** argv) {
         if (!(std::cin >> n)) break;
         if (cmd == "lock") std::printf(t->lock_record(static_cast<std::uint32_t>(n)) ? "locked %lu\n" : "busy %lu\n", n);
         else if (cmd == "lockfile") std::printf(t->lock_file() ? "filelocked\n" : "filebusy\n");
-        else if (cmd == "unlockfile") {
+        else if (cmd == "sleep") {
+            std::this_thread::sleep_for(std::chrono::milliseconds(n));
+            std::printf("slept\n");
+        } else if (cmd == "unlockfile") {
             t->unlock_file();
             std::printf("fileunlocked\n");
         } else if (cmd == "unlock") {

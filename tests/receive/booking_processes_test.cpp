@@ -3,14 +3,19 @@
 // moments, then finished by the station's next import.
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <fstream>
 #include <map>
+#include <thread>
 #include <set>
 #include <memory>
 #include <random>
 #include <vector>
 
 #include "common/dbf/xbase_values.h"
+#include "common/screen/screen.h"
+#include "platform/headless_terminal.h"
+#include "receive/zrob_sd_voka.h"
 #include "receive/sales_tables.h"
 #include "support/child_process.h"
 #include "support/headless_session.h"
@@ -167,6 +172,74 @@ TEST(SalesBookingProcesses, ABookingKilledAtAnyStepIsFinishedOnceAtTheNextImport
 TEST(SalesBookingProcesses, ABookingKilledAtRandomMomentsIsFinishedOnce) {
     std::mt19937 rng(11);
     for (int i = 0; i < 6; ++i) kill_and_recover("t", 15 + static_cast<int>(rng() % 70), 300);
+}
+
+// A headless terminal whose waits also take a little real time, so that
+// another process can act while the program retries a lock; it remembers
+// what the program said it was waiting for.
+class PacedTerminal final : public platform::Terminal {
+public:
+    PacedTerminal(platform::TestClock& clock, std::initializer_list<platform::ScriptStep> keys) : inner(clock, keys) {
+        inner.set_idle_limit_ms(std::int64_t{1} << 50);
+    }
+    int rows() const override { return inner.rows(); }
+    int cols() const override { return inner.cols(); }
+    bool has_colors() const override { return inner.has_colors(); }
+    void present(const platform::TermCell* cells, int r, int c, int cr, int cc, bool visible) override {
+        inner.present(cells, r, c, cr, cc, visible);
+    }
+    std::optional<platform::InputKey> read_key(int timeout_ms) override {
+        if (timeout_ms > 0) {
+            ++paced;
+            std::this_thread::sleep_for(std::chrono::milliseconds(2));
+            for (int r = 0; r < inner.rows(); ++r) {
+                const std::string row = inner.shown_row_utf8(r);
+                if (const auto at = row.find("Czekam na"); at != std::string::npos) waited_for = row.substr(at);
+            }
+        }
+        return inner.read_key(timeout_ms);
+    }
+    void tone(int frequency_hz, int duration_ms) override { inner.tone(frequency_hz, duration_ms); }
+
+    platform::HeadlessTerminal inner;
+    std::string waited_for;
+    int paced = 0;
+};
+
+TEST(SalesBookingWaits, AGoodsRecordLockedElsewhereIsWaitedForShownAndBookedOnceReleased) {
+    TempFolder folder("nokod13");
+    test::CurrentFolder cwd(folder.path());
+    std::filesystem::create_directories("durva");
+    const auto before = stock_of(folder);
+    const auto sold = write_file("durva/data_out.xxx", 6, 0);
+    // Another workstation holds goods record 1 and lets it go a moment after
+    // the booking has started waiting for it.
+    ChildProcess other(proc_path("dbf_holder"), {folder.file("16/03/as.dbf"), "shared"});
+    ASSERT_EQ(other.read_line(), "ready");
+    other.write_line("lock 1");
+    ASSERT_EQ(other.read_line(), "locked 1");
+    other.write_line("sleep 400");
+    other.write_line("unlock 1");
+
+    platform::TestClock clock;
+    // No key during the waits (one would end a pause and be lost), then the
+    // one that takes down the booking's total.
+    PacedTerminal term(clock, {platform::ScriptStep::silence(std::int64_t{1} << 40), ' '});
+    screen::Screen scr(term, clock);
+    Session s(clock, scr);
+    test::open_sales_tables(s, false, 3);
+    MenuValues m;
+    EXPECT_TRUE(ZROB_SD_VOKA(s, m, "durva\\data_out.xxx"));
+    EXPECT_EQ(term.waited_for.rfind("Czekam na towar 1/10001", 0), 0u) << term.waited_for;
+    EXPECT_EQ(other.read_line(), "slept");
+    EXPECT_EQ(other.read_line(), "unlocked 1");
+    EXPECT_GT(term.paced, 31);  // more than the first 15 seconds of attempts
+    s.areas.close_all();
+
+    const Booked b = read_back(folder);
+    ASSERT_EQ(b.documents.size(), 1u);
+    EXPECT_EQ(b.documents[0].rows, 6);
+    for (const auto& [g, q] : sold) EXPECT_NEAR(b.stock.at(g), before.at(g) - q, 0.0005) << "goods " << g;
 }
 
 }  // namespace

@@ -5,8 +5,10 @@
 #include <map>
 #include <random>
 
+#include "common/dbf/field_codec.h"
 #include "common/dbf/xbase_values.h"
 #include "common/screen/keys.h"
+#include "receive/add_wiersz.h"
 #include "receive/booking.h"
 #include "receive/stock_change.h"
 #include "receive/zrob_sd_voka.h"
@@ -195,6 +197,46 @@ TEST(SalesBooking, SalesSinceTheLastReceipt) {
         EXPECT_EQ(after.DATA_SD, c.want_sd);
         EXPECT_EQ(after.ILOSC_SD, c.want_ilosc_sd);
     }
+}
+
+// Two rows matched to two goods records, the first of which has since been
+// given another index, while the second is a copy of the good it had: both
+// rows now sell that copy, and neither sale may hide the other.
+TEST(SalesBooking, TwoRowsThatComeToOneGoodsRecordBothChangeItsStock) {
+    SalesFolder f("nokod13", {' '});
+    dbf::Table& as = f.table("as");
+    as.go_to(1);
+    const std::string good(as.record());
+    const double first_stock = as.number("ILOSC");
+    ASSERT_TRUE(as.append_blank());
+    const std::uint32_t copy = as.recno();
+    for (int i = 1; i <= as.field_count(); ++i)
+        as.put(i, dbf::decode_field(as.fields()[static_cast<size_t>(i - 1)], good));
+    as.put("ILOSC", 50.0);
+    as.unlock();
+
+    ImportRun r(f.s(), f.m);
+    r.M_RD = f.s().values.M_SD;
+    r.M_NRD = "      58";
+    r.list = std::tmpfile();
+    prepare_matching(r);
+    as.set_order(1);
+    ASSERT_TRUE(ADD_WIERSZ(r, "S;10001;A;100;2000;"));
+    ASSERT_TRUE(ADD_WIERSZ(r, "S;10001;B;100;3000;"));
+    ASSERT_EQ(r.goods_recnos, (std::vector<std::uint32_t>{1, 1}));
+    r.goods_recnos[1] = copy;
+    as.go_to(1);
+    ASSERT_TRUE(as.lock_record());
+    as.put("INDEKS", std::string("ZMIENION"));
+    as.unlock();
+    r.M_WPLATA = JAKA_VOKA(f.s());
+    ASSERT_TRUE(REP_DOW_VOKA(r));
+    EXPECT_TRUE(r.not_applied.empty());
+    as.go_to(copy);
+    EXPECT_DOUBLE_EQ(as.number("ILOSC"), 45);
+    as.go_to(1);
+    EXPECT_EQ(as.text("INDEKS"), "ZMIENION");
+    EXPECT_DOUBLE_EQ(as.number("ILOSC"), first_stock);
 }
 
 TEST(SalesBooking, AmountPicture) {

@@ -538,7 +538,7 @@ std::uint32_t DbfFile::append_record(const char* bytes) {
     file_->lock_wait(lock_base_, 1, true);
     std::uint32_t recno = 0;
     try {
-        recno = append_locked(bytes);
+        recno = append_locked(bytes, 1);
     } catch (...) {
         file_->unlock(lock_base_, 1);
         throw;
@@ -547,12 +547,39 @@ std::uint32_t DbfFile::append_record(const char* bytes) {
     return recno;
 }
 
-std::uint32_t DbfFile::append_locked(const char* bytes) {
+std::uint32_t DbfFile::append_records(const char* bytes, std::uint32_t n) {
+    require_writable();
+    if (n == 0) return 0;
+    if (!exclusive() && !file_locked_) throw DbError("Dopisanie wielu rekordow bez blokady pliku", path_);
+    if (count_ >= std::numeric_limits<std::uint32_t>::max() - 2 - n) throw DbError("Tabela pelna", path_);
+    if (exclusive()) {
+        const std::uint32_t first = count_ + 1;
+        for (std::uint32_t i = 0; i < n; ++i) append_record(bytes + static_cast<size_t>(i) * static_cast<size_t>(record_len_));
+        return first;
+    }
+    changed_ = true;
+    file_->lock_wait(lock_base_, 1, true);
+    std::uint32_t first = 0;
+    try {
+        first = append_locked(bytes, n);
+    } catch (...) {
+        file_->unlock(lock_base_, 1);
+        throw;
+    }
+    file_->unlock(lock_base_, 1);
+    return first;
+}
+
+// Under the append lock: `count` records after the last whole one, the first
+// of them locked (nothing to lock under the file lock). Returns the number of
+// the first, 0 when it cannot be locked.
+std::uint32_t DbfFile::append_locked(const char* bytes, std::uint32_t count) {
     const std::uint64_t old_size = file_->size();
     const std::uint32_t n = count_from_size(old_size);
     count_ = disk_count_ = n;
     if (!lock_record(n + 1)) return 0;
     const std::uint32_t recno = n + 1;
+    const std::uint32_t last = n + count;
     const std::uint64_t at = record_offset(recno);
     // What lies after the last whole record (the end-of-file byte, or a piece
     // of a record some program failed to finish) is put back if this fails.
@@ -566,8 +593,8 @@ std::uint32_t DbfFile::append_locked(const char* bytes) {
     try {
         // The record first, then the count: a reader trusting the header
         // never meets a record that is not on disk yet.
-        file_->write_at(bytes, static_cast<size_t>(record_len_), at);
-        stamp_header(recno);
+        file_->write_at(bytes, static_cast<size_t>(record_len_) * count, at);
+        stamp_header(last);
         write_header();
     } catch (...) {
         // A full disk or a size limit: the table goes back to what it was, and
@@ -583,8 +610,8 @@ std::uint32_t DbfFile::append_locked(const char* bytes) {
         unlock_record(recno);
         throw;
     }
-    count_ = recno;
-    disk_count_ = recno;
+    count_ = last;
+    disk_count_ = last;
     return recno;
 }
 

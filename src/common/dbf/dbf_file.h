@@ -105,6 +105,13 @@ public:
     // When a write fails (a full disk), the table is left as it was and no
     // lock taken for the append stays; the DbError goes to the caller.
     std::uint32_t append_record(const char* bytes);
+    // Appends `n` records (n * record_length() bytes) after the last and
+    // returns the number of the first. Only with the table held exclusively
+    // or under its file lock (a DbError otherwise), so that no other program
+    // can lock or append a record meanwhile: the append lock is taken once,
+    // the records go to the file in one write and the header is rewritten
+    // once. A failed write leaves the table as it was.
+    std::uint32_t append_records(const char* bytes, std::uint32_t n);
     std::string blank_record() const;
     static bool is_deleted(std::string_view record) { return !record.empty() && record[0] == '*'; }
     // Held exclusively: the deletion flag of a record record_view() has just
@@ -151,7 +158,7 @@ private:
     void write_header();
     void stamp_header(std::uint32_t count);
     void require_writable() const;
-    std::uint32_t append_locked(const char* bytes);
+    std::uint32_t append_locked(const char* bytes, std::uint32_t n);
 
     static constexpr std::uint32_t kNoChunk = 0xFFFFFFFF;
     // A block of per_chunk_ records in memory.

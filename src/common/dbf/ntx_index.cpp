@@ -259,6 +259,15 @@ void NtxIndex::insert(std::string_view key, std::uint32_t recno) {
     w.commit();
 }
 
+void NtxIndex::insert_many(const std::vector<NtxEntry>& entries) {
+    if (entries.empty()) return;
+    Impl& d = *impl_;
+    d.cur_ok = false;
+    NtxPager::WriteScope w(d.pager);
+    for (const NtxEntry& e : entries) d.tree.insert(d.full_key(e.key), e.recno);
+    w.commit();
+}
+
 bool NtxIndex::remove(std::string_view key, std::uint32_t recno) {
     Impl& d = *impl_;
     d.cur_ok = false;
@@ -294,6 +303,8 @@ void NtxIndex::flush() { impl_->pager.flush(); }
 
 size_t NtxIndex::cached_pages() const { return impl_->pager.cached_pages(); }
 
+void NtxIndex::hold_read_lock() { impl_->pager.hold_read_lock(); }
+void NtxIndex::release_read_lock() { impl_->pager.release_read_lock(); }
 void NtxIndex::set_lock_waiter(std::weak_ptr<platform::LockWaiter> waiter) {
     impl_->pager.file()->set_lock_waiter(std::move(waiter));
 }

@@ -13,6 +13,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "common/dbf/field.h"
 #include "common/dbf/key_expr.h"
@@ -99,6 +100,10 @@ public:
     // (held exclusively: in memory until flush()). An update that meets a
     // damaged page throws DbError and changes nothing.
     void insert(std::string_view key, std::uint32_t recno);
+    // Inserts several entries in one update: one lock, each changed page
+    // written once, one header write. An entry that cannot go in (a damaged
+    // page) throws DbError and none of them is in.
+    void insert_many(const std::vector<NtxEntry>& entries);
     // Removes the entry (key, recno); false when it is not there.
     bool remove(std::string_view key, std::uint32_t recno);
     // A record's key changed: remove the old entry and insert the new one.
@@ -116,6 +121,12 @@ public:
     // Pages held in memory now: at most the cache budget once an operation
     // that needed more at once is over.
     size_t cached_pages() const;
+    // Holds the index's read lock across a run of seeks and skips, which
+    // then neither lock nor re-read the header; writers of the other programs
+    // wait meanwhile, so a hold lasts a moment. Counted; nothing when held
+    // exclusively. IndexReadHold releases it on every path.
+    void hold_read_lock();
+    void release_read_lock();
     // Who paces the waits for the index lock (platform::File::lock_wait).
     void set_lock_waiter(std::weak_ptr<platform::LockWaiter> waiter);
 
@@ -123,6 +134,31 @@ private:
     struct Impl;
     explicit NtxIndex(std::unique_ptr<Impl> impl);
     std::unique_ptr<Impl> impl_;
+};
+
+// The read lock of an index held until release() or the object goes.
+class IndexReadHold {
+public:
+    IndexReadHold() = default;
+    explicit IndexReadHold(NtxIndex* ix) { hold(ix); }
+    ~IndexReadHold() { release(); }
+    IndexReadHold(const IndexReadHold&) = delete;
+    IndexReadHold& operator=(const IndexReadHold&) = delete;
+    // Holds the lock of `ix` (nothing for none) instead of the one held so far.
+    void hold(NtxIndex* ix) {
+        release();
+        if (!ix) return;
+        ix->hold_read_lock();
+        ix_ = ix;
+    }
+    void release() {
+        NtxIndex* ix = ix_;
+        ix_ = nullptr;
+        if (ix) ix->release_read_lock();
+    }
+
+private:
+    NtxIndex* ix_ = nullptr;
 };
 
 }  // namespace durva::dbf

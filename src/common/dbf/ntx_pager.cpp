@@ -127,9 +127,30 @@ void NtxPager::refresh() {
     header_.prefix = now;
 }
 
+void NtxPager::hold_read_lock() {
+    if (!shared()) return;
+    if (read_holds_ > 0) {
+        ++read_holds_;
+        return;
+    }
+    file_->lock_wait(kNtxLockOffset, 1, false);
+    try {
+        refresh();
+    } catch (...) {
+        file_->unlock(kNtxLockOffset, 1);
+        throw;
+    }
+    read_holds_ = 1;
+}
+
+void NtxPager::release_read_lock() {
+    if (read_holds_ == 0) return;
+    if (--read_holds_ == 0) file_->unlock(kNtxLockOffset, 1);
+}
+
 NtxPager::ReadScope::ReadScope(NtxPager& p) : p_(p) {
     p_.begin_operation();
-    if (!p_.shared()) return;
+    if (!p_.shared() || p_.read_holds_ > 0) return;
     p_.file_->lock_wait(kNtxLockOffset, 1, false);
     try {
         p_.refresh();
@@ -137,16 +158,22 @@ NtxPager::ReadScope::ReadScope(NtxPager& p) : p_(p) {
         p_.file_->unlock(kNtxLockOffset, 1);
         throw;
     }
+    locked_ = true;
 }
 
 NtxPager::ReadScope::~ReadScope() {
-    if (p_.shared()) p_.file_->unlock(kNtxLockOffset, 1);
+    if (locked_) p_.file_->unlock(kNtxLockOffset, 1);
 }
 
 NtxPager::WriteScope::WriteScope(NtxPager& p) : p_(p) {
     if (p_.read_only()) throw DbError("Indeks otwarty tylko do odczytu", p_.path());
     p_.begin_operation();
-    if (p_.shared()) {
+    if (p_.shared() && p_.read_holds_ > 0) {
+        // Our read lock becomes the write lock (the same byte); nobody can
+        // have written since it was taken, so the header is as we know it.
+        p_.file_->lock_wait(kNtxLockOffset, 1, true);
+        within_hold_ = true;
+    } else if (p_.shared()) {
         p_.file_->lock_wait(kNtxLockOffset, 1, true);
         try {
             p_.refresh();
@@ -198,7 +225,18 @@ NtxPager::WriteScope::~WriteScope() {
         // A write that failed halfway leaves the file unknown: read it afresh.
         if (writing_) p_.forget_all();
     }
-    if (p_.shared()) p_.file_->unlock(kNtxLockOffset, 1);
+    if (!p_.shared()) return;
+    // Back to the read lock held across: turning a write lock into a read
+    // lock of the same byte is never refused.
+    if (!within_hold_) {
+        p_.file_->unlock(kNtxLockOffset, 1);
+        return;
+    }
+    try {
+        p_.file_->lock_wait(kNtxLockOffset, 1, false);
+    } catch (...) {
+        // Left a write lock, which the release of the hold gives up all the same.
+    }
 }
 
 void NtxPager::put_back() {

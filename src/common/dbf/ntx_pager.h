@@ -78,7 +78,18 @@ public:
     size_t cached_pages() const { return frames_.size() - free_.size(); }
     size_t budget() const { return budget_; }
 
-    // The lock for one read operation (nothing when held exclusively).
+    // Holds the read lock across several operations (a run of seeks): those
+    // inside neither take the lock nor read the header again, and the cached
+    // pages stay good, since no other program can change the file meanwhile.
+    // An update inside turns it into the write lock for its own duration.
+    // Holds are counted; the lock goes with the last release. Nothing to do
+    // when the file is held exclusively.
+    void hold_read_lock();
+    void release_read_lock();
+    bool read_lock_held() const { return read_holds_ > 0; }
+
+    // The lock for one read operation (nothing when held exclusively or
+    // while the read lock is held across operations).
     class ReadScope {
     public:
         explicit ReadScope(NtxPager& p);
@@ -88,6 +99,7 @@ public:
 
     private:
         NtxPager& p_;
+        bool locked_ = false;
     };
 
     // The lock for one update. commit() writes what changed; leaving the
@@ -106,6 +118,7 @@ public:
         std::uint64_t saved_end_;
         bool writing_ = false;
         bool done_ = false;
+        bool within_hold_ = false;  // the read lock was held across: back to it afterwards
     };
 
     // A tree page, read and checked on first use. The view stays valid until
@@ -183,6 +196,7 @@ private:
     std::vector<Backup> backups_;               // the update in progress
     std::vector<std::uint32_t> unflushed_;      // exclusive: pages waiting for flush()
     bool header_unflushed_ = false;
+    int read_holds_ = 0;                        // hold_read_lock() calls not yet released
     std::vector<unsigned char> staging_;        // runs of adjacent pages written at once
     std::vector<std::uint32_t> changed_;        // the pages an update writes (shared)
     std::vector<unsigned char> read_buf_;       // pages read together

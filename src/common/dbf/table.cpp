@@ -503,6 +503,37 @@ bool Table::append_blank() {
     return true;
 }
 
+std::uint32_t Table::append_records(std::string_view records) {
+    flush();
+    if (dbf_->read_only()) throw DbError("Tabela otwarta tylko do odczytu", path());
+    const size_t rl = static_cast<size_t>(dbf_->record_length());
+    if (records.empty() || records.size() % rl != 0) throw DbError("Niepelne rekordy do dopisania", path());
+    const auto n = static_cast<std::uint32_t>(records.size() / rl);
+    const std::uint32_t first = dbf_->append_records(records.data(), n);
+    // The records are on disk before any index points at them.
+    std::exception_ptr failure;
+    std::vector<NtxEntry> entries(n);
+    for (auto& ix : indexes_) {
+        for (std::uint32_t i = 0; i < n; ++i) {
+            ix->key_of(records.substr(i * rl, rl), entries[i].key);
+            entries[i].recno = first + i;
+        }
+        try {
+            ix->insert_many(entries);
+        } catch (...) {
+            for (std::uint32_t i = 0; i < n; ++i) remember_pending_key(ix.get(), first + i, true, std::string());
+            if (!failure) failure = std::current_exception();
+        }
+    }
+    found_ = false;
+    if (load(first + n - 1)) {
+        bof_ = eof_ = false;
+        refresh_position_key();
+    }
+    if (failure) throw_index_failure(failure);
+    return first;
+}
+
 bool Table::lock_record() {
     if (eof_) return false;
     return lock_record(recno_);

@@ -103,6 +103,15 @@ public:
     // repositioned.
     bool append_blank();
 
+    // Appends whole records (bytes of a multiple of the record length) in
+    // one write and brings each index up to date in one update; the last
+    // becomes current. Needs the table held exclusively or its file lock,
+    // under which nobody else can append or lock a record. Returns the
+    // number of the first. An index that cannot take the keys is named in
+    // the DbError after the others took theirs, and is tried again at the
+    // next unlock or commit, as with a single change.
+    std::uint32_t append_records(std::string_view records);
+
     // Locks: at most one record lock per table; a new one releases the old.
     // Taking the lock re-reads the record, so what others wrote is seen.
     bool lock_record();

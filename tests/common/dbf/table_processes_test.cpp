@@ -131,7 +131,7 @@ TEST_F(Workstations, AFileLockOfAnotherProcessHoldsOffOurAppendsUntilReleased) {
     EXPECT_EQ(other->read_line(), "filelocked");
 }
 
-TEST_F(Workstations, EightStationsAppendingLeaveEveryRecordOnceInTableAndIndexes) {
+TEST_F(Workstations, EightStationsAppendingOneByOneAndInBatchesLeaveEveryRecordOnceInTableAndIndexes) {
     const std::string t = dir_.file("t");
     {
         dbf::FieldList fl = {{"KOD", 'C', 10, 0, 0}, {"NAZWA", 'C', 30, 0, 0}, {"ILE", 'N', 8, 0, 0}};
@@ -144,11 +144,12 @@ TEST_F(Workstations, EightStationsAppendingLeaveEveryRecordOnceInTableAndIndexes
     }
     const int stations = 8, each = 400;
     std::vector<std::unique_ptr<ChildProcess>> children;
+    // Every other station appends 25 records at a time under the file lock.
     for (int i = 1; i <= stations; ++i)
         children.push_back(std::make_unique<ChildProcess>(
             proc_path("table_appender"),
-            std::vector<std::string>{t, std::to_string(i), std::to_string(each), dir_.file("t1"), dir_.file("t2"),
-                                     dir_.file("t3")}));
+            std::vector<std::string>{t, std::to_string(i), std::to_string(each) + (i % 2 == 0 ? "x25" : ""),
+                                     dir_.file("t1"), dir_.file("t2"), dir_.file("t3")}));
     for (auto& c : children) EXPECT_EQ(c->read_line(60'000), "done " + std::to_string(each));
     for (auto& c : children) EXPECT_EQ(c->wait_exit_code(), 0);
 
