@@ -237,9 +237,14 @@ int DbfFile::field_index(std::string_view name) const {
     for (size_t i = 0; i < fields_.size(); ++i) {
         const std::string& f = fields_[i].name;
         if (f.size() != name.size()) continue;
+        // Field names are ASCII: upper-casing needs no locale (and no call
+        // per byte, which the program's many lookups by name would pay for).
         bool same = true;
-        for (size_t k = 0; k < f.size() && same; ++k)
-            same = std::toupper(static_cast<unsigned char>(name[k])) == static_cast<unsigned char>(f[k]);
+        for (size_t k = 0; k < f.size() && same; ++k) {
+            char c = name[k];
+            if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+            same = c == f[k];
+        }
         if (same) return static_cast<int>(i);
     }
     return -1;

@@ -122,6 +122,14 @@ void format_units(std::uint64_t units, bool negative, int width, int decimals, c
 }  // namespace
 
 double round_decimal(double value, int decimals) {
+    std::uint64_t units;
+    if (decimals >= 0 && rounded_units(std::fabs(value), decimals, units)) {
+        // units and 10^decimals are exact, so the quotient is the double
+        // nearest the rounded decimal, as the long way's strtod gives it.
+        if (units == 0) return 0;
+        const double r = static_cast<double>(units) / kPow10[decimals];
+        return std::signbit(value) ? -r : r;
+    }
     bool negative;
     std::string d = rounded_digits(value, decimals, negative);
     double r = std::strtod(d.c_str(), nullptr);

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdlib>
 #include <random>
 
 #include "common/dbf/xbase_values.h"
@@ -154,6 +155,28 @@ TEST(RoundDecimal, HalvesAwayFromZero) {
     EXPECT_DOUBLE_EQ(round_decimal(-2.345, 2), -2.35);
     EXPECT_DOUBLE_EQ(round_decimal(1.005, 2), 1.01);
     EXPECT_DOUBLE_EQ(round_decimal(0.0049, 2), 0);
+    EXPECT_FALSE(std::signbit(round_decimal(-0.0049, 2)));
+}
+
+// Rounded, a value is the double nearest the decimal text STR() makes of it,
+// whichever way it is worked out; values a hair from a half most of all.
+TEST(RoundDecimal, EqualsTheDecimalItsTextShows) {
+    std::mt19937_64 rng(7);
+    for (int i = 0; i < 40000; ++i) {
+        const int decimals = static_cast<int>(rng() % 5);
+        const double scale = std::pow(10.0, decimals);
+        double v = 0;
+        switch (rng() % 3) {
+            case 0: v = static_cast<double>(rng() % 10000000000ULL) / 997.0; break;
+            case 1: v = (static_cast<double>(rng() % 100000000ULL) + 0.5) / scale; break;
+            case 2:
+                v = std::nextafter((static_cast<double>(rng() % 1000000) + 0.5) / scale, (rng() & 1) ? 1e300 : -1e300);
+                break;
+        }
+        if (rng() & 1) v = -v;
+        const double want = std::strtod(str_number_reference(v, 40, decimals).c_str(), nullptr);
+        ASSERT_EQ(round_decimal(v, decimals), want) << "value " << v << " decimals " << decimals;
+    }
 }
 
 }  // namespace durva::dbf
