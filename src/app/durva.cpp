@@ -1,14 +1,19 @@
 #include "app/durva.h"
 
+#include <cstdio>
+
 #include "app/defaults.h"
 #include "app/durva_menu.h"
 #include "app/in_net.h"
 #include "app/init_dbf.h"
 #include "common/_fun1.h"
 #include "common/_fun3.h"
+#include "common/editor.h"
 #include "common/error_handler.h"
 #include "common/mem_file.h"
+#include "platform/path_resolver.h"
 #include "platform/read_handle.h"
+#include "receive/zrob_sd_voka.h"
 
 namespace durva {
 
@@ -78,6 +83,7 @@ void run_stages(Session& s, const StartupStages& stages) {
     }
     // Steps 8 and 9.
     set_station_files(s);
+    finish_cut_short_bookings_at_start(s);
     // Step 10: the main menu, until the operator leaves it.
     if (stages.DURVA_) stages.DURVA_(s);
 
@@ -132,6 +138,22 @@ void set_station_files(Session& s) {
     s.values.PLIK = "rob\\wydruk" + STR2(s.values.STACJA) + ".prn";
     // Step 9: the sales document type.
     s.values.M_SD = read_sales_document_type();
+}
+
+CutShortBookings finish_cut_short_bookings_at_start(Session& s) {
+    CutShortBookings done = with_error_handler(s, [&] { return finish_cut_short_bookings(s); });
+    if (done.not_applied.empty()) return done;
+    // What the finished bookings could not change goes on the station's
+    // print file, where the operator reads it as after an import.
+    if (std::FILE* list = std::fopen(platform::resolve_path(s.values.PLIK).c_str(), "wb")) {
+        for (const std::string& text : done.not_applied) std::fprintf(list, "%s\r\n", text.c_str());
+        std::fclose(list);
+    }
+    if (!s.unattended) {
+        _OKNO_(s, kSeeListMessage);
+        MEDIT(s, s.values.PLIK);
+    }
+    return done;
 }
 
 int MAIN(Session& s, [[maybe_unused]] std::string_view argument, const StartupStages& stages) {

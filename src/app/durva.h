@@ -8,6 +8,7 @@
 #include <string_view>
 
 #include "common/session.h"
+#include "receive/cut_short_bookings.h"
 
 namespace durva {
 
@@ -38,6 +39,14 @@ std::string start_program(Session& s);
 // Steps 8 and 9, once the station is signed in: its print file PLIK and the
 // sales document type M_SD.
 void set_station_files(Session& s);
+
+// Once the company tables are open: the bookings cut short at any station
+// (a workstation killed or powered off while it booked) are finished, so a
+// crash is mended at the next start of the program whichever station it
+// gets. Quiet when there is nothing to finish. Stock changes those bookings
+// could not make go on the station's print file (PLIK) and, with an
+// operator, are shown in the editor.
+CutShortBookings finish_cut_short_bookings_at_start(Session& s);
 
 // The sales document type from the text of SD_DURVA.TXT: blanks, tabs and line
 // ends around it removed, three characters, and "SD " unless it starts with

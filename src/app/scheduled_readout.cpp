@@ -43,7 +43,8 @@ bool is_lock_refusal(std::string_view note) {
 enum class Phase { Tables, ReadOut };
 
 // Whether a booking of the station was cut short: its journal holds a whole
-// plan not marked finished, which the station's next import finishes.
+// plan not marked finished, which the next start of the program or the next
+// import, at any station, finishes.
 bool booking_cut_short(int station) {
     BookingJournal journal(station);
     BookingPlan plan;
@@ -56,7 +57,8 @@ bool booking_cut_short(int station) {
 // not lost, and not "nothing booked" either.
 ReadOutResult import_failure(ReadOutStatus status, std::string_view why, int station) {
     if (!booking_cut_short(station)) return failure(status, why);
-    return {status, std::string(why) + " - ksiegowanie przerwane, dokonczy je nastepny odczyt stacji " + STR2(station)};
+    return {status, std::string(why) + " - ksiegowanie przerwane (stacja " + STR2(station) +
+                      "), dokonczy je nastepne uruchomienie programu"};
 }
 
 ReadOutResult ended_by_error(Phase phase, std::string_view note, int station) {
@@ -213,7 +215,13 @@ ReadOutResult scheduled_readout(Session& s, int stand) {
             result = tables_refused(s);
         } else {
             set_station_files(s);
+            const CutShortBookings earlier = finish_cut_short_bookings_at_start(s);
             result = read_out(s, stand, phase);
+            // The bookings finished before the read-out lead its line.
+            std::string mended;
+            for (const std::string& m : earlier.finished) mended += m + "; ";
+            for (const std::string& m : earlier.not_applied) mended += m + "; ";
+            result.line = mended + result.line;
         }
     } catch (const ProgramEnd&) {
         result = ended_by_error(phase, program_end_note(), s.values.STACJA);

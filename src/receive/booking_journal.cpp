@@ -1,6 +1,8 @@
 #include "receive/booking_journal.h"
 
 #include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -11,6 +13,7 @@
 
 #include "common/_fun3.h"
 #include "platform/errors.h"
+#include "platform/file.h"
 #include "platform/path_resolver.h"
 
 namespace durva {
@@ -70,10 +73,40 @@ std::function<void(char)>& BookingJournal::checkpoint() {
 }
 
 BookingJournal::BookingJournal(int station)
-    : path_(platform::resolve_path("rob\\ksieg" + STR2(station) + ".txt")) {}
+    : station_(station), path_(platform::resolve_path("rob\\ksieg" + STR2(station) + ".txt")) {}
 
-BookingJournal::~BookingJournal() {
-    if (fd_ >= 0) ::close(fd_);
+BookingJournal::~BookingJournal() { release(); }
+
+void BookingJournal::release() {
+    if (fd_ >= 0) ::close(fd_);  // closing the only descriptor gives the lock up
+    fd_ = -1;
+}
+
+JournalLock BookingJournal::try_lock(bool create) {
+    if (fd_ >= 0) return JournalLock::Taken;
+    // A journal set aside (renamed) between the opening and the lock is not
+    // the journal any more: the lock is taken again on what the name holds.
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        const int fd = ::open(path_.c_str(), O_WRONLY | O_APPEND | O_CLOEXEC | (create ? O_CREAT : 0), 0666);
+        if (fd < 0) {
+            if (errno == ENOENT && !create) return JournalLock::Missing;
+            throw DbError("Nie moge otworzyc dziennika ksiegowania", path_, errno);
+        }
+        if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+            const int err = errno;
+            ::close(fd);
+            if (err == EWOULDBLOCK || err == EINTR) return JournalLock::Held;
+            throw DbError("Nie moge zablokowac dziennika ksiegowania", path_, err);
+        }
+        struct stat held {}, named {};
+        if (::fstat(fd, &held) == 0 && ::stat(path_.c_str(), &named) == 0 && held.st_dev == named.st_dev &&
+            held.st_ino == named.st_ino) {
+            fd_ = fd;
+            return JournalLock::Taken;
+        }
+        ::close(fd);
+    }
+    return JournalLock::Held;
 }
 
 void BookingJournal::write_all(const std::string& text) {
@@ -108,9 +141,9 @@ void BookingJournal::write_lines(const std::string& text) {
 }
 
 void BookingJournal::begin(const BookingPlan& p) {
-    if (fd_ >= 0) ::close(fd_);
-    fd_ = ::open(path_.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_APPEND | O_CLOEXEC, 0666);
-    if (fd_ < 0) throw DbError("Nie moge zalozyc dziennika ksiegowania", path_, errno);
+    if (fd_ < 0 && try_lock(true) != JournalLock::Taken)
+        throw DbError(platform::kLockedByAnotherProgram, path_, EAGAIN);
+    if (::ftruncate(fd_, 0) != 0) throw DbError("Nie moge zalozyc dziennika ksiegowania", path_, errno);
     char wplata[64];
     std::snprintf(wplata, sizeof wplata, "%.2f", p.wplata);
     std::string text = "P;" + to_hex(p.rd) + ";" + to_hex(p.provisional) + ";" + p.data.dtos() + ";" +
@@ -125,8 +158,7 @@ void BookingJournal::begin(const BookingPlan& p) {
 
 void BookingJournal::resume() {
     if (fd_ >= 0) return;
-    fd_ = ::open(path_.c_str(), O_WRONLY | O_APPEND | O_CLOEXEC);
-    if (fd_ < 0) throw DbError("Nie moge otworzyc dziennika ksiegowania", path_, errno);
+    if (try_lock(false) != JournalLock::Taken) throw DbError(platform::kLockedByAnotherProgram, path_, EAGAIN);
 }
 
 void BookingJournal::number(std::string_view nrd) { write("N;" + to_hex(nrd), true); }
@@ -146,16 +178,18 @@ void BookingJournal::stock_done(const std::vector<int>& rows) {
     for (int row : rows) text += "s;" + std::to_string(row) + "\n";
     write_lines(text);
 }
-void BookingJournal::finish() { write("E", true); }
+void BookingJournal::finish() {
+    write("E", true);
+    release();
+}
 
 void BookingJournal::set_aside() {
-    if (fd_ >= 0) {
-        ::close(fd_);
-        fd_ = -1;
-    }
+    // Renamed under the lock, so nobody reads or finishes it meanwhile; a
+    // process that opened the name before takes its lock again (try_lock).
     std::string target = path_ + ".bad";
     for (int n = 2; ::access(target.c_str(), F_OK) == 0; ++n) target = path_ + ".bad" + std::to_string(n);
     std::rename(path_.c_str(), target.c_str());
+    release();
 }
 
 bool BookingJournal::read(BookingPlan& plan, BookingProgress& progress, std::string& fault) const {

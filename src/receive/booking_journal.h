@@ -1,8 +1,16 @@
 #pragma once
 // The station's booking journal, rob\ksieg<NN>.txt: what a sales booking is
 // about to do and what it has done, so that a booking cut short (the program
-// killed, the power gone) is finished at the station's next import instead of
-// being lost, half written or booked twice.
+// killed, the power gone) is finished later instead of being lost, half
+// written or booked twice.
+//
+// A booking holds its journal locked (an exclusive lock on the open file)
+// from before its plan is written until the journal is marked finished; a
+// process that dies loses the lock with it. Station numbers are handed out
+// anew at every sign-in, so the journal of a station may be another
+// workstation's: an unfinished journal whose lock can be taken is a booking
+// cut short, which any workstation finishes under that lock; one whose lock
+// is held is a booking still under way and is left alone.
 //
 // A booking first writes its whole plan (the rows as the work table holds
 // them, each with its goods record) and forces it to disk; nothing shared is
@@ -56,6 +64,12 @@ struct BookingProgress {
     std::set<int> stock_done;
 };
 
+enum class JournalLock {
+    Taken,    // this journal object holds the lock now
+    Held,     // another booking holds it
+    Missing,  // there is no journal (and none was to be made)
+};
+
 class BookingJournal {
 public:
     // The journal of the station; nothing is opened yet.
@@ -65,14 +79,24 @@ public:
     BookingJournal& operator=(const BookingJournal&) = delete;
 
     const std::string& path() const { return path_; }
+    int station() const { return station_; }
+
+    // Takes the journal's lock without waiting, making an empty journal
+    // first when there is none and `create` says so. The lock is held until
+    // finish(), set_aside(), release() or the end of this object.
+    JournalLock try_lock(bool create);
+    bool locked() const { return fd_ >= 0; }
+    void release();
 
     // Reads the journal left on disk. False when there is none; a journal
     // that cannot be read whole is reported through `fault`.
     bool read(BookingPlan& plan, BookingProgress& progress, std::string& fault) const;
 
-    // Starts a new journal with the plan, forced to disk.
+    // Starts a new journal with the plan, forced to disk. The lock must be
+    // held (try_lock): the journal is written over only then.
     void begin(const BookingPlan& plan);
-    // Goes on with the journal already on disk (a booking being finished).
+    // Goes on with the journal already on disk (a booking being finished);
+    // the lock must be held.
     void resume();
     void number(std::string_view nrd);
     void headers_before(std::uint32_t count);
@@ -83,8 +107,10 @@ public:
     // journal before any of the changes is made, every mark after all of them.
     void stock_before(const std::vector<std::pair<int, std::string_view>>& rows);
     void stock_done(const std::vector<int>& rows);
+    // Marks the booking finished and gives the lock up.
     void finish();
-    // Moves a journal that cannot be read out of the way, keeping it.
+    // Moves a journal that cannot be read out of the way, keeping it; the
+    // lock must be held, and is given up.
     void set_aside();
 
     // Called after every line the journal writes, with the line's tag: the
@@ -98,8 +124,9 @@ private:
     // hears of each of them afterwards.
     void write_lines(const std::string& text);
 
+    int station_;
     std::string path_;
-    int fd_ = -1;
+    int fd_ = -1;  // open only while the lock is held
 };
 
 std::string to_hex(std::string_view bytes);

@@ -6,6 +6,7 @@
 #include "common/dbf/xbase_values.h"
 #include "receive/booking.h"
 #include "receive/booking_journal.h"
+#include "receive/cut_short_bookings.h"
 #include "receive/zrob_sd_voka.h"
 
 namespace durva {
@@ -64,11 +65,20 @@ bool REP_DOW_VOKA(ImportRun& r) {
         p.goods.push_back(i < r.goods_recnos.size() ? r.goods_recnos[i] : 0);
     });
 
+    // The journal is the station's from here until it is marked finished.
+    // A booking cut short there since the run began (the workstation that
+    // was finishing it ended too) is finished first: never written over.
     BookingJournal journal(s.values.STACJA);
+    lock_for_new_booking(s, journal);
+    CutShortBookings earlier;
+    finish_if_cut_short(s, journal, earlier);
+    lock_for_new_booking(s, journal);
     journal.begin(p);
     BookingOutcome out = apply_booking(s, p, BookingProgress{}, journal);
     r.M_NRD = out.number;
-    r.not_applied = out.not_applied;
+    r.not_applied = earlier.not_applied;
+    r.not_applied.insert(r.not_applied.end(), out.not_applied.begin(), out.not_applied.end());
+    for (const std::string& m : earlier.finished) r.done.finished += (r.done.finished.empty() ? "" : "; ") + m;
     r.done.booked = true;
     r.done.rd = r.M_RD;
     r.done.nrd = out.number;

@@ -13,6 +13,7 @@
 #include "receive/add_wiersz.h"
 #include "receive/booking.h"
 #include "receive/booking_journal.h"
+#include "receive/cut_short_bookings.h"
 #include "receive/rep_dow_voka.h"
 #include "receive/sales_backup.h"
 #include "receive/sales_file_reader.h"
@@ -57,42 +58,16 @@ void list_not_applied(ImportRun& r, const std::vector<std::string>& texts) {
     r.BYL_PPLIK = true;
 }
 
-// The journal's last finished booking: the sales file it booked and its number.
-struct LastBooking {
-    std::string fingerprint, rd, number;
-};
-
-LastBooking check_journal(Session& s, ImportRun& r) {
-    LastBooking last;
-    BookingJournal journal(s.values.STACJA);
-    BookingPlan plan;
-    BookingProgress done;
-    std::string fault;
-    if (!journal.read(plan, done, fault)) return last;
-    if (!fault.empty()) {
-        journal.set_aside();
-        _OKNO_(s, "Dziennik ksiegowania uszkodzony (" + fault + ") - odlozony jako " + journal.path() + ".bad", 0.0);
-        return last;
-    }
-    if (!done.planned) return last;  // cut short before anything shared was written
-    if (!done.finished) {
-        _OKNO_(s, "Koncze przerwane ksiegowanie sprzedazy", "...");
-        journal.resume();
-        BookingOutcome out = apply_booking(s, plan, done, journal);
-        // Listed at once, and again at the top of this run's list, which
-        // is made afresh.
-        list_not_applied(r, out.not_applied);
-        r.carried = out.not_applied;
-        s.screen.clear_keys();
-        r.done.finished = "Dokonczone: " + booking_message(plan.rd, out.number, out.total);
-        _OKNO_(s, r.done.finished, "...");
-        if (!s.unattended) s.screen.inkey(0);
-        done.number = out.number;
-    }
-    last.fingerprint = plan.fingerprint;
-    last.rd = plan.rd;
-    last.number = done.number;
-    return last;
+// Bookings cut short at any station are finished before anything else is
+// read, so that their sales are neither lost nor booked again with this file.
+CutShortBookings finish_earlier_bookings(ImportRun& r) {
+    CutShortBookings earlier = finish_cut_short_bookings(r.s);
+    // Listed at once, and again at the top of this run's list, which is
+    // made afresh.
+    list_not_applied(r, earlier.not_applied);
+    r.carried = earlier.not_applied;
+    for (const std::string& m : earlier.finished) r.done.finished += (r.done.finished.empty() ? "" : "; ") + m;
+    return earlier;
 }
 
 }  // namespace
@@ -167,18 +142,20 @@ bool ZROB_SD_VOKA(Session& s, MenuValues& m, std::string_view file, ImportSummar
             MONITOR(s);
             return false;
         }
-        // A booking cut short is finished before anything else is read, so
-        // its sales are neither lost nor booked again with this file.
-        LastBooking last = with_error_handler(s, [&] { return check_journal(s, r); });
+        const CutShortBookings earlier = with_error_handler(s, [&] { return finish_earlier_bookings(r); });
         bool book = true;
-        if (!r.fingerprint.empty() && r.fingerprint == last.fingerprint) {
+        // Booked before at any station, or being booked now at another.
+        if (const StationBooking* last = same_sales(earlier, r.fingerprint)) {
             std::string number;
-            for (char c : last.number)
+            for (char c : last->number)
                 if (c != ' ') number += c;
+            const std::string booked_as =
+                last->under_way ? last->rd + number + " (w toku na stacji " + STR2(last->station) + ")" : last->rd + number;
+            const std::string question = last->under_way ? "Ta sprzedaz jest ksiegowana na stacji " + STR2(last->station)
+                                                         : "Ta sprzedaz jest juz zaksiegowana (" + booked_as + ")";
             // Unattended, nobody can say it is wanted twice: it is not.
-            book = !s.unattended &&
-                   OKNO(s, "Ta sprzedaz jest juz zaksiegowana (" + last.rd + number + "). Ksiegowac ponownie ?", "N");
-            if (!book) r.done.already_booked = last.rd + number;
+            book = !s.unattended && OKNO(s, question + ". Ksiegowac ponownie ?", "N");
+            if (!book) r.done.already_booked = booked_as;
         }
         if (book) {
             r.HANDLE = platform::ReadHandle(file);

@@ -35,7 +35,7 @@ TEST(ScheduledReadOutWaits, ACounterHeldTooLongEndsTheRunAndTheNextRunFinishesTh
         const ReadOutResult r = scheduled_readout(h.session, 1);
         EXPECT_EQ(r.status, ReadOutStatus::TableHeld);
         EXPECT_EQ(r.line.substr(0, 62), "Plik zablokowany przez inny program: licznik dokumentow SD (Ko");
-        EXPECT_NE(r.line.find(" - ksiegowanie przerwane, dokonczy je nastepny odczyt stacji 01"), std::string::npos)
+        EXPECT_NE(r.line.find(" - ksiegowanie przerwane (stacja 01), dokonczy je nastepne uruchomienie programu"), std::string::npos)
             << r.line;
         // It waited as long as the booking waits for the counter, no longer.
         EXPECT_GE(h.clock.now_ms() - start, 30'000);
@@ -49,13 +49,13 @@ TEST(ScheduledReadOutWaits, ACounterHeldTooLongEndsTheRunAndTheNextRunFinishesTh
     ASSERT_EQ(other.read_line(), "unlocked 1");
     other.write_line("quit");
 
-    // The sales file stayed; the next run finishes the booking and does not
-    // book the file a second time.
+    // The sales file stayed; the next run finishes the booking as it starts
+    // and does not book the file a second time.
     const ProgramRun next = office.read_out("1");
     EXPECT_EQ(next.code, 0);
     EXPECT_EQ(next.line,
-              "kasa 01: wczytano plik pozostawiony w durva: Dokonczone: SD 58  na kwote  7.87 Z; "
-              "sprzedaz juz zaksiegowana jako SD 58 - nie ksiegowano ponownie, bez towaru 0");
+              "kasa 01: Dokonczone ksiegowanie stacji 01: SD 58  na kwote  7.87 Z; wczytano plik pozostawiony w "
+              "durva: sprzedaz juz zaksiegowana jako SD 58 - nie ksiegowano ponownie, bez towaru 0");
     EXPECT_EQ(office.documents(), before + 1);
     EXPECT_NE(office.records("16/03/as.dbf"), stock_before);
     EXPECT_EQ(office.read_out("1").line, "kasa 01: brak sprzedazy do zaksiegowania, bez towaru 0");
