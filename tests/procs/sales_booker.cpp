@@ -1,12 +1,14 @@
 // A workstation importing and booking a sales file into the shared tables of
 // a sample folder, as the main menu's receive item does:
 //
-//   sales_booker FOLDER STATION FILE [TAG COUNT]
+//   sales_booker FOLDER STATION FILE [TAG COUNT [stop]]
 // With TAG and COUNT the process kills itself (SIGKILL, as a power cut or
 // kill -9 would end it) right after the COUNT-th journal line of that tag
 // ("P" plan, "N" number, "H" header, "W" rows, "S" stock before, "s" stock
 // done, "E" finished); with the tag "t" it does so COUNT milliseconds after
-// it starts, wherever it is then. Prints "booked" or "nothing" at the end,
+// it starts, wherever it is then. With "stop" it stops there instead, a
+// booking under way: it prints "stopped" and goes on when a line comes on
+// its standard input. Prints "booked" or "nothing" at the end,
 // "error ..." on failure. Waits for locks on the real clock; any wait for a
 // key is answered at once with "n" (so a file already booked is not booked
 // again).
@@ -62,8 +64,14 @@ int main(int argc, char** argv) {
                 ::kill(::getpid(), SIGKILL);
             }).detach();
         } else {
-            BookingJournal::checkpoint() = [tag, count, seen = 0](char t) mutable {
-                if (t == tag && ++seen == count) ::kill(::getpid(), SIGKILL);
+            const bool stop = argc >= 7 && std::string(argv[6]) == "stop";
+            BookingJournal::checkpoint() = [tag, count, stop, seen = 0](char t) mutable {
+                if (t != tag || ++seen != count) return;
+                if (!stop) ::kill(::getpid(), SIGKILL);
+                std::printf("stopped\n");
+                std::fflush(stdout);
+                char c = 0;
+                while (::read(0, &c, 1) == 1 && c != '\n') {}
             };
         }
     }
