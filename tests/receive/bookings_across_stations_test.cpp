@@ -11,6 +11,7 @@
 #include <map>
 #include <memory>
 #include <sstream>
+#include <thread>
 
 #include "app/durva.h"
 #include "common/dbf/xbase_values.h"
@@ -185,6 +186,33 @@ TEST(BookingsAcrossStations, ABookingUnderWayIsLeftAloneByAnotherStationsImport)
     const Tables t = read_tables(f.folder);
     EXPECT_EQ(t.documents, (std::vector<int>{8, 5}));
     EXPECT_EQ(t.counter, 59);
+    expect_stock(t, f.before, sold);
+}
+
+TEST(BookingsAcrossStations, ANewBookingWaitsWhileAnotherWorkstationFinishesItsStationsJournal) {
+    Fixture f;
+    std::map<std::uint32_t, double> sold;
+    write_sales(f.folder, "durva/cut.txt", 6, 0, sold);
+    write_sales(f.folder, "durva/two.txt", 5, 1, sold);
+    write_sales(f.folder, "durva/five.txt", 4, 2, sold);
+    kill_booking(f.folder, 5, "durva\\cut.txt", "N", 1);
+
+    // Station 2 stops while it finishes station 5's booking, holding no record.
+    ChildProcess two(proc_path("sales_booker"), {f.folder.path().string(), "2", "durva\\two.txt", "H", "1", "stop"});
+    ASSERT_EQ(two.read_line(), "stopped");
+    const std::string journal = read_file(f.folder.file("rob/ksieg05.txt"));
+    // A new station 5 books meanwhile: it must not write over that journal.
+    ChildProcess five(proc_path("sales_booker"), {f.folder.path().string(), "5", "durva\\five.txt"});
+    std::this_thread::sleep_for(std::chrono::milliseconds(800));
+    EXPECT_EQ(read_file(f.folder.file("rob/ksieg05.txt")), journal);
+
+    two.write_line("go");
+    EXPECT_EQ(two.read_line(), "booked");
+    EXPECT_EQ(five.read_line(), "booked");
+    Tables t = read_tables(f.folder);
+    std::sort(t.documents.begin(), t.documents.end());
+    EXPECT_EQ(t.documents, (std::vector<int>{4, 5, 6}));
+    EXPECT_EQ(t.counter, 60);
     expect_stock(t, f.before, sold);
 }
 
