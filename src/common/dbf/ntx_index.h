@@ -124,7 +124,10 @@ public:
     // Holds the index's read lock across a run of seeks and skips, which
     // then neither lock nor re-read the header; writers of the other programs
     // wait meanwhile, so a hold lasts a moment. Counted; nothing when held
-    // exclusively. IndexReadHold releases it on every path.
+    // exclusively. IndexReadHold releases it on every path. The lock belongs
+    // to the file this process opened once: another opening of the same index
+    // here would give it up with its own next operation, so a hold is for an
+    // index no other work area of the program uses meanwhile.
     void hold_read_lock();
     void release_read_lock();
     // Who paces the waits for the index lock (platform::File::lock_wait).
