@@ -215,7 +215,9 @@ void File::truncate(std::uint64_t size) {
     if (::ftruncate(fd_, static_cast<off_t>(size)) != 0) throw DbError("Blad zapisu pliku", path_, errno);
 }
 
-void File::sync() { ::fdatasync(fd_); }
+void File::sync() {
+    if (::fdatasync(fd_) != 0) throw DbError("Blad zapisu pliku", path_, errno);
+}
 
 bool File::try_lock(std::uint64_t offset, std::uint64_t len, bool write) {
     return ofd_lock(fd_, (write && !read_only_) ? F_WRLCK : F_RDLCK, offset, len, false);

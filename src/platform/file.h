@@ -92,6 +92,7 @@ public:
     void write_in_pieces(const void* buf, size_t len, std::uint64_t offset);
     std::uint64_t size() const;
     void truncate(std::uint64_t size);
+    // The data written so far forced onto the disk; a failure is thrown.
     void sync();
 
     // Byte-range locks (open-file-description locks). try_lock never waits.

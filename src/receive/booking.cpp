@@ -296,6 +296,9 @@ BookingOutcome apply_booking(Session& s, const BookingPlan& p, const BookingProg
     out.total = header_exists(hh, p.rd, nrd) ? hh.number("NETTO") + hh.number("VAT")
                                              : NEWROUND(totals.NETTO, 2) + NEWROUND(totals.VAT, 2);
     s.areas.commit_all();
+    // The tables on the disk before the journal says the booking is done:
+    // a power cut can then never leave a finished journal over lost changes.
+    for (const char* alias : {"dow", "dowod", "as", "slow"}) select(s, alias).sync_to_disk();
     journal.finish();
     return out;
 }

@@ -129,8 +129,9 @@ void BookingJournal::write(const std::string& line, bool force) {
     if (checkpoint()) checkpoint()(line.empty() ? ' ' : line[0]);
 }
 
-void BookingJournal::write_lines(const std::string& text) {
+void BookingJournal::write_lines(const std::string& text, bool force) {
     write_all(text);
+    if (force) ::fdatasync(fd_);
     if (!checkpoint()) return;
     for (std::size_t at = 0; at < text.size();) {
         checkpoint()(text[at]);
@@ -162,21 +163,23 @@ void BookingJournal::resume() {
 }
 
 void BookingJournal::number(std::string_view nrd) { write("N;" + to_hex(nrd), true); }
-void BookingJournal::headers_before(std::uint32_t count) { write("H;" + std::to_string(count), false); }
-void BookingJournal::rows_before(std::uint32_t count) { write("W;" + std::to_string(count), false); }
+// The lines written before a shared table is changed reach the disk first:
+// after a power cut the journal never knows less than the tables show.
+void BookingJournal::headers_before(std::uint32_t count) { write("H;" + std::to_string(count), true); }
+void BookingJournal::rows_before(std::uint32_t count) { write("W;" + std::to_string(count), true); }
 void BookingJournal::stock_before(int row, std::string_view record) {
-    write("S;" + std::to_string(row) + ";" + to_hex(record), false);
+    write("S;" + std::to_string(row) + ";" + to_hex(record), true);
 }
 void BookingJournal::stock_done(int row) { write("s;" + std::to_string(row), false); }
 void BookingJournal::stock_before(const std::vector<std::pair<int, std::string_view>>& rows) {
     std::string text;
     for (const auto& [row, record] : rows) text += "S;" + std::to_string(row) + ";" + to_hex(record) + "\n";
-    write_lines(text);
+    write_lines(text, true);
 }
 void BookingJournal::stock_done(const std::vector<int>& rows) {
     std::string text;
     for (int row : rows) text += "s;" + std::to_string(row) + "\n";
-    write_lines(text);
+    write_lines(text, false);
 }
 void BookingJournal::finish() {
     write("E", true);

@@ -22,8 +22,12 @@
 // done. Stock changes made together under the goods table's file lock have
 // their records' bytes written before any of them is made and their marks
 // after all of them; each of those changes is of another goods record, so
-// each record still tells on its own whether its change was made. The last line marks the booking finished and keeps the size and
-// checksum of its sales file, so the same file is not booked twice.
+// each record still tells on its own whether its change was made. Every line
+// written before a shared table is changed is forced to disk first, so that
+// after a power cut the journal never knows less than the tables show. The
+// last line, written once the tables are forced to disk, marks the booking
+// finished and keeps the size and checksum of its sales file, so the same
+// file is not booked twice.
 #include <cstdint>
 #include <functional>
 #include <map>
@@ -120,9 +124,9 @@ public:
 private:
     void write_all(const std::string& text);
     void write(const std::string& line, bool force);
-    // Writes lines (each ended by a line feed) in one go; the checkpoint
-    // hears of each of them afterwards.
-    void write_lines(const std::string& text);
+    // Writes lines (each ended by a line feed) in one go, forced to disk when
+    // `force`; the checkpoint hears of each of them afterwards.
+    void write_lines(const std::string& text, bool force);
 
     int station_;
     std::string path_;

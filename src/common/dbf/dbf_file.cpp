@@ -676,6 +676,12 @@ void DbfFile::commit() {
     }
 }
 
+void DbfFile::sync_to_disk() {
+    if (!file_ || read_only()) return;
+    commit();
+    file_->sync();
+}
+
 void DbfFile::close() {
     if (!file_) return;
     try {

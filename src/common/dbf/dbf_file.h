@@ -140,6 +140,8 @@ public:
 
     // Writes what the cache holds and, after changes, the header.
     void commit();
+    // commit(), then the file's data forced onto the disk.
+    void sync_to_disk();
     // Commits; a table held exclusively and changed also gets its end-of-file
     // byte after the last record and is cut there. The object is unusable after.
     void close();

@@ -301,6 +301,11 @@ std::string NtxIndex::verify(std::uint32_t record_count) {
 
 void NtxIndex::flush() { impl_->pager.flush(); }
 
+void NtxIndex::sync_to_disk() {
+    flush();
+    if (!impl_->pager.read_only()) impl_->pager.file()->sync();
+}
+
 size_t NtxIndex::cached_pages() const { return impl_->pager.cached_pages(); }
 
 void NtxIndex::hold_read_lock() { impl_->pager.hold_read_lock(); }

@@ -117,6 +117,9 @@ public:
     // the header (the destructor does it too, but cannot report a failure).
     // A shared opening writes every change at once and has nothing to do.
     void flush();
+    // flush(), then the file's data forced onto the disk, so that what a
+    // journal says was done is there after a power cut too.
+    void sync_to_disk();
     std::uint64_t key_count();
     // Pages held in memory now: at most the cache budget once an operation
     // that needed more at once is over.

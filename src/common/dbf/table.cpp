@@ -605,6 +605,12 @@ void Table::commit() {
     for (auto& ix : indexes_) ix->flush();
 }
 
+void Table::sync_to_disk() {
+    commit();
+    dbf_->sync_to_disk();
+    for (auto& ix : indexes_) ix->sync_to_disk();
+}
+
 void Table::close() {
     if (!dbf_ || !dbf_->is_open()) return;
     relations_.clear();

@@ -126,6 +126,9 @@ public:
     // the next unlock or commit.
     void unlock();
     void commit();
+    // commit(), then the table and its indexes forced onto the disk: a
+    // power cut after it loses none of the changes made so far.
+    void sync_to_disk();
     void close();
 
     // Indexes. Paths get ".ntx" when they have no extension.
