@@ -86,7 +86,6 @@ public:
     // when the file is held exclusively.
     void hold_read_lock();
     void release_read_lock();
-    bool read_lock_held() const { return read_holds_ > 0; }
 
     // The lock for one read operation (nothing when held exclusively or
     // while the read lock is held across operations).
