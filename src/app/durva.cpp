@@ -142,13 +142,21 @@ void set_station_files(Session& s) {
 
 CutShortBookings finish_cut_short_bookings_at_start(Session& s) {
     CutShortBookings done = with_error_handler(s, [&] { return finish_cut_short_bookings(s); });
-    if (done.not_applied.empty()) return done;
-    // What the finished bookings could not change goes on the station's
-    // print file, where the operator reads it as after an import.
+    std::vector<std::string> lines = done.unmatched;
+    lines.insert(lines.end(), done.not_applied.begin(), done.not_applied.end());
+    if (lines.empty()) return done;
+    // The lines of the finished bookings' files that matched no goods, and
+    // what they could not change, go on the station's print file, where the
+    // operator reads them as after an import, and lead the list of the
+    // next import, which is made afresh.
     if (std::FILE* list = std::fopen(platform::resolve_path(s.values.PLIK).c_str(), "wb")) {
-        for (const std::string& text : done.not_applied) std::fprintf(list, "%s\r\n", text.c_str());
+        for (const std::string& text : lines) {
+            std::fwrite(text.data(), 1, text.size(), list);
+            std::fwrite("\r\n", 1, 2, list);
+        }
         std::fclose(list);
     }
+    s.carried_lines.insert(s.carried_lines.end(), lines.begin(), lines.end());
     if (!s.unattended) {
         _OKNO_(s, kSeeListMessage);
         MEDIT(s, s.values.PLIK);

@@ -94,16 +94,15 @@ void commit_tables(Session& s) {
     with_error_handler(s, [&] { s.areas.commit_all(); });
 }
 
-bool delete_if_present(std::string_view dos_path);
-
-// The sales read out are imported and booked. The driver's sales file goes
-// afterwards whatever the import made of it (its copy stays in DURVA_SD);
-// the PLU list's file is imported only when this read-out wrote it.
+// The sales read out are imported and booked. The driver's sales file
+// leaves its place for DURVA_SD once read, and never before: a run cut
+// short leaves it for the next one, which books it before the register is
+// read again. The PLU list's file is imported only when this read-out
+// wrote it, and stays.
 void book_sales(Session& s, MenuValues& m, std::string_view file, SalesReadOut& r,
                 const std::optional<FileStamp>& before = {}) {
     if (file == kSalesFile) {
         r.imported = ZROB_SD_VOKA(s, m, file, &r.import);
-        delete_if_present(kSalesFile);
     } else {
         r.imported = ZROB_SD_VOKA(s, m, file, before, &r.import);
     }

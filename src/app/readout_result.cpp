@@ -19,9 +19,7 @@ std::string trimmed(std::string_view t) {
 std::string import_text(const ImportSummary& i, std::string_view list) {
     std::string text;
     if (!i.finished.empty()) text += i.finished + "; ";
-    if (!i.already_booked.empty()) {
-        text += "sprzedaz juz zaksiegowana jako " + i.already_booked + " - nie ksiegowano ponownie";
-    } else if (i.booked) {
+    if (i.booked) {
         text += "zaksiegowano " + trimmed(i.rd) + " " + trimmed(i.nrd) + " na kwote " + amount_text(i.amount) +
                 ", wierszy " + std::to_string(i.rows);
     } else {
@@ -57,7 +55,13 @@ ReadOutResult result_of(const SalesReadOut& r, std::string_view list, std::strin
         else if (!r.driver.good()) driver = "sterownik: " + r.driver.text;
     }
 
-    if (!r.imported && r.import.already_booked.empty()) {
+    if (!r.imported && !r.import.not_booked.empty()) {
+        // The file stays for a run that may book it: a journal to be looked
+        // at, or a booking of it under way elsewhere.
+        std::string line = r.import.finished.empty() ? std::string() : r.import.finished + "; ";
+        return failure(ReadOutStatus::ImportFailed, line + prefix + r.import.not_booked);
+    }
+    if (!r.imported && r.import.finished.empty()) {
         // The driver's own word comes first: without it the register gave nothing.
         if (!driver.empty()) return failure(ReadOutStatus::DriverFailed, driver);
         if (last_message == kNoSalesMessage)

@@ -216,7 +216,12 @@ ReadOutResult scheduled_readout(Session& s, int stand) {
         } else {
             set_station_files(s);
             const CutShortBookings earlier = finish_cut_short_bookings_at_start(s);
-            result = read_out(s, stand, phase);
+            // A journal that cannot be read waits for the operator: the
+            // register is not read out and nothing is booked meanwhile.
+            if (!earlier.damaged.empty())
+                result = failure(ReadOutStatus::ImportFailed, earlier.damaged.front());
+            else
+                result = read_out(s, stand, phase);
             // The bookings finished before the read-out lead its line.
             std::string mended;
             for (const std::string& m : earlier.finished) mended += m + "; ";

@@ -52,6 +52,10 @@ struct Session {
     // platform::NoOperator; the general error handler ends the run at once.
     bool unattended = false;
     std::vector<std::string> messages;
+    // Lines that the station's next list of unmatched sales lines begins
+    // with: what bookings finished at the start could not do, which the
+    // list made afresh by the next import must not lose.
+    std::vector<std::string> carried_lines;
 };
 
 }  // namespace durva

@@ -3,6 +3,9 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <functional>
+#include <map>
+#include <set>
 
 #include "common/dbf/field_codec.h"
 #include "common/dbf/xbase_values.h"
@@ -11,6 +14,7 @@
 #include "receive/booking_steps.h"
 #include "receive/booking_stock.h"
 #include "receive/document_totals.h"
+#include "receive/sales_backup.h"
 
 namespace durva {
 
@@ -39,7 +43,12 @@ double first_free_number(dbf::Table& dowod, const std::string& rd, double n) {
     return n;
 }
 
-std::string take_number(Session& s, const BookingPlan& plan, BookingJournal& journal) {
+// The number of the document. The journal says what the counter stood at
+// and which number it is about to give before the counter is raised, and
+// names the number only once the raised counter is on the disk: a booking
+// cut short in between finds out from the counter itself whether the raise
+// was made, so that no number is given twice nor skipped.
+std::string take_number(Session& s, const BookingPlan& plan, const BookingProgress& done, BookingJournal& journal) {
     dbf::Table& dowod = select(s, "dowod");
     dowod.set_order(1);
     dbf::Table& slow = select(s, "slow");
@@ -47,12 +56,21 @@ std::string take_number(Session& s, const BookingPlan& plan, BookingJournal& jou
     std::string nrd;
     if (slow.seek(plan.rd, false)) {
         lock_until_done(s, "licznik dokumentow " + trim(plan.rd), kCounterWait);
-        // When the counter lags behind the headers of its type, the next
-        // number no header uses; the counter catches up with it.
-        double n = first_free_number(dowod, plan.rd, slow.number("NRD") + 1);
+        const double now = slow.number("NRD");
+        double n = 0;
+        if (done.counter && now >= done.counter->second && !header_exists(dowod, plan.rd, nrd_text(done.counter->second))) {
+            // Raised for this booking before it was cut short (and perhaps
+            // past it since by another program): the number is this booking's.
+            n = done.counter->second;
+        } else {
+            // When the counter lags behind the headers of its type, the next
+            // number no header uses; the counter catches up with it.
+            n = first_free_number(dowod, plan.rd, now + 1);
+            journal.counter(now, n);
+            slow.put("NRD", n);
+            slow.sync_to_disk();
+        }
         nrd = nrd_text(n);
-        slow.put("NRD", n);
-        slow.commit();
         journal.number(nrd);
         slow.unlock();
     } else {
@@ -67,47 +85,78 @@ std::string take_number(Session& s, const BookingPlan& plan, BookingJournal& jou
 
 bool is_blank_record(std::string_view rec) { return rec.find_first_not_of(' ') == std::string_view::npos; }
 
-// Every open index of the table holds the record under its key; an entry
-// missing because an update was cut short is put in.
-void repair_keys(dbf::Table& t, std::uint32_t recno) {
-    t.go_to(recno);
-    const std::string rec(t.record());
-    for (int i = 1; i <= t.index_count(); ++i) {
-        dbf::NtxIndex& ix = t.index(i);
-        const std::string key = ix.key_of(rec);
-        bool present = false;
-        for (auto e = ix.seek(key); e && e->key == key; e = ix.next(*e))
-            if (e->recno == recno) {
-                present = true;
-                break;
-            }
-        if (!present) ix.insert(key, recno);
+// How far a booking has come, in hundredths, told to `shown` whenever that
+// changes (a booking cut short is finished under a window that says so).
+class Progress {
+public:
+    Progress(const std::function<void(int)>& shown, std::size_t total) : shown_(shown), total_(total) {}
+    void step() { reach(at_ + 1); }
+    void reach(std::size_t at) {
+        at_ = std::min(at, total_);
+        if (!shown_) return;
+        const int percent = total_ == 0 ? 100 : static_cast<int>(at_ * 100 / total_);
+        if (percent == last_) return;
+        last_ = percent;
+        shown_(percent);
     }
-}
+
+private:
+    const std::function<void(int)>& shown_;
+    std::size_t total_;
+    std::size_t at_ = 0;
+    int last_ = -1;
+};
 
 // What an earlier attempt left after `before` records: the records holding
-// this document (their index entries made whole), and a blank record nobody
-// holds (an append cut short), which is taken over locked.
+// this document, and a blank record nobody holds (an append cut short),
+// which is taken over locked. Every open index is made to hold each of the
+// records found under its key: an update cut short may have missed them.
 struct Leftovers {
     std::vector<std::uint32_t> ours;
     std::uint32_t blank = 0;
 };
 
-Leftovers find_leftovers(Session& s, dbf::Table& t, std::uint32_t before, const std::string& rd,
-                         const std::string& nrd) {
+// Puts in the index entries of `records` that an update cut short left out.
+// The entries of each key are walked once for all records of that key (the
+// rows of one document share the key of a document order), so this costs
+// what inserting them would.
+void repair_keys(dbf::Table& t, const std::vector<std::uint32_t>& records) {
+    if (records.empty()) return;
+    for (int i = 1; i <= t.index_count(); ++i) {
+        dbf::NtxIndex& ix = t.index(i);
+        std::map<std::string, std::set<std::uint32_t>> wanted;
+        for (std::uint32_t r : records) wanted[ix.key_of(t.dbf().record_view(r))].insert(r);
+        std::vector<dbf::NtxEntry> missing;
+        for (auto& [key, recnos] : wanted) {
+            for (auto e = ix.seek(key); e && e->key == key && !recnos.empty(); e = ix.next(*e)) recnos.erase(e->recno);
+            for (std::uint32_t r : recnos) missing.push_back({key, r});
+        }
+        if (!missing.empty()) ix.insert_many(missing);
+    }
+}
+
+Leftovers find_leftovers(dbf::Table& t, std::uint32_t before, const std::string& rd, const std::string& nrd,
+                         Progress& progress) {
     Leftovers out;
     const std::uint32_t count = t.record_count();
+    dbf::DbfFile& file = t.dbf();
+    const int rd_pos = t.field_pos("RD"), nrd_pos = t.field_pos("NRD");
+    if (rd_pos == 0 || nrd_pos == 0) throw DbError("Brak pola RD lub NRD w tabeli", t.path());
+    const dbf::FieldDesc& rd_field = t.fields()[static_cast<size_t>(rd_pos - 1)];
+    const dbf::FieldDesc& nrd_field = t.fields()[static_cast<size_t>(nrd_pos - 1)];
     for (std::uint32_t r = before + 1; r <= count; ++r) {
-        t.go_to(r);
-        if (t.eof()) break;
-        if (!t.deleted() && t.text("RD") == rd && t.text("NRD") == nrd) {
-            repair_keys(t, r);
+        const std::string_view rec = file.record_view(r);
+        if (rec.empty()) break;
+        progress.step();
+        if (!dbf::DbfFile::is_deleted(rec) && dbf::field_bytes(rec, rd_field) == rd &&
+            dbf::field_bytes(rec, nrd_field) == nrd) {
             out.ours.push_back(r);
-        } else if (out.blank == 0 && is_blank_record(t.record()) && t.lock_record(r)) {
+        } else if (out.blank == 0 && is_blank_record(rec) && t.lock_record(r)) {
             out.blank = r;
         }
     }
-    (void)s;
+    // Held locked, the blank record stays what it was meanwhile.
+    repair_keys(t, out.ours);
     return out;
 }
 
@@ -197,21 +246,34 @@ std::string amount_picture(double x) {
     return (negative ? "-" : "") + grouped + "." + frac;
 }
 
-BookingOutcome apply_booking(Session& s, const BookingPlan& p, const BookingProgress& done, BookingJournal& journal) {
+BookingOutcome apply_booking(Session& s, const BookingPlan& p, const BookingProgress& done, BookingJournal& journal,
+                             const std::function<void(int)>& shown) {
     BookingOutcome out;
     dbf::Table& dd = s.areas.table("dd");
     s.areas.table("as").set_order(1);
     s.areas.table("dowod").set_order(1);
     s.areas.table("dow").set_order(1);
+    Progress progress(shown, 3 * p.rows.size() + 1);
 
-    const std::string nrd = done.number.empty() ? take_number(s, p, journal) : done.number;
+    // The driver's sales file leaves its place before anything shared is
+    // written: this read-out is then booked by this journal alone, and the
+    // next read-out, however like it, is a file of its own.
+    if (!p.source.empty() && done.taken.empty()) {
+        const std::string taken = take_sales_file(p.source, p.stamp, p.backup);
+        // Left where it is, it would be booked again as a file left over.
+        if (taken.empty() && sales_file_stamp(p.source) == p.stamp)
+            throw DbError("Nie moge przeniesc pliku sprzedazy do DURVA_SD", p.source, errno);
+        journal.taken(taken);
+    }
+
+    const std::string nrd = done.number.empty() ? take_number(s, p, done, journal) : done.number;
     out.number = nrd;
 
     // Header.
     dbf::Table& h = select(s, "dowod");
     bool have_header = false;
     if (done.headers_before) {
-        Leftovers left = find_leftovers(s, h, *done.headers_before, p.rd, nrd);
+        Leftovers left = find_leftovers(h, *done.headers_before, p.rd, nrd, progress);
         have_header = !left.ours.empty();
         if (!have_header && left.blank != 0) {
             h.go_to(left.blank);
@@ -235,12 +297,13 @@ BookingOutcome apply_booking(Session& s, const BookingPlan& p, const BookingProg
     std::size_t present = 0;
     std::uint32_t blank = 0;
     if (done.rows_before) {
-        Leftovers left = find_leftovers(s, w, *done.rows_before, p.rd, nrd);
+        Leftovers left = find_leftovers(w, *done.rows_before, p.rd, nrd, progress);
         present = left.ours.size();
         blank = left.blank;
     } else {
         journal.rows_before(w.record_count());
     }
+    progress.reach(p.rows.size() + present);
 
     // Rows not yet there: as many at a time as the file lock of the rows
     // table allows (one write, one update of each index); one by one, each
@@ -278,6 +341,7 @@ BookingOutcome apply_booking(Session& s, const BookingPlan& p, const BookingProg
             }
         }
         i = end;
+        progress.reach(p.rows.size() + i);
     }
 
     // The header's totals, set once to what all the rows add up to.
@@ -290,7 +354,8 @@ BookingOutcome apply_booking(Session& s, const BookingPlan& p, const BookingProg
     }
     set_totals(s, p, nrd, totals, true);
 
-    booking::change_stocks(s, p, dd, done, journal, out.not_applied);
+    booking::change_stocks(s, p, dd, done, journal, out.not_applied,
+                           [&](std::size_t rows) { progress.reach(2 * p.rows.size() + rows); });
 
     dbf::Table& hh = select(s, "dowod");
     out.total = header_exists(hh, p.rd, nrd) ? hh.number("NETTO") + hh.number("VAT")
@@ -300,6 +365,7 @@ BookingOutcome apply_booking(Session& s, const BookingPlan& p, const BookingProg
     // a power cut can then never leave a finished journal over lost changes.
     for (const char* alias : {"dow", "dowod", "as", "slow"}) select(s, alias).sync_to_disk();
     journal.finish();
+    progress.reach(3 * p.rows.size() + 1);
     return out;
 }
 

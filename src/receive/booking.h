@@ -11,6 +11,7 @@
 // office honours: no record of the table can be locked, nor a record
 // appended, while it is held); while another workstation holds a record of
 // the table locked, they go one at a time under record locks instead.
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -29,8 +30,10 @@ struct BookingOutcome {
 // on from where `done` says a previous attempt stopped. The work table's
 // layout (area dd) reads the plan's rows. Waits that outlast their limit are
 // shown and tried again; they never drop a row, a total or a stock change.
+// The driver's sales file the plan names is taken away first (see the
+// journal). `shown` hears how far the booking has come, in hundredths.
 BookingOutcome apply_booking(Session& s, const BookingPlan& plan, const BookingProgress& done,
-                             BookingJournal& journal);
+                             BookingJournal& journal, const std::function<void(int)>& shown = {});
 
 // The picture "999 999 999.99" of the booking's message, trimmed.
 std::string amount_picture(double x);

@@ -8,8 +8,6 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
-#include <fstream>
-#include <sstream>
 
 #include "common/_fun3.h"
 #include "platform/errors.h"
@@ -20,25 +18,111 @@ namespace durva {
 
 namespace {
 
-std::vector<std::string> split(const std::string& line) {
-    std::vector<std::string> out;
+std::vector<std::string_view> split(std::string_view line) {
+    std::vector<std::string_view> out;
     std::size_t start = 0;
     for (;;) {
         std::size_t sep = line.find(';', start);
-        out.push_back(line.substr(start, sep == std::string::npos ? std::string::npos : sep - start));
-        if (sep == std::string::npos) return out;
+        out.push_back(line.substr(start, sep == std::string_view::npos ? std::string_view::npos : sep - start));
+        if (sep == std::string_view::npos) return out;
         start = sep + 1;
     }
 }
 
-std::optional<std::uint64_t> to_count(const std::string& text) {
-    if (text.empty() || text.size() > 12 || text.find_first_not_of("0123456789") != std::string::npos)
+std::optional<std::uint64_t> to_count(std::string_view text) {
+    if (text.empty() || text.size() > 12 || text.find_first_not_of("0123456789") != std::string_view::npos)
         return std::nullopt;
-    return std::stoull(text);
+    return std::strtoull(std::string(text).c_str(), nullptr, 10);
+}
+
+std::optional<long long> to_signed(std::string_view text) {
+    const bool minus = !text.empty() && text[0] == '-';
+    auto n = to_count(minus ? text.substr(1) : text);
+    if (!n) return std::nullopt;
+    return minus ? -static_cast<long long>(*n) : static_cast<long long>(*n);
+}
+
+std::optional<double> to_amount(std::string_view text) {
+    if (text.empty() || text.size() > 40 || text.find_first_not_of("-0123456789.") != std::string_view::npos)
+        return std::nullopt;
+    return std::strtod(std::string(text).c_str(), nullptr);
+}
+
+// The check of a line's text: FNV-1a over its bytes, eight hex digits.
+std::string check_of(std::string_view text) {
+    std::uint32_t h = 2166136261u;
+    for (unsigned char c : text) {
+        h ^= c;
+        h *= 16777619u;
+    }
+    char buf[9];
+    std::snprintf(buf, sizeof buf, "%08X", h);
+    return buf;
+}
+
+constexpr std::size_t kCheckLength = 9;  // "#" and eight hex digits
+
+// The text of a checked line, nullopt when its check does not match.
+std::optional<std::string_view> checked_text(std::string_view line) {
+    if (line.size() < kCheckLength || line[line.size() - kCheckLength] != '#') return std::nullopt;
+    const std::string_view text = line.substr(0, line.size() - kCheckLength);
+    if (line.substr(line.size() - kCheckLength + 1) != check_of(text)) return std::nullopt;
+    return text;
+}
+
+std::string stamp_text(const SourceStamp& s) {
+    return std::to_string(s.inode) + ":" + std::to_string(s.size) + ":" + std::to_string(s.modified_ns);
+}
+
+std::optional<SourceStamp> stamp_from(std::string_view text) {
+    const std::size_t a = text.find(':');
+    const std::size_t b = a == std::string_view::npos ? a : text.find(':', a + 1);
+    if (b == std::string_view::npos) return std::nullopt;
+    auto inode = to_count(text.substr(0, a)), size = to_count(text.substr(a + 1, b - a - 1));
+    auto mtime = to_signed(text.substr(b + 1));
+    if (!inode || !size || !mtime) return std::nullopt;
+    return SourceStamp{*inode, *size, *mtime};
+}
+
+// Reads the whole journal without following a symlink and without waiting
+// on anything that is not a regular file. nullopt when there is none.
+std::optional<std::string> slurp(const std::string& path) {
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
+    if (fd < 0) {
+        if (errno == ENOENT) return std::nullopt;
+        throw DbError("Nie moge odczytac dziennika ksiegowania", path, errno);
+    }
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        ::close(fd);
+        throw DbError("Dziennik ksiegowania nie jest zwyklym plikiem", path, EINVAL);
+    }
+    std::string text;
+    char buf[64 * 1024];
+    for (;;) {
+        const ssize_t n = ::read(fd, buf, sizeof buf);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) {
+            const int err = errno;
+            ::close(fd);
+            throw DbError("Nie moge odczytac dziennika ksiegowania", path, err);
+        }
+        if (n == 0) break;
+        text.append(buf, static_cast<std::size_t>(n));
+    }
+    ::close(fd);
+    return text;
 }
 
 }  // namespace
 
+std::string journal_line(std::string_view text) {
+    std::string line(text);
+    line += '#';
+    line += check_of(text);
+    line += '\n';
+    return line;
+}
 std::string to_hex(std::string_view bytes) {
     static const char* digits = "0123456789ABCDEF";
     std::string out;
@@ -87,10 +171,16 @@ JournalLock BookingJournal::try_lock(bool create) {
     // A journal set aside (renamed) between the opening and the lock is not
     // the journal any more: the lock is taken again on what the name holds.
     for (int attempt = 0; attempt < 100; ++attempt) {
-        const int fd = ::open(path_.c_str(), O_WRONLY | O_APPEND | O_CLOEXEC | (create ? O_CREAT : 0), 0666);
+        const int fd = ::open(path_.c_str(),
+                              O_WRONLY | O_APPEND | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK | (create ? O_CREAT : 0), 0666);
         if (fd < 0) {
             if (errno == ENOENT && !create) return JournalLock::Missing;
             throw DbError("Nie moge otworzyc dziennika ksiegowania", path_, errno);
+        }
+        struct stat kind {};
+        if (::fstat(fd, &kind) != 0 || !S_ISREG(kind.st_mode)) {
+            ::close(fd);
+            throw DbError("Dziennik ksiegowania nie jest zwyklym plikiem", path_, EINVAL);
         }
         if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
             const int err = errno;
@@ -110,28 +200,30 @@ JournalLock BookingJournal::try_lock(bool create) {
 }
 
 void BookingJournal::write_all(const std::string& text) {
+    const off_t start = ::lseek(fd_, 0, SEEK_END);
     const char* p = text.data();
     std::size_t left = text.size();
     while (left > 0) {
         ssize_t n = ::write(fd_, p, left);
         if (n < 0) {
             if (errno == EINTR) continue;
-            throw DbError("Nie moge zapisac dziennika ksiegowania", path_, errno);
+            const int err = errno;
+            // A full disk: what was written of the lines is taken back, so
+            // that the journal ends with its last whole line; should that
+            // fail too, the next reader cuts the torn line off.
+            if (start >= 0 && ::ftruncate(fd_, start) == 0) ::fdatasync(fd_);
+            throw DbError("Nie moge zapisac dziennika ksiegowania", path_, err);
         }
         p += n;
         left -= static_cast<std::size_t>(n);
     }
 }
 
-void BookingJournal::write(const std::string& line, bool force) {
-    write_all(line + "\n");
-    if (force) ::fdatasync(fd_);
-    if (checkpoint()) checkpoint()(line.empty() ? ' ' : line[0]);
-}
+void BookingJournal::write(const std::string& line, bool force) { write_lines(journal_line(line), force); }
 
 void BookingJournal::write_lines(const std::string& text, bool force) {
     write_all(text);
-    if (force) ::fdatasync(fd_);
+    if (force && ::fdatasync(fd_) != 0) throw DbError("Nie moge zapisac dziennika ksiegowania", path_, errno);
     if (!checkpoint()) return;
     for (std::size_t at = 0; at < text.size();) {
         checkpoint()(text[at]);
@@ -145,26 +237,40 @@ void BookingJournal::begin(const BookingPlan& p) {
     if (fd_ < 0 && try_lock(true) != JournalLock::Taken)
         throw DbError(platform::kLockedByAnotherProgram, path_, EAGAIN);
     if (::ftruncate(fd_, 0) != 0) throw DbError("Nie moge zalozyc dziennika ksiegowania", path_, errno);
+    torn_ = false;
     char wplata[64];
     std::snprintf(wplata, sizeof wplata, "%.2f", p.wplata);
-    std::string text = "P;" + to_hex(p.rd) + ";" + to_hex(p.provisional) + ";" + p.data.dtos() + ";" +
-                       to_hex(p.mag) + ";" + wplata + ";" + to_hex(p.label) + ";" + p.today.dtos() + ";" +
-                       to_hex(p.time) + ";" + to_hex(p.backup) + ";" + to_hex(p.fingerprint) + ";" +
-                       std::to_string(p.rows.size());
+    std::string text = journal_line("P;" + to_hex(p.rd) + ";" + to_hex(p.provisional) + ";" + p.data.dtos() + ";" +
+                                    to_hex(p.mag) + ";" + wplata + ";" + to_hex(p.label) + ";" + p.today.dtos() +
+                                    ";" + to_hex(p.time) + ";" + to_hex(p.backup) + ";" + to_hex(p.source) + ";" +
+                                    stamp_text(p.stamp) + ";" + std::to_string(p.rows.size()) + ";" +
+                                    std::to_string(p.unmatched.size()));
     for (std::size_t i = 0; i < p.rows.size(); ++i)
-        text += "\nR;" + std::to_string(p.goods[i]) + ";" + to_hex(p.rows[i]);
-    text += "\nG";
-    write(text, true);
+        text += journal_line("R;" + std::to_string(p.goods[i]) + ";" + to_hex(p.rows[i]));
+    for (const std::string& line : p.unmatched) text += journal_line("U;" + to_hex(line));
+    text += journal_line("G");
+    write_lines(text, true);
 }
 
 void BookingJournal::resume() {
-    if (fd_ >= 0) return;
-    if (try_lock(false) != JournalLock::Taken) throw DbError(platform::kLockedByAnotherProgram, path_, EAGAIN);
+    if (fd_ < 0 && try_lock(false) != JournalLock::Taken)
+        throw DbError(platform::kLockedByAnotherProgram, path_, EAGAIN);
+    if (!torn_) return;
+    // The line cut short goes before anything is added after it.
+    if (::ftruncate(fd_, whole_) != 0 || ::fdatasync(fd_) != 0)
+        throw DbError("Nie moge zapisac dziennika ksiegowania", path_, errno);
+    torn_ = false;
 }
 
-void BookingJournal::number(std::string_view nrd) { write("N;" + to_hex(nrd), true); }
 // The lines written before a shared table is changed reach the disk first:
 // after a power cut the journal never knows less than the tables show.
+void BookingJournal::taken(std::string_view backup) { write("F;" + to_hex(backup), true); }
+void BookingJournal::counter(double before, double number) {
+    char text[96];
+    std::snprintf(text, sizeof text, "K;%.0f;%.0f", before, number);
+    write(text, true);
+}
+void BookingJournal::number(std::string_view nrd) { write("N;" + to_hex(nrd), true); }
 void BookingJournal::headers_before(std::uint32_t count) { write("H;" + std::to_string(count), true); }
 void BookingJournal::rows_before(std::uint32_t count) { write("W;" + std::to_string(count), true); }
 void BookingJournal::stock_before(int row, std::string_view record) {
@@ -173,12 +279,12 @@ void BookingJournal::stock_before(int row, std::string_view record) {
 void BookingJournal::stock_done(int row) { write("s;" + std::to_string(row), false); }
 void BookingJournal::stock_before(const std::vector<std::pair<int, std::string_view>>& rows) {
     std::string text;
-    for (const auto& [row, record] : rows) text += "S;" + std::to_string(row) + ";" + to_hex(record) + "\n";
+    for (const auto& [row, record] : rows) text += journal_line("S;" + std::to_string(row) + ";" + to_hex(record));
     write_lines(text, true);
 }
 void BookingJournal::stock_done(const std::vector<int>& rows) {
     std::string text;
-    for (int row : rows) text += "s;" + std::to_string(row) + "\n";
+    for (int row : rows) text += journal_line("s;" + std::to_string(row));
     write_lines(text, false);
 }
 void BookingJournal::finish() {
@@ -186,79 +292,148 @@ void BookingJournal::finish() {
     release();
 }
 
-void BookingJournal::set_aside() {
+std::string BookingJournal::set_aside() {
     // Renamed under the lock, so nobody reads or finishes it meanwhile; a
     // process that opened the name before takes its lock again (try_lock).
     std::string target = path_ + ".bad";
     for (int n = 2; ::access(target.c_str(), F_OK) == 0; ++n) target = path_ + ".bad" + std::to_string(n);
-    std::rename(path_.c_str(), target.c_str());
+    if (std::rename(path_.c_str(), target.c_str()) != 0) {
+        const int err = errno;
+        release();
+        throw DbError("Nie moge odlozyc dziennika ksiegowania", path_, err);
+    }
     release();
+    return target;
 }
 
-bool BookingJournal::read(BookingPlan& plan, BookingProgress& progress, std::string& fault) const {
-    std::ifstream in(path_, std::ios::binary);
-    if (!in) return false;
+bool BookingJournal::read(BookingPlan& plan, BookingProgress& progress, std::string& fault) {
+    const std::optional<std::string> text = slurp(path_);
     plan = BookingPlan{};
     progress = BookingProgress{};
-    std::string line;
-    std::size_t expected_rows = 0;
+    whole_ = 0;
+    torn_ = false;
+    if (!text) return false;
+
+    // The whole lines that pass their checks, up to the first that does
+    // not; a journal of an earlier version carries no checks at all.
+    const std::string_view all(*text);
+    const std::size_t first_end = all.find('\n');
+    if (first_end != std::string_view::npos && all.substr(0, first_end).find('#') == std::string_view::npos) {
+        // A journal of an earlier version, without checks: finished, there
+        // is nothing to do; otherwise the operator must look at it.
+        const bool ended = all.size() >= 2 && all.substr(all.size() - 2) == "E\n" &&
+                           (all.size() == 2 || all[all.size() - 3] == '\n');
+        if (!ended) fault = "zapis poprzedniej wersji programu";
+        progress.planned = progress.finished = ended;
+        return true;
+    }
+    std::vector<std::string_view> lines;
+    std::size_t at = 0;
+    bool stopped = false;
+    while (at < all.size()) {
+        const std::size_t end = all.find('\n', at);
+        if (end == std::string_view::npos) {
+            stopped = true;  // no line feed: cut short
+            break;
+        }
+        const std::string_view line = all.substr(at, end - at);
+        std::optional<std::string_view> body = checked_text(line);
+        if (!body) {
+            // Cut short, unless a whole line follows: then it is damage.
+            for (std::size_t next = end + 1; next < all.size();) {
+                const std::size_t e = all.find('\n', next);
+                if (e == std::string_view::npos) break;
+                if (checked_text(all.substr(next, e - next))) {
+                    fault = "wiersz " + std::to_string(lines.size() + 1) + " uszkodzony";
+                    break;
+                }
+                next = e + 1;
+            }
+            stopped = true;
+            break;
+        }
+        lines.push_back(*body);
+        at = end + 1;
+    }
+    whole_ = static_cast<long long>(at);
+    torn_ = stopped && fault.empty();
+
+    std::size_t expected_rows = 0, expected_unmatched = 0;
     bool have_plan = false;
-    // A last line cut short (the power went while it was written) is a step
-    // not taken; damage anywhere else is a fault.
     auto bad = [&](const std::string& why) {
-        if (!in.eof()) fault = why;
+        if (fault.empty()) fault = why;
         return true;
     };
-    while (std::getline(in, line)) {
+    for (std::string_view line : lines) {
         if (line.empty()) continue;
-        std::vector<std::string> f = split(line);
-        const std::string& tag = f[0];
+        const std::vector<std::string_view> f = split(line);
+        const std::string_view tag = f[0];
         if (tag == "P") {
-            if (f.size() != 12) return bad("naglowek planu");
+            if (f.size() != 15 || have_plan) return bad("naglowek planu");
             auto rd = from_hex(f[1]), prov = from_hex(f[2]), mag = from_hex(f[4]), label = from_hex(f[6]),
-                 time = from_hex(f[8]), backup = from_hex(f[9]), fp = from_hex(f[10]);
-            auto rows = to_count(f[11]);
-            if (!rd || !prov || !mag || !label || !time || !backup || !fp || !rows) return bad("plan");
+                 time = from_hex(f[8]), backup = from_hex(f[9]), source = from_hex(f[10]);
+            auto wplata = to_amount(f[5]);
+            auto stamp = stamp_from(f[11]);
+            auto rows = to_count(f[12]), unmatched = to_count(f[13]);
+            if (!rd || !prov || !mag || !label || !time || !backup || !source || !wplata || !stamp || !rows ||
+                !unmatched)
+                return bad("plan");
             plan.rd = *rd;
             plan.provisional = *prov;
-            plan.data = Date::from_dtos(f[3]);
+            plan.data = Date::from_dtos(std::string(f[3]));
             plan.mag = *mag;
-            plan.wplata = std::strtod(f[5].c_str(), nullptr);
+            plan.wplata = *wplata;
             plan.label = *label;
-            plan.today = Date::from_dtos(f[7]);
+            plan.today = Date::from_dtos(std::string(f[7]));
             plan.time = *time;
             plan.backup = *backup;
-            plan.fingerprint = *fp;
+            plan.source = *source;
+            plan.stamp = *stamp;
             expected_rows = *rows;
+            expected_unmatched = *unmatched;
             have_plan = true;
         } else if (tag == "R") {
-            if (!have_plan || f.size() != 3) return bad("wiersz planu");
+            if (!have_plan || progress.planned || f.size() != 3) return bad("wiersz planu");
             auto goods = to_count(f[1]);
             auto rec = from_hex(f[2]);
-            if (!goods || !rec) return bad("wiersz planu");
+            if (!goods || !rec || *goods > 0xFFFFFFFFu) return bad("wiersz planu");
             plan.goods.push_back(static_cast<std::uint32_t>(*goods));
             plan.rows.push_back(*rec);
+        } else if (tag == "U") {
+            auto listed = f.size() == 2 ? from_hex(f[1]) : std::nullopt;
+            if (!have_plan || progress.planned || !listed) return bad("wiersz bez towaru");
+            plan.unmatched.push_back(*listed);
         } else if (tag == "G") {
-            if (!have_plan || plan.rows.size() != expected_rows) return bad("niepelny plan");
+            if (!have_plan || plan.rows.size() != expected_rows || plan.unmatched.size() != expected_unmatched)
+                return bad("niepelny plan");
             progress.planned = true;
         } else if (!progress.planned) {
             return bad("zapis przed planem");
+        } else if (tag == "F") {
+            auto name = f.size() == 2 ? from_hex(f[1]) : std::nullopt;
+            if (!name) return bad("plik sprzedazy");
+            progress.taken = *name;
+        } else if (tag == "K") {
+            auto before = f.size() == 3 ? to_amount(f[1]) : std::nullopt;
+            auto number = f.size() == 3 ? to_amount(f[2]) : std::nullopt;
+            if (!before || !number) return bad("licznik");
+            progress.counter = std::make_pair(*before, *number);
         } else if (tag == "N") {
             auto n = f.size() == 2 ? from_hex(f[1]) : std::nullopt;
             if (!n || n->size() != 8) return bad("numer");
             progress.number = *n;
         } else if (tag == "H" || tag == "W") {
             auto c = f.size() == 2 ? to_count(f[1]) : std::nullopt;
-            if (!c) return bad("licznik rekordow");
+            if (!c || *c > 0xFFFFFFFFu) return bad("licznik rekordow");
             (tag == "H" ? progress.headers_before : progress.rows_before) = static_cast<std::uint32_t>(*c);
         } else if (tag == "S") {
             auto row = f.size() == 3 ? to_count(f[1]) : std::nullopt;
             auto rec = f.size() == 3 ? from_hex(f[2]) : std::nullopt;
-            if (!row || !rec) return bad("stan towaru");
+            if (!row || !rec || *row == 0 || *row > plan.rows.size()) return bad("stan towaru");
             progress.stock_before[static_cast<int>(*row)] = *rec;
         } else if (tag == "s") {
             auto row = f.size() == 2 ? to_count(f[1]) : std::nullopt;
-            if (!row) return bad("stan towaru");
+            if (!row || *row == 0 || *row > plan.rows.size()) return bad("stan towaru");
             progress.stock_done.insert(static_cast<int>(*row));
         } else if (tag == "E") {
             progress.finished = true;

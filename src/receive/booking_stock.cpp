@@ -39,8 +39,9 @@ bool find_goods_record(dbf::Table& as, const BookingPlan& p, int n, const std::s
 }
 
 // The stock change of row n under the goods record's own lock.
+// A change made (or found made) is added to `made`.
 void change_stock(Session& s, const BookingPlan& p, const PlanRow& row, int n, const BookingProgress& done,
-                  BookingJournal& journal, std::vector<std::string>& not_applied) {
+                  BookingJournal& journal, std::vector<std::string>& not_applied, std::vector<int>& made) {
     if (done.stock_done.count(n)) return;
     const std::string mag = row.text("MAG"), indeks = row.text("INDEKS");
     const double q = row.number("ILOSC");
@@ -62,7 +63,7 @@ void change_stock(Session& s, const BookingPlan& p, const PlanRow& row, int n, c
         const StockFields after = sell(as, then, q, p.data);
         if (now == after) {
             as.unlock();
-            journal.stock_done(n);
+            made.push_back(n);
             return;
         }
         if (!(now == then)) {
@@ -78,16 +79,22 @@ void change_stock(Session& s, const BookingPlan& p, const PlanRow& row, int n, c
     journal.stock_before(n, as.record());
     put_stock(as, after);
     as.unlock();
-    journal.stock_done(n);
+    made.push_back(n);
 }
 
 // The end of the batch of stock changes that starts at row `first`: at most
 // kBatchRows rows, each of a goods record no other row of the batch names, so
 // that the journal's record of each change tells on its own whether it was made.
-std::size_t stock_batch_end(const BookingPlan& p, std::size_t first) {
+// An earlier attempt's rows (those the journal has lines of) are left out.
+bool begun_before(const BookingProgress& done, std::size_t row) {
+    const int n = static_cast<int>(row) + 1;
+    return done.stock_done.count(n) != 0 || done.stock_before.count(n) != 0;
+}
+
+std::size_t stock_batch_end(const BookingPlan& p, const BookingProgress& done, std::size_t first) {
     std::unordered_set<std::uint32_t> goods;
     std::size_t end = first;
-    while (end < p.rows.size() && end - first < kBatchRows) {
+    while (end < p.rows.size() && end - first < kBatchRows && !begun_before(done, end)) {
         const std::uint32_t g = end < p.goods.size() ? p.goods[end] : 0;
         if (g == 0 || !goods.insert(g).second) break;
         ++end;
@@ -101,9 +108,10 @@ std::size_t stock_batch_end(const BookingPlan& p, std::size_t first) {
 // them is written, then every change is made, then the journal marks them done.
 // A row whose record another row of the batch changes already (its own
 // record gone, and another one found for its good) ends the batch early;
-// returns where it ended.
+// returns where it ended. The rows changed are added to `made`.
 std::size_t change_stock_batch(Session& s, const BookingPlan& p, const dbf::Table& dd, std::size_t first,
-                               std::size_t end, BookingJournal& journal, std::vector<std::string>& not_applied) {
+                               std::size_t end, BookingJournal& journal, std::vector<std::string>& not_applied,
+                               std::vector<int>& made) {
     dbf::Table& as = s.areas.table("as");
     FileLockHold hold(as);
     as.set_order(1);
@@ -138,34 +146,48 @@ std::size_t change_stock_batch(Session& s, const BookingPlan& p, const dbf::Tabl
     std::vector<std::pair<int, std::string_view>> before;
     for (const Change& c : changes) before.emplace_back(c.n, c.before);
     journal.stock_before(before);
-    std::vector<int> made;
     for (const Change& c : changes) {
         as.go_to(c.recno);
         put_stock(as, c.after);
         made.push_back(c.n);
     }
     hold.release();
-    journal.stock_done(made);
     return r;
 }
 
 }  // namespace
 
 void change_stocks(Session& s, const BookingPlan& p, const dbf::Table& dd, const BookingProgress& done,
-                   BookingJournal& journal, std::vector<std::string>& not_applied) {
-    // An earlier attempt cut short among the changes: each row on its own,
-    // as its journal lines were written.
-    const bool resumed = !done.stock_before.empty() || !done.stock_done.empty();
+                   BookingJournal& journal, std::vector<std::string>& not_applied,
+                   const std::function<void(std::size_t)>& rows_done) {
+    std::vector<int> made;
     for (std::size_t k = 0; k < p.rows.size();) {
-        std::size_t end = resumed ? p.rows.size() : stock_batch_end(p, k);
-        select(s, "as");
-        if (!resumed && s.areas.table().lock_file()) {
-            end = change_stock_batch(s, p, dd, k, end, journal, not_applied);
-        } else {
+        std::size_t end = k + 1;
+        if (begun_before(done, k)) {
+            // An earlier attempt cut short among the changes: each row it
+            // had begun on its own, as its journal lines were written.
+            while (end < p.rows.size() && end - k < kBatchRows && begun_before(done, end)) ++end;
             for (std::size_t r = k; r < end; ++r)
-                change_stock(s, p, PlanRow(dd, p.rows[r]), static_cast<int>(r) + 1, done, journal, not_applied);
+                change_stock(s, p, PlanRow(dd, p.rows[r]), static_cast<int>(r) + 1, done, journal, not_applied, made);
+        } else {
+            end = stock_batch_end(p, done, k);
+            select(s, "as");
+            if (s.areas.table().lock_file()) {
+                end = change_stock_batch(s, p, dd, k, end, journal, not_applied, made);
+            } else {
+                for (std::size_t r = k; r < end; ++r)
+                    change_stock(s, p, PlanRow(dd, p.rows[r]), static_cast<int>(r) + 1, done, journal, not_applied,
+                                 made);
+            }
+        }
+        if (!made.empty()) {
+            // A mark that a change is done never reaches the disk before the change.
+            s.areas.table("as").sync_to_disk();
+            journal.stock_done(made);
+            made.clear();
         }
         k = end;
+        if (rows_done) rows_done(k);
     }
 }
 

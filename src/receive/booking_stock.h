@@ -4,6 +4,8 @@
 // another goods record, with the journal's lines for them written together;
 // one at a time under each record's own lock while another workstation holds
 // a goods record locked, or when an earlier attempt is being finished.
+#include <cstddef>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -15,8 +17,11 @@ namespace durva::booking {
 // Makes the stock change of every row of the plan that `done` does not show
 // made; `dd` gives the layout of the plan's rows. A change that cannot be
 // made (no such good any more, a field too small) is left for the operator
-// as one text in `not_applied`.
+// as one text in `not_applied`. The journal's marks that changes are done
+// are written once the goods table holding them is forced to disk.
+// `rows_done` hears how many rows have been gone through.
 void change_stocks(Session& s, const BookingPlan& p, const dbf::Table& dd, const BookingProgress& done,
-                   BookingJournal& journal, std::vector<std::string>& not_applied);
+                   BookingJournal& journal, std::vector<std::string>& not_applied,
+                   const std::function<void(std::size_t)>& rows_done = {});
 
 }  // namespace durva::booking

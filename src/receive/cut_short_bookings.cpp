@@ -1,6 +1,7 @@
 #include "receive/cut_short_bookings.h"
 
 #include <cerrno>
+#include <functional>
 
 #include "common/_fun1.h"
 #include "common/_fun3.h"
@@ -8,6 +9,8 @@
 #include "platform/file.h"
 #include "receive/booking.h"
 #include "receive/rep_dow_voka.h"
+#include "receive/sales_backup.h"
+#include "platform/path_resolver.h"
 
 namespace durva {
 
@@ -24,6 +27,13 @@ bool tables_open(Session& s) {
 
 std::string station_text(int station) { return "stacji " + STR2(station); }
 
+std::string trim_blanks(std::string_view text) {
+    std::string out;
+    for (char c : text)
+        if (c != ' ') out += c;
+    return out;
+}
+
 // The plan's rows are work-table records; they are read through this
 // station's work table, which must have the same layout.
 bool rows_fit(Session& s, const BookingPlan& plan) {
@@ -31,6 +41,33 @@ bool rows_fit(Session& s, const BookingPlan& plan) {
     for (const std::string& row : plan.rows)
         if (row.size() != length) return false;
     return true;
+}
+
+}  // namespace
+
+namespace {
+
+// A journal that cannot be read: how far its booking came is unknown, so
+// nothing of it is finished or booked again without the operator.
+void journal_damaged(Session& s, BookingJournal& journal, const BookingPlan& plan, const BookingProgress& done,
+                     const std::string& fault, CutShortBookings& out) {
+    const std::string what = "Dziennik ksiegowania " + station_text(journal.station()) + " uszkodzony (" + fault + ")";
+    if (s.unattended) {
+        journal.release();
+        out.damaged.push_back(what + " - sprawdz w programie na stanowisku");
+        return;
+    }
+    const std::string aside = journal.set_aside();
+    const std::string number = done.number.empty() ? std::string() : ", dokument " + plan.rd + trim_blanks(done.number);
+    _OKNO_(s, what + " - odlozony jako " + aside + "; sprawdz ksiegowanie" + number, 0.0);
+    // Its sales file, still where the driver left it, goes again only when
+    // the operator says so; otherwise it is put away beside the backups.
+    if (plan.source.empty() || !done.taken.empty() || sales_file_stamp(plan.source) != plan.stamp) return;
+    if (OKNO(s, "Sprzedaz z tego ksiegowania jest w " + plan.source + ". Ksiegowac ja ponownie ?", "N")) return;
+    const std::string wanted = plan.backup.empty() ? free_backup_name(s.clock.local_time()) : plan.backup;
+    const std::string put = take_sales_file(plan.source, plan.stamp, wanted);
+    _OKNO_(s, put.empty() ? "Nie moge odlozyc pliku " + plan.source : "Sprzedaz odlozona bez ksiegowania jako " + put,
+           0.0);
 }
 
 }  // namespace
@@ -43,39 +80,35 @@ void finish_if_cut_short(Session& s, BookingJournal& journal, CutShortBookings& 
         journal.release();
         return;
     }
-    if (!fault.empty()) {
-        journal.set_aside();
-        _OKNO_(s, "Dziennik ksiegowania uszkodzony (" + fault + ") - odlozony jako " + journal.path() + ".bad", 0.0);
-        return;
-    }
-    if (!done.planned) {
-        // Cut short before anything shared was written: nothing to finish.
+    if (!fault.empty()) return journal_damaged(s, journal, plan, done, fault, out);
+    if (!done.planned || done.finished) {
+        // Cut short before anything shared was written, or done: nothing to finish.
         journal.release();
         return;
     }
-    if (!done.finished) {
-        const std::string whose = station_text(journal.station());
-        if (!rows_fit(s, plan)) {
-            // Never book rows read through another layout; the journal stays
-            // for a workstation whose work table fits it.
-            journal.release();
-            _OKNO_(s, "Przerwane ksiegowanie " + whose + " - inny uklad tabeli roboczej, nie dokonczone", 0.0);
-            return;
-        }
-        _OKNO_(s, "Koncze przerwane ksiegowanie sprzedazy " + whose, "...");
-        journal.resume();
-        const BookingOutcome booked = apply_booking(s, plan, done, journal);
-        out.not_applied.insert(out.not_applied.end(), booked.not_applied.begin(), booked.not_applied.end());
-        const std::string message =
-            "Dokonczone ksiegowanie " + whose + ": " + booking_message(plan.rd, booked.number, booked.total);
-        out.finished.push_back(message);
-        s.screen.clear_keys();
-        _OKNO_(s, message, "...");
-        if (!s.unattended) s.screen.inkey(0);
-        done.number = booked.number;
+    const std::string whose = station_text(journal.station());
+    if (!rows_fit(s, plan)) {
+        // Never book rows read through another layout; the journal stays
+        // for a workstation whose work table fits it.
+        journal.release();
+        _OKNO_(s, "Przerwane ksiegowanie " + whose + " - inny uklad tabeli roboczej, nie dokonczone", 0.0);
+        return;
     }
+    const std::string title = "Koncze przerwane ksiegowanie sprzedazy " + whose;
+    _OKNO_(s, title, "...");
+    journal.resume();
+    std::function<void(int)> shown;
+    if (!s.unattended) shown = [&](int percent) { _OKNO_(s, title + " - " + std::to_string(percent) + "%", "..."); };
+    const BookingOutcome booked = apply_booking(s, plan, done, journal, shown);
+    out.not_applied.insert(out.not_applied.end(), booked.not_applied.begin(), booked.not_applied.end());
+    out.unmatched.insert(out.unmatched.end(), plan.unmatched.begin(), plan.unmatched.end());
+    std::string message = "Dokonczone ksiegowanie " + whose + ": " + booking_message(plan.rd, booked.number, booked.total);
+    if (!plan.unmatched.empty()) message += ", bez towaru " + std::to_string(plan.unmatched.size());
+    out.finished.push_back(message);
+    s.screen.clear_keys();
+    _OKNO_(s, message, "...");
+    if (!s.unattended) s.screen.inkey(0);
     journal.release();
-    out.last.push_back({journal.station(), false, plan.fingerprint, plan.rd, done.number});
 }
 
 CutShortBookings finish_cut_short_bookings(Session& s) {
@@ -90,13 +123,14 @@ CutShortBookings finish_cut_short_bookings(Session& s) {
                 finish_if_cut_short(s, journal, out);
                 break;
             case JournalLock::Held: {
-                // Another workstation's booking under way: left alone, but
-                // its sales file counts as booked.
+                // Another workstation's booking under way: left alone, and
+                // its sales file, until taken away, is its alone.
                 BookingPlan plan;
                 BookingProgress done;
                 std::string fault;
-                if (journal.read(plan, done, fault) && done.planned)
-                    out.last.push_back({station, true, plan.fingerprint, plan.rd, done.number});
+                if (journal.read(plan, done, fault) && done.planned && !done.finished && done.taken.empty() &&
+                    !plan.source.empty())
+                    out.under_way.push_back({station, plan.source, plan.stamp});
                 break;
             }
         }
@@ -104,10 +138,10 @@ CutShortBookings finish_cut_short_bookings(Session& s) {
     return out;
 }
 
-const StationBooking* same_sales(const CutShortBookings& bookings, const std::string& fingerprint) {
-    if (fingerprint.empty()) return nullptr;
-    for (const StationBooking& b : bookings.last)
-        if (b.fingerprint == fingerprint) return &b;
+const StationBooking* booked_elsewhere(const CutShortBookings& bookings, std::string_view source,
+                                       const SourceStamp& stamp) {
+    for (const StationBooking& b : bookings.under_way)
+        if (b.stamp == stamp && platform::resolve_path(b.source) == platform::resolve_path(source)) return &b;
     return nullptr;
 }
 

@@ -11,6 +11,7 @@
 #include "common/menu_values.h"
 #include "common/session.h"
 #include "platform/read_handle.h"
+#include "receive/booking_journal.h"
 #include "receive/document_totals.h"
 
 namespace durva {
@@ -26,7 +27,7 @@ struct ImportSummary {
     int rows = 0;                // its rows
     int listed = 0;              // lines on the unmatched-lines list
     std::string finished;        // a booking cut short earlier and finished by this run: its message
-    std::string already_booked;  // the same sales file was booked before as this document: not booked again
+    std::string not_booked;      // why the run booked nothing of the file though it was there
 };
 
 struct ImportRun {
@@ -61,7 +62,12 @@ struct ImportRun {
     std::FILE* list = nullptr;                  // the unmatched-lines list while lines are read
     std::string list_path;                      // its DOS name (PLIK)
     std::string backup;                         // the backup copy of the sales file
-    std::string fingerprint;                    // size and checksum of the sales file
+    // The driver's sales file as it was read, when the run takes it away
+    // under the backup's name (its booking does, or the run at its end).
+    std::string source;
+    SourceStamp stamp;
+    bool reading = false;                       // the lines of the file are being read
+    std::vector<std::string> unmatched;         // the lines of the file listed while it was read
     std::vector<std::string> not_applied;       // stock changes the booking could not make
     std::vector<std::string> carried;           // the same from a booking finished at the start of the run
     ImportSummary done;                         // what the run came to

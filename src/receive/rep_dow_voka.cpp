@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "common/_fun1.h"
+#include "platform/errors.h"
 #include "common/dbf/xbase_values.h"
 #include "receive/booking.h"
 #include "receive/booking_journal.h"
@@ -57,7 +58,9 @@ bool REP_DOW_VOKA(ImportRun& r) {
     p.today = Date::from_ymd(now.year, now.month, now.day);
     p.time = time_text(now);
     p.backup = r.backup;
-    p.fingerprint = r.fingerprint;
+    p.source = r.source;
+    p.stamp = r.stamp;
+    p.unmatched = r.unmatched;
     dbf::Table& dd = s.areas.table("dd");
     for_each_work_row(dd, [&](std::string_view row) {
         p.rows.emplace_back(row);
@@ -72,13 +75,17 @@ bool REP_DOW_VOKA(ImportRun& r) {
     lock_for_new_booking(s, journal);
     CutShortBookings earlier;
     finish_if_cut_short(s, journal, earlier);
+    // Unattended, a damaged journal stays for the operator: not written over.
+    if (!earlier.damaged.empty()) throw DbError(earlier.damaged.front(), journal.path());
     lock_for_new_booking(s, journal);
     journal.begin(p);
     BookingOutcome out = apply_booking(s, p, BookingProgress{}, journal);
     r.M_NRD = out.number;
-    r.not_applied = earlier.not_applied;
+    r.not_applied = earlier.unmatched;
+    r.not_applied.insert(r.not_applied.end(), earlier.not_applied.begin(), earlier.not_applied.end());
     r.not_applied.insert(r.not_applied.end(), out.not_applied.begin(), out.not_applied.end());
     for (const std::string& m : earlier.finished) r.done.finished += (r.done.finished.empty() ? "" : "; ") + m;
+
     r.done.booked = true;
     r.done.rd = r.M_RD;
     r.done.nrd = out.number;

@@ -64,10 +64,20 @@ CutShortBookings finish_earlier_bookings(ImportRun& r) {
     CutShortBookings earlier = finish_cut_short_bookings(r.s);
     // Listed at once, and again at the top of this run's list, which is
     // made afresh.
-    list_not_applied(r, earlier.not_applied);
-    r.carried = earlier.not_applied;
+    std::vector<std::string> lines = earlier.unmatched;
+    lines.insert(lines.end(), earlier.not_applied.begin(), earlier.not_applied.end());
+    list_not_applied(r, lines);
+    r.carried.insert(r.carried.end(), lines.begin(), lines.end());
     for (const std::string& m : earlier.finished) r.done.finished += (r.done.finished.empty() ? "" : "; ") + m;
     return earlier;
+}
+
+// The driver's sales file that the run did not book (nothing matched, no
+// counter) goes to its backup's place all the same: it was read out once.
+void put_away(ImportRun& r) {
+    if (r.source.empty() || sales_file_stamp(r.source) != r.stamp) return;
+    const std::string name = take_sales_file(r.source, r.stamp, r.backup);
+    if (name.empty()) _OKNO_(r.s, "Nie moge przeniesc " + r.source + " do DURVA_SD", 0.0);
 }
 
 }  // namespace
@@ -77,6 +87,7 @@ ImportRun::~ImportRun() {
 }
 
 void ImportRun::list_line(std::string_view text) {
+    if (reading) unmatched.emplace_back(text);
     if (!list) return;
     ++done.listed;
     std::fwrite(text.data(), 1, text.size(), list);
@@ -114,6 +125,65 @@ double JAKA_VOKA(Session& s) {
     return sum;
 }
 
+namespace {
+
+// The run itself. With `take` the driver's sales file leaves its place for
+// its backup's once read (its booking takes it away before it writes
+// anything shared); otherwise it stays and the backup is a copy.
+bool import_sales(Session& s, MenuValues& m, std::string_view file, bool take, ImportSummary* summary) {
+    ImportRun r(s, m);
+    DIRMAKE("DURVA_SD");
+    bool result = false;
+    auto end = [&] {
+        MONITOR(s);
+        if (summary) *summary = r.done;
+        return result;
+    };
+    if (!FILE_X(file)) return end();
+    for (const char* alias : {"as", "dd", "dow", "dowod", "slow"}) {
+        if (s.areas.find(std::string_view(alias))) continue;
+        _OKNO_(s, "Tabele firmy nie sa otwarte - sprzedaz zostaje w " + std::string(file), 0.0);
+        return end();
+    }
+    const CutShortBookings earlier = with_error_handler(s, [&] { return finish_earlier_bookings(r); });
+    if (!earlier.damaged.empty()) {
+        // Unattended: nothing is booked until someone has looked at it.
+        r.done.not_booked = earlier.damaged.front();
+        return end();
+    }
+    const std::optional<SourceStamp> stamp = sales_file_stamp(file);
+    if (!stamp) {
+        // Taken away by the booking just finished: booked there, once.
+        if (FILE_X(file)) _OKNO_(s, "Plik " + std::string(file) + " nie jest zwyklym plikiem - pominiety", 0.0);
+        return end();
+    }
+    if (const StationBooking* other = booked_elsewhere(earlier, file, *stamp)) {
+        r.done.not_booked = "Ta sprzedaz jest ksiegowana na stacji " + STR2(other->station);
+        _OKNO_(s, r.done.not_booked, 0.0);
+        return end();
+    }
+    const platform::LocalTime now = s.clock.local_time();
+    if (take) {
+        r.source = std::string(file);
+        r.stamp = *stamp;
+        r.backup = free_backup_name(now);
+    } else {
+        // The copy first: whatever follows, the sales survive.
+        r.backup = make_backup(file, now).name;
+        if (r.backup.empty()) _OKNO_(s, "Nie moge zapisac kopii sprzedazy w DURVA_SD", 0.0);
+    }
+    r.HANDLE = platform::ReadHandle(file);
+    if (r.HANDLE.is_open()) {
+        r.TEXT_EOF = r.HANDLE.size();
+        result = with_error_handler(s, [&] { return VOKA_SD(r); });
+        r.HANDLE.close();
+    }
+    if (take) put_away(r);
+    return end();
+}
+
+}  // namespace
+
 bool ZROB_SD_VOKA(Session& s, MenuValues& m, std::string_view file, const std::optional<FileStamp>& before,
                   ImportSummary* summary) {
     std::optional<FileStamp> now = file_stamp(file);
@@ -121,54 +191,11 @@ bool ZROB_SD_VOKA(Session& s, MenuValues& m, std::string_view file, const std::o
         _OKNO_(s, kNoSalesMessage);
         return false;
     }
-    return ZROB_SD_VOKA(s, m, file, summary);
+    return import_sales(s, m, file, false, summary);
 }
 
 bool ZROB_SD_VOKA(Session& s, MenuValues& m, std::string_view file, ImportSummary* summary) {
-    ImportRun r(s, m);
-    DIRMAKE("DURVA_SD");
-    bool result = false;
-    if (FILE_X(file)) {
-        // The copy first: whatever follows, the sales survive the menu's
-        // deletion of the driver's file.
-        BackupResult copy = make_backup(file, s.clock.local_time());
-        r.backup = copy.name;
-        r.fingerprint = copy.fingerprint;
-        if (copy.name.empty()) _OKNO_(s, "Nie moge zapisac kopii sprzedazy w DURVA_SD", 0.0);
-        for (const char* alias : {"as", "dd", "dow", "dowod", "slow"}) {
-            if (s.areas.find(std::string_view(alias))) continue;
-            _OKNO_(s, "Tabele firmy nie sa otwarte - sprzedaz w " + (copy.name.empty() ? std::string(file) : copy.name),
-                   0.0);
-            MONITOR(s);
-            return false;
-        }
-        const CutShortBookings earlier = with_error_handler(s, [&] { return finish_earlier_bookings(r); });
-        bool book = true;
-        // Booked before at any station, or being booked now at another.
-        if (const StationBooking* last = same_sales(earlier, r.fingerprint)) {
-            std::string number;
-            for (char c : last->number)
-                if (c != ' ') number += c;
-            const std::string booked_as =
-                last->under_way ? last->rd + number + " (w toku na stacji " + STR2(last->station) + ")" : last->rd + number;
-            const std::string question = last->under_way ? "Ta sprzedaz jest ksiegowana na stacji " + STR2(last->station)
-                                                         : "Ta sprzedaz jest juz zaksiegowana (" + booked_as + ")";
-            // Unattended, nobody can say it is wanted twice: it is not.
-            book = !s.unattended && OKNO(s, question + ". Ksiegowac ponownie ?", "N");
-            if (!book) r.done.already_booked = booked_as;
-        }
-        if (book) {
-            r.HANDLE = platform::ReadHandle(file);
-            if (r.HANDLE.is_open()) {
-                r.TEXT_EOF = r.HANDLE.size();
-                result = with_error_handler(s, [&] { return VOKA_SD(r); });
-                r.HANDLE.close();
-            }
-        }
-    }
-    MONITOR(s);
-    if (summary) *summary = r.done;
-    return result;
+    return import_sales(s, m, file, true, summary);
 }
 
 bool VOKA_SD(ImportRun& r) {
@@ -209,8 +236,12 @@ bool VOKA_SD(ImportRun& r) {
     dd.zap();
 
     open_list(r, true);
-    for (const std::string& t : r.carried) r.list_line(t);
-    if (!r.carried.empty()) r.BYL_PPLIK = true;
+    std::vector<std::string> carried = std::move(s.carried_lines);
+    s.carried_lines.clear();
+    carried.insert(carried.end(), r.carried.begin(), r.carried.end());
+    for (const std::string& t : carried) r.list_line(t);
+    if (!carried.empty()) r.BYL_PPLIK = true;
+    r.reading = true;
     SalesFileReader reader(r.HANDLE, r.TEXT_EOF);
     std::string line;
     LineKind kind;
@@ -237,6 +268,7 @@ bool VOKA_SD(ImportRun& r) {
         }
     }
     hold.release();
+    r.reading = false;
     close_list(r);
 
     as.set_order(1);

@@ -51,7 +51,7 @@ TEST(ReadOutResult, EachEndingHasItsStatusAndLine) {
     leftover.end = End::Leftover;
     leftover.driver_ran = false;
     SalesReadOut twice = read_out(K::Good, false);
-    twice.import.already_booked = "SD 57";
+    twice.import.not_booked = "Ta sprzedaz jest ksiegowana na stacji 02";
     SalesReadOut finished = read_out(K::Good, true);
     finished.import.finished = "Dokonczone: SD 57  na kwote  3.00 Z";
     SalesReadOut empty = read_out(K::Good, true);
@@ -60,8 +60,8 @@ TEST(ReadOutResult, EachEndingHasItsStatusAndLine) {
         {"booked", booked(K::Good), "", ReadOutStatus::Done,
          "zaksiegowano SD 58 na kwote 1234.50, wierszy 7, bez towaru 2 (lista rob\\wydruk03.prn)"},
         {"no sales", empty, "", ReadOutStatus::Done, "brak sprzedazy do zaksiegowania, bez towaru 0"},
-        {"booked before", twice, "", ReadOutStatus::Done,
-         "sprzedaz juz zaksiegowana jako SD 57 - nie ksiegowano ponownie, bez towaru 0"},
+        {"booked elsewhere", twice, "", ReadOutStatus::ImportFailed,
+         "Ta sprzedaz jest ksiegowana na stacji 02 - nic nie zaksiegowano"},
         {"finished", finished, "", ReadOutStatus::Done,
          "Dokonczone: SD 57  na kwote  3.00 Z; brak sprzedazy do zaksiegowania, bez towaru 0"},
         {"left over", leftover, "", ReadOutStatus::Done,
