@@ -29,15 +29,15 @@ std::vector<std::string_view> split(std::string_view line) {
     }
 }
 
-std::optional<std::uint64_t> to_count(std::string_view text) {
-    if (text.empty() || text.size() > 12 || text.find_first_not_of("0123456789") != std::string_view::npos)
+std::optional<std::uint64_t> to_count(std::string_view text, std::size_t digits = 12) {
+    if (text.empty() || text.size() > digits || text.find_first_not_of("0123456789") != std::string_view::npos)
         return std::nullopt;
     return std::strtoull(std::string(text).c_str(), nullptr, 10);
 }
 
 std::optional<long long> to_signed(std::string_view text) {
     const bool minus = !text.empty() && text[0] == '-';
-    auto n = to_count(minus ? text.substr(1) : text);
+    auto n = to_count(minus ? text.substr(1) : text, 18 + 1);
     if (!n) return std::nullopt;
     return minus ? -static_cast<long long>(*n) : static_cast<long long>(*n);
 }
@@ -78,7 +78,7 @@ std::optional<SourceStamp> stamp_from(std::string_view text) {
     const std::size_t a = text.find(':');
     const std::size_t b = a == std::string_view::npos ? a : text.find(':', a + 1);
     if (b == std::string_view::npos) return std::nullopt;
-    auto inode = to_count(text.substr(0, a)), size = to_count(text.substr(a + 1, b - a - 1));
+    auto inode = to_count(text.substr(0, a), 19), size = to_count(text.substr(a + 1, b - a - 1), 19);
     auto mtime = to_signed(text.substr(b + 1));
     if (!inode || !size || !mtime) return std::nullopt;
     return SourceStamp{*inode, *size, *mtime};
@@ -369,7 +369,7 @@ bool BookingJournal::read(BookingPlan& plan, BookingProgress& progress, std::str
         const std::vector<std::string_view> f = split(line);
         const std::string_view tag = f[0];
         if (tag == "P") {
-            if (f.size() != 15 || have_plan) return bad("naglowek planu");
+            if (f.size() != 14 || have_plan) return bad("naglowek planu");
             auto rd = from_hex(f[1]), prov = from_hex(f[2]), mag = from_hex(f[4]), label = from_hex(f[6]),
                  time = from_hex(f[8]), backup = from_hex(f[9]), source = from_hex(f[10]);
             auto wplata = to_amount(f[5]);

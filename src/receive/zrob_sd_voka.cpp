@@ -139,13 +139,15 @@ bool import_sales(Session& s, MenuValues& m, std::string_view file, bool take, I
         if (summary) *summary = r.done;
         return result;
     };
-    if (!FILE_X(file)) return end();
     for (const char* alias : {"as", "dd", "dow", "dowod", "slow"}) {
         if (s.areas.find(std::string_view(alias))) continue;
-        _OKNO_(s, "Tabele firmy nie sa otwarte - sprzedaz zostaje w " + std::string(file), 0.0);
+        if (FILE_X(file)) _OKNO_(s, "Tabele firmy nie sa otwarte - sprzedaz zostaje w " + std::string(file), 0.0);
         return end();
     }
+    // Whether or not there is a file: the booking cut short may be of the
+    // file this run was to book, which it then takes away.
     const CutShortBookings earlier = with_error_handler(s, [&] { return finish_earlier_bookings(r); });
+    if (!FILE_X(file)) return end();
     if (!earlier.damaged.empty()) {
         // Unattended: nothing is booked until someone has looked at it.
         r.done.not_booked = earlier.damaged.front();

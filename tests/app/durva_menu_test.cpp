@@ -296,15 +296,16 @@ TEST_F(MenuWithDriver, SalesReadOutAsksForTheDateAndRunsTheDriver) {
     EXPECT_EQ(h.session.values.M_DATA, Date::from_ymd(2026, 12, 7));
 }
 
-TEST_F(MenuWithDriver, SalesFileLeftOverIsImportedWithoutAskingThenDeleted) {
+TEST_F(MenuWithDriver, SalesFileLeftOverIsImportedWithoutAskingAndKeptWhileItCannotBeBooked) {
     write_file(folder.path() / "durva" / "data_out.xxx", "01;123;Chleb;250;1000;\r\n");
     ASSERT_FALSE(run({Key::Down, Key::Enter}).has_value());
-    EXPECT_TRUE(window_holds("Tabele firmy nie sa otwarte"));  // none in this folder: the copy is named
+    EXPECT_TRUE(window_holds("Tabele firmy nie sa otwarte"));  // none in this folder: the file is named
     EXPECT_EQ(h.clock.now_ms(), 1000);  // after "Wczytuje: durva\data_out.xxx" for its second
     h.session.areas.close(kRegisterArea);
     ASSERT_EQ(run({Key::Down, Key::Enter, ScriptStep::silence(1000), Key::Enter, Key::Esc}), true);
-    EXPECT_FALSE(fs::exists(folder.path() / "durva" / "data_out.xxx"));
-    EXPECT_FALSE(fs::is_empty(folder.path() / "durva_sd"));
+    // Nothing could book it: it stays for a run that can, and the register
+    // is not read out over it.
+    EXPECT_EQ(read_file(folder.path() / "durva" / "data_out.xxx"), "01;123;Chleb;250;1000;\r\n");
     EXPECT_FALSE(fs::exists(folder.path() / "driver_args.txt"));
 }
 
@@ -389,12 +390,11 @@ TEST_F(MenuWithSimulator, DepartmentsReachTheRegister) {
     EXPECT_NE(state.find("Dzial 7"), std::string::npos);
 }
 
-TEST_F(MenuWithSimulator, SalesReadOutIsImportedAndTheSalesFileDeleted) {
+TEST_F(MenuWithSimulator, SalesReadOutIsKeptWhenNoCompanyTablesCanBookIt) {
     h.session.values.HH = "16\\03";
     ASSERT_EQ(run({Key::Down, Key::Enter, 't', Key::Enter, Key::Enter, Key::Esc}), true);
     EXPECT_EQ(read_file(folder.path() / "durva" / "error.txt").substr(0, 2), "0;");
-    EXPECT_FALSE(fs::exists(folder.path() / "durva" / "data_out.xxx"));
-    EXPECT_FALSE(fs::is_empty(folder.path() / "durva_sd"));
+    EXPECT_TRUE(fs::exists(folder.path() / "durva" / "data_out.xxx"));
 }
 
 }  // namespace

@@ -49,13 +49,14 @@ TEST(ScheduledReadOutWaits, ACounterHeldTooLongEndsTheRunAndTheNextRunFinishesTh
     ASSERT_EQ(other.read_line(), "unlocked 1");
     other.write_line("quit");
 
-    // The sales file stayed; the next run finishes the booking as it starts
-    // and does not book the file a second time.
+    // The booking took the sales file away before it waited; the next run
+    // finishes the booking as it starts and books nothing a second time.
+    EXPECT_FALSE(std::filesystem::exists(office.path() / "durva" / "data_out.xxx"));
     const ProgramRun next = office.read_out("1");
     EXPECT_EQ(next.code, 0);
     EXPECT_EQ(next.line,
-              "kasa 01: Dokonczone ksiegowanie stacji 01: SD 58  na kwote  7.87 Z; wczytano plik pozostawiony w "
-              "durva: sprzedaz juz zaksiegowana jako SD 58 - nie ksiegowano ponownie, bez towaru 0");
+              "kasa 01: Dokonczone ksiegowanie stacji 01: SD 58  na kwote  7.87 Z; brak sprzedazy do zaksiegowania, "
+              "bez towaru 0");
     EXPECT_EQ(office.documents(), before + 1);
     EXPECT_NE(office.records("16/03/as.dbf"), stock_before);
     EXPECT_EQ(office.read_out("1").line, "kasa 01: brak sprzedazy do zaksiegowania, bez towaru 0");

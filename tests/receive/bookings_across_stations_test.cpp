@@ -126,7 +126,7 @@ TEST(BookingsAcrossStations, ACutShortBookingIsFinishedOnceByAnotherStationAndIt
         // booking and does not book the file a second time.
         EXPECT_EQ(import_at(f.folder, 2, "durva\\data_out.xxx"), "nothing");
         const std::string journal = read_file(f.folder.file("rob/ksieg05.txt"));
-        EXPECT_TRUE(journal.ends_with("\nE\n")) << "station 5's journal is marked finished";
+        EXPECT_TRUE(journal.ends_with("\n" + journal_line("E"))) << "station 5's journal is marked finished";
         // A later station 5 finds nothing left to finish, nor to book.
         EXPECT_EQ(import_at(f.folder, 5, "durva\\data_out.xxx"), "nothing");
 
@@ -161,12 +161,12 @@ TEST(BookingsAcrossStations, ABookingUnderWayIsLeftAloneByAnotherStationsImport)
     Fixture f;
     std::map<std::uint32_t, double> sold;
     write_sales(f.folder, "durva/five.txt", 8, 0, sold);
-    std::filesystem::copy_file(f.folder.file("durva/five.txt"), f.folder.file("durva/five_again.txt"));
     write_sales(f.folder, "durva/two.txt", 5, 1, sold);
 
-    // Station 5 stops between its header and its rows, holding no record.
+    // Station 5 stops once its plan is written, before it takes its file
+    // away, holding no record.
     ChildProcess five(proc_path("sales_booker"),
-                      {f.folder.path().string(), "5", "durva\\five.txt", "W", "1", "stop"});
+                      {f.folder.path().string(), "5", "durva\\five.txt", "G", "1", "stop"});
     ASSERT_EQ(five.read_line(), "stopped");
     const std::string journal = read_file(f.folder.file("rob/ksieg05.txt"));
     {
@@ -175,16 +175,17 @@ TEST(BookingsAcrossStations, ABookingUnderWayIsLeftAloneByAnotherStationsImport)
         EXPECT_EQ(other.try_lock(false), JournalLock::Held);
     }
 
-    // The same sales under another name are not booked while they are being
-    // booked; other sales are, and station 5's journal is not touched.
-    EXPECT_EQ(import_at(f.folder, 2, "durva\\five_again.txt"), "nothing");
+    // The file being booked is not booked here; other sales are, and
+    // station 5's journal is not touched.
+    EXPECT_EQ(import_at(f.folder, 2, "durva\\five.txt"), "nothing");
+    EXPECT_TRUE(std::filesystem::exists(f.folder.file("durva/five.txt")));
     EXPECT_EQ(import_at(f.folder, 2, "durva\\two.txt"), "booked");
     EXPECT_EQ(read_file(f.folder.file("rob/ksieg05.txt")), journal);
 
     five.write_line("go");
     EXPECT_EQ(five.read_line(), "booked");
     const Tables t = read_tables(f.folder);
-    EXPECT_EQ(t.documents, (std::vector<int>{8, 5}));
+    EXPECT_EQ(t.documents, (std::vector<int>{5, 8}));  // station 5 took its number after station 2
     EXPECT_EQ(t.counter, 59);
     expect_stock(t, f.before, sold);
 }
