@@ -249,6 +249,12 @@ bool run_item(Session& s, MenuValues& m, int choice) {
 SalesReadOut receive_sales(Session& s, MenuValues& m) {
     auto& scr = s.screen;
     SalesReadOut r;
+    // A driver still running (its program killed meanwhile) writes the
+    // sales file yet: it is booked once it is there, never read over.
+    if (!wait_for_earlier_driver(s)) {
+        r.end = SalesReadOut::End::DriverBusy;
+        return r;
+    }
     if (FILE_X(kSalesFile)) {
         _OKNO_(s, "Wczytuje: " + std::string(kSalesFile));
         r.end = SalesReadOut::End::Leftover;

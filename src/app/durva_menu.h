@@ -20,6 +20,7 @@ struct SalesReadOut {
         DateRefused,    // N to the sales date: nothing sent to the register
         StandUnusable,  // the stand's port or speed no register can have
         Leftover,       // a sales file left by an earlier run imported, the register not asked
+        DriverBusy,     // an earlier driver run still goes on: nothing done
         ReadOut,        // the register read out and what it gave imported
     };
     End end = End::ReadOut;

@@ -45,6 +45,8 @@ ReadOutResult failure(ReadOutStatus status, std::string_view why) {
 ReadOutResult result_of(const SalesReadOut& r, std::string_view list, std::string_view last_message) {
     using End = SalesReadOut::End;
     if (r.end == End::StandUnusable) return failure(ReadOutStatus::StandWithoutPort, last_message);
+    if (r.end == End::DriverBusy)
+        return failure(ReadOutStatus::DriverFailed, "poprzedni odczyt kasy jeszcze trwa, sprzedaz zaksieguje nastepny");
     if (r.end == End::Abandoned || r.end == End::DateRefused)
         return failure(ReadOutStatus::ImportFailed, "odczyt przerwany");
 

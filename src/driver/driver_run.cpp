@@ -1,5 +1,10 @@
 #include "driver/driver_run.h"
 
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <cerrno>
 #include <cmath>
 #include <cstdio>
@@ -8,6 +13,7 @@
 #include "common/_fun1.h"
 #include "common/_fun3.h"
 #include "common/dbf/xbase_values.h"
+#include "common/dirmake.h"
 #include "common/error_handler.h"
 #include "platform/errors.h"
 #include "platform/file.h"
@@ -53,6 +59,46 @@ bool is_start_wait(const std::vector<std::string>& words) {
 // A message that stays until the operator presses a key.
 void tell_until_key(Session& s, std::string_view text) { _OKNO_(s, text, 0.0); }
 
+constexpr std::string_view kDriverLock = "durva\\durvadrv.lck";
+constexpr std::string_view kEarlierDriverMessage = "Poprzedni odczyt kasy jeszcze trwa - czekam (Esc - przerwij)";
+// How long an unattended run waits for an earlier driver: longer than a
+// driver run waits for its register (ct=20000) and reads a full one.
+constexpr double kUnattendedDriverWait = 180;
+
+// The folder's driver lock, taken without waiting: the open file, locked,
+// or -1 while another driver run holds it. The descriptor is inherited by
+// the driver (no close-on-exec), which keeps the lock while it lives.
+int take_driver_lock() {
+    DIRMAKE("DURVA");
+    const std::string path = platform::resolve_path(kDriverLock);
+    const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_NONBLOCK, 0666);
+    if (fd < 0) throw DbError("Nie moge otworzyc pliku blokady sterownika", path, errno);
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        ::close(fd);
+        throw DbError("Plik blokady sterownika nie jest zwyklym plikiem", path, EINVAL);
+    }
+    if (::flock(fd, LOCK_EX | LOCK_NB) == 0) return fd;
+    const int err = errno;
+    ::close(fd);
+    if (err != EWOULDBLOCK && err != EINTR) throw DbError("Nie moge zablokowac pliku sterownika", path, err);
+    return -1;
+}
+
+// Waits for the driver lock as wait_for_earlier_driver() says; -1 when the
+// earlier run still goes on.
+int wait_for_driver_lock(Session& s) {
+    int fd = with_error_handler(s, [] { return take_driver_lock(); });
+    if (fd >= 0) return fd;
+    _OKNO_(s, kEarlierDriverMessage, "...");
+    for (double waited = 0; fd < 0; waited += 0.5) {
+        if (s.unattended ? waited >= kUnattendedDriverWait : s.screen.inkey(0.5) == 27) break;
+        if (s.unattended) s.clock.sleep_ms(500);
+        fd = with_error_handler(s, [] { return take_driver_lock(); });
+    }
+    return fd;
+}
+
 }  // namespace
 
 std::string driver_command_line(DriverCommand kind, double port, double speed) {
@@ -86,8 +132,24 @@ void write_input_file(Session& s, std::string_view control_line, const std::vect
     if (echo) s.screen.out(text);
 }
 
+bool wait_for_earlier_driver(Session& s) {
+    const int fd = wait_for_driver_lock(s);
+    if (fd < 0) return false;
+    ::close(fd);
+    return true;
+}
+
 bool run_driver(Session& s, MenuValues& m, DriverCommand kind) {
     m.AAA = driver_command_line(kind, m.PORT, m.PREDKOSC);
+    const int lock = wait_for_driver_lock(s);
+    if (lock < 0) {
+        tell_until_key(s, "Poprzedni odczyt kasy jeszcze trwa - sterownik nie uruchomiony");
+        return false;
+    }
+    struct Closer {
+        int fd;
+        ~Closer() { ::close(fd); }
+    } closer{lock};
 
     if (!remove_error_file()) {
         tell_until_key(s, "Nie mozna usunac pliku durva\\error.txt");

@@ -39,6 +39,19 @@ void write_input_file(Session& s, std::string_view control_line, const std::vect
 // driver could not be started: the operator has then been told so in a
 // message that stayed until a key, and there is no report to show, so the
 // caller skips ERROR_DURVA (and goes on as after any run).
+//
+// Every driver run holds the folder's driver lock "durva\durvadrv.lck" for
+// as long as the driver lives: the driver inherits the locked file, so a
+// driver that outlives a program killed while it waited still holds it.
+// A run never starts while an earlier one holds it (see below); the driver
+// files in durva\ are one set for the whole folder.
 bool run_driver(Session& s, MenuValues& m, DriverCommand kind);
+
+// Waits while a driver run started earlier for this folder (by this or any
+// workstation, or by a program since killed) is still running: its output
+// file is not written yet, and must be neither overwritten by a second run
+// nor missed. The operator is told and may give up with Esc; unattended it
+// waits up to a few minutes. False when the earlier run still goes on.
+bool wait_for_earlier_driver(Session& s);
 
 }  // namespace durva

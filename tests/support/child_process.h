@@ -83,6 +83,10 @@ public:
         if (to_child_ >= 0) ::close(to_child_);
         to_child_ = -1;
     }
+    // Ends the child at once, as kill -9 would.
+    void kill_now() {
+        if (pid_ > 0 && !waited_) ::kill(pid_, SIGKILL);
+    }
     // The exit code, or -1 when the child did not end within the time.
     int wait_exit_code(int timeout_ms = 60'000) { return wait_exit(timeout_ms) ? code_ : -1; }
 
