@@ -169,6 +169,51 @@ TEST(SalesBookingProcesses, ABookingKilledAtAnyStepIsFinishedOnceAtTheNextImport
     for (const auto& [tag, count] : points) kill_and_recover(tag, count);
 }
 
+// A power cut or a full disk while the journal's last line was written:
+// the line is kept only in part. Whatever part of it is there, it is a step
+// not taken; the next import finishes the booking once from the line before.
+TEST(SalesBookingProcesses, AJournalLineCutShortIsAStepNotTakenAndTheBookingIsFinishedOnce) {
+    const std::pair<const char*, int> points[] = {{"N", 1}, {"H", 1}, {"W", 1}, {"S", 4}};
+    for (const auto& [tag, count] : points) {
+        for (const double share : {0.0, 0.1, 0.5, 0.93, 1.0}) {
+            TempFolder folder("nokod13");
+            std::filesystem::create_directories(folder.path() / "durva");
+            const auto before = stock_of(folder);
+            const auto sold = write_file(folder.file("durva/data_out.xxx"), 10, 0);
+            const std::vector<std::string> args = {folder.path().string(), "2", "durva\\data_out.xxx"};
+            {
+                std::vector<std::string> a = args;
+                a.push_back(tag);
+                a.push_back(std::to_string(count));
+                ChildProcess killed(proc_path("sales_booker"), a);
+                ASSERT_EQ(killed.wait_exit_code(), 128 + SIGKILL);
+            }
+            // The last line loses its line feed and, but for share 1, part of its text.
+            std::string journal;
+            {
+                std::ifstream in(folder.file("rob/ksieg02.txt"), std::ios::binary);
+                journal.assign(std::istreambuf_iterator<char>(in), {});
+            }
+            ASSERT_TRUE(journal.ends_with("\n"));
+            const size_t start = journal.rfind('\n', journal.size() - 2) + 1;
+            const size_t kept = static_cast<size_t>(share * static_cast<double>(journal.size() - 1 - start));
+            SCOPED_TRACE("killed after " + std::string(tag) + " " + std::to_string(count) + ", its line cut to " +
+                         journal.substr(start, kept));
+            std::ofstream(folder.file("rob/ksieg02.txt"), std::ios::binary | std::ios::trunc)
+                << journal.substr(0, start + kept);
+
+            ChildProcess next(proc_path("sales_booker"), args);
+            EXPECT_EQ(next.read_line(), "nothing");
+            const Booked b = read_back(folder);
+            ASSERT_EQ(b.documents.size(), 1u);
+            EXPECT_EQ(b.documents[0].nrd, "      58");
+            EXPECT_EQ(b.documents[0].rows, 10);
+            EXPECT_EQ(b.counter, 58);
+            for (const auto& [g, q] : sold) EXPECT_NEAR(b.stock.at(g), before.at(g) - q, 0.0005) << "goods " << g;
+        }
+    }
+}
+
 TEST(SalesBookingProcesses, ABookingKilledAtRandomMomentsIsFinishedOnce) {
     std::mt19937 rng(11);
     for (int i = 0; i < 6; ++i) kill_and_recover("t", 15 + static_cast<int>(rng() % 70), 300);
