@@ -1,8 +1,13 @@
 // salesbench FOLDER [LINES]: times the import and booking of a sales file of
 // LINES lines (10,000 by default) on an office folder (durvademo --size
-// 100000 writes one), every line a good of the folder. The folder's tables
-// are changed: use a copy. Prints "operation: N ms" lines and the peak memory.
+// 100000 writes one), every line a good of the folder, then the same booking
+// killed at its last stock change and the time the next import takes to
+// finish it. The folder's tables are changed: use a copy. Prints
+// "operation: N ms" lines and the peak memory.
+#include <signal.h>
 #include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <chrono>
 #include <cstdio>
@@ -21,6 +26,7 @@
 #include "common/session.h"
 #include "platform/clock.h"
 #include "platform/headless_terminal.h"
+#include "receive/booking_journal.h"
 #include "receive/zrob_sd_voka.h"
 
 namespace {
@@ -45,11 +51,12 @@ long long ms_since(std::chrono::steady_clock::time_point start) {
     return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start).count();
 }
 
-// The company tables in the work areas start-up gives them.
-void open_office(Session& s) {
+// The company tables in the work areas start-up gives them, for station 1 or 2.
+void open_office(Session& s, int station = 1) {
     restore_mem_file("PARAMETR.MEM", s.vars);
-    s.values.STACJA = 1;
-    s.values.PLIK = "rob\\wydruk01.prn";
+    s.values.STACJA = station;
+    const std::string nn = "0" + std::to_string(station);
+    s.values.PLIK = "rob\\wydruk" + nn + ".prn";
     auto& a = s.areas;
     a.select(1);
     dbf::Table& firma = a.use("firma", "firma", platform::Share::Shared);
@@ -65,9 +72,9 @@ void open_office(Session& s) {
     goods.set_order(1);
     std::filesystem::create_directories("rob");
     a.select(4);
-    TWORZ(s, kWorkTable, true, 1);
-    dbf::Table& dd = a.use("rob\\d01", "dd", platform::Share::Exclusive);
-    dd.create_index("rob\\d01", "mag+indeks");
+    TWORZ(s, "rob\\d" + nn + std::string(kWorkTable).substr(7), true, 1);
+    dbf::Table& dd = a.use("rob\\d" + nn, "dd", platform::Share::Exclusive);
+    dd.create_index("rob\\d" + nn, "mag+indeks");
     dd.set_order(0);
     a.select(5);
     dbf::Table& dow = a.use(hh + "dow", "dow", platform::Share::Shared);
@@ -91,9 +98,10 @@ int main(int argc, char** argv) {
     const int lines = argc > 2 ? std::atoi(argv[2]) : 10000;
     std::filesystem::current_path(argv[1]);
     platform::TestClock clock;
-    platform::HeadlessTerminal terminal(clock, {' ', ' ', ' '});
+    platform::HeadlessTerminal terminal(clock);
     screen::Screen screen(terminal, clock);
     Session s(clock, screen);
+    s.unattended = true;  // as the scheduled read-out: no window waits for a key
     s.areas.settings.exclusive = false;
     open_office(s);
     const platform::LocalTime today = clock.local_time();
@@ -110,17 +118,51 @@ int main(int argc, char** argv) {
     }
     std::mt19937 rng(1);
     std::filesystem::create_directories("durva");
-    {
+    auto write_sales = [&] {
         std::ofstream out("durva/data_out.xxx", std::ios::binary);
         for (int i = 0; i < lines; ++i)
             out << "S;" << codes[rng() % codes.size()] << ";TOWAR;" << 100 + rng() % 10000 << ";"
                 << 1000 * (1 + rng() % 3) << ";\r\n";
-    }
+    };
+    write_sales();
     MenuValues menu;
-    const auto start = std::chrono::steady_clock::now();
+    auto start = std::chrono::steady_clock::now();
     const bool ok = ZROB_SD_VOKA(s, menu, "durva\\data_out.xxx");
     std::printf("import and booking of %d lines: %lld ms\n", lines, ms_since(start));
-    std::printf("  rows booked: %u, peak memory %ld KB\n", s.areas.table("dd").record_count(), peak_kb());
+    const std::uint32_t rows = s.areas.table("dd").record_count();
+    std::printf("  rows booked: %u, peak memory %ld KB\n", rows, peak_kb());
+
+    // The same again, killed once the last row's stock change is under way;
+    // the next import finishes it.
+    write_sales();
+    std::fflush(stdout);
+    const pid_t child = ::fork();
+    if (child == 0) {
+        BookingJournal::checkpoint() = [rows, seen = 0u](char tag) mutable {
+            if (tag == 'S' && ++seen == rows) ::kill(::getpid(), SIGKILL);
+        };
+        // A workstation of its own, as the one killed would be.
+        platform::TestClock own_clock;
+        platform::HeadlessTerminal own_terminal(own_clock);
+        screen::Screen own_screen(own_terminal, own_clock);
+        Session own(own_clock, own_screen);
+        own.unattended = true;
+        own.areas.settings.exclusive = false;
+        open_office(own, 2);
+        own.values.M_DATA = s.values.M_DATA;
+        MenuValues m;
+        ZROB_SD_VOKA(own, m, "durva\\data_out.xxx");
+        ::_exit(3);  // not cut short: nothing to time
+    }
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    if (!WIFSIGNALED(status)) {
+        std::printf("finishing a booking cut short: the booking was not cut short\n");
+    } else {
+        start = std::chrono::steady_clock::now();
+        ZROB_SD_VOKA(s, menu, "durva\\data_out.xxx");
+        std::printf("finishing a booking of %u rows cut short at its last row: %lld ms\n", rows, ms_since(start));
+    }
     s.areas.close_all();
     return ok ? 0 : 1;
 }
