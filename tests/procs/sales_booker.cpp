@@ -8,11 +8,13 @@
 // done, "E" finished); with the tag "t" it does so COUNT milliseconds after
 // it starts, wherever it is then. With "stop" it stops there instead, a
 // booking under way: it prints "stopped" and goes on when a line comes on
-// its standard input. Prints "booked" or "nothing" at the end,
+// its standard input. With the tag "f" no file may grow past COUNT bytes, as
+// on a disk that is full. Prints "booked" or "nothing" at the end,
 // "error ..." on failure. Waits for locks on the real clock; any wait for a
 // key is answered at once with "n" (so a file already booked is not booked
 // again).
 #include <signal.h>
+#include <sys/resource.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -58,7 +60,11 @@ int main(int argc, char** argv) {
     if (argc >= 6) {
         const char tag = argv[4][0];
         const int count = std::atoi(argv[5]);
-        if (tag == 't') {
+        if (tag == 'f') {
+            ::signal(SIGXFSZ, SIG_IGN);
+            const rlimit limit{static_cast<rlim_t>(count), static_cast<rlim_t>(count)};
+            ::setrlimit(RLIMIT_FSIZE, &limit);
+        } else if (tag == 't') {
             std::thread([count] {
                 std::this_thread::sleep_for(std::chrono::milliseconds(count));
                 ::kill(::getpid(), SIGKILL);

@@ -214,6 +214,36 @@ TEST(SalesBookingProcesses, AJournalLineCutShortIsAStepNotTakenAndTheBookingIsFi
     }
 }
 
+// A disk that fills up anywhere in a booking (emulated by a limit on how
+// far a file may grow): once there is room again, the next import ends with
+// the sales booked once and every index sound.
+TEST(SalesBookingProcesses, ABookingOnAFullDiskIsFinishedOnceWhenThereIsRoom) {
+    for (int limit = 2200; limit <= 9000; limit += 350) {
+        SCOPED_TRACE("files may grow to " + std::to_string(limit) + " bytes");
+        TempFolder folder("nokod13");
+        std::filesystem::create_directories(folder.path() / "durva");
+        const auto before = stock_of(folder);
+        const auto sold = write_file(folder.file("durva/data_out.xxx"), 10, 0);
+        const std::vector<std::string> args = {folder.path().string(), "2", "durva\\data_out.xxx"};
+        {
+            std::vector<std::string> a = args;
+            a.push_back("f");
+            a.push_back(std::to_string(limit));
+            ChildProcess full(proc_path("sales_booker"), a);
+            const std::string said = full.read_line();
+            EXPECT_TRUE(said == "booked" || said.rfind("error ", 0) == 0) << said;
+        }
+        ChildProcess next(proc_path("sales_booker"), args);
+        const std::string said = next.read_line();
+        EXPECT_TRUE(said == "nothing" || said == "booked") << said;
+        const Booked b = read_back(folder);
+        ASSERT_EQ(b.documents.size(), 1u);
+        EXPECT_EQ(b.documents[0].rows, 10);
+        EXPECT_EQ(b.counter, 58);
+        for (const auto& [g, q] : sold) EXPECT_NEAR(b.stock.at(g), before.at(g) - q, 0.0005) << "goods " << g;
+    }
+}
+
 TEST(SalesBookingProcesses, ABookingKilledAtRandomMomentsIsFinishedOnce) {
     std::mt19937 rng(11);
     for (int i = 0; i < 6; ++i) kill_and_recover("t", 15 + static_cast<int>(rng() % 70), 300);
