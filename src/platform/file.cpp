@@ -1,5 +1,7 @@
 #include "platform/file.h"
 
+#include "platform/disk_sync.h"
+
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -216,7 +218,7 @@ void File::truncate(std::uint64_t size) {
 }
 
 void File::sync() {
-    if (::fdatasync(fd_) != 0) throw DbError("Blad zapisu pliku", path_, errno);
+    if (!force_to_disk(fd_, path_)) throw DbError("Blad zapisu pliku", path_, errno);
 }
 
 bool File::try_lock(std::uint64_t offset, std::uint64_t len, bool write) {

@@ -10,6 +10,7 @@
 #include <cstdlib>
 
 #include "common/_fun3.h"
+#include "platform/disk_sync.h"
 #include "platform/errors.h"
 #include "platform/file.h"
 #include "platform/path_resolver.h"
@@ -211,7 +212,7 @@ void BookingJournal::write_all(const std::string& text) {
             // A full disk: what was written of the lines is taken back, so
             // that the journal ends with its last whole line; should that
             // fail too, the next reader cuts the torn line off.
-            if (start >= 0 && ::ftruncate(fd_, start) == 0) ::fdatasync(fd_);
+            if (start >= 0 && ::ftruncate(fd_, start) == 0) platform::force_to_disk(fd_, path_);
             throw DbError("Nie moge zapisac dziennika ksiegowania", path_, err);
         }
         p += n;
@@ -223,7 +224,7 @@ void BookingJournal::write(const std::string& line, bool force) { write_lines(jo
 
 void BookingJournal::write_lines(const std::string& text, bool force) {
     write_all(text);
-    if (force && ::fdatasync(fd_) != 0) throw DbError("Nie moge zapisac dziennika ksiegowania", path_, errno);
+    if (force && !platform::force_to_disk(fd_, path_)) throw DbError("Nie moge zapisac dziennika ksiegowania", path_, errno);
     if (!checkpoint()) return;
     for (std::size_t at = 0; at < text.size();) {
         checkpoint()(text[at]);
@@ -257,7 +258,7 @@ void BookingJournal::resume() {
         throw DbError(platform::kLockedByAnotherProgram, path_, EAGAIN);
     if (!torn_) return;
     // The line cut short goes before anything is added after it.
-    if (::ftruncate(fd_, whole_) != 0 || ::fdatasync(fd_) != 0)
+    if (::ftruncate(fd_, whole_) != 0 || !platform::force_to_disk(fd_, path_))
         throw DbError("Nie moge zapisac dziennika ksiegowania", path_, errno);
     torn_ = false;
 }

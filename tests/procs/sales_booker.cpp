@@ -9,7 +9,10 @@
 // it starts, wherever it is then. With "stop" it stops there instead, a
 // booking under way: it prints "stopped" and goes on when a line comes on
 // its standard input. With the tag "f" no file may grow past COUNT bytes, as
-// on a disk that is full. Prints "booked" or "nothing" at the end,
+// on a disk that is full. With the tag "p" every file forced to disk is
+// copied, as it then was, to FOLDER/.durable (slashes as "%"), and the process
+// is killed right after the COUNT-th forcing: a power cut, once the test puts
+// back only what was forced. Prints "booked" or "nothing" at the end,
 // "error ..." on failure. Waits for locks on the real clock; any wait for a
 // key is answered at once with "n" (so a file already booked is not booked
 // again).
@@ -28,6 +31,7 @@
 #include "common/screen/screen.h"
 #include "common/session.h"
 #include "platform/clock.h"
+#include "platform/disk_sync.h"
 #include "platform/errors.h"
 #include "platform/terminal.h"
 #include "receive/booking_journal.h"
@@ -60,7 +64,17 @@ int main(int argc, char** argv) {
     if (argc >= 6) {
         const char tag = argv[4][0];
         const int count = std::atoi(argv[5]);
-        if (tag == 'f') {
+        if (tag == 'p') {
+            std::filesystem::create_directories(".durable");
+            platform::forcing_observer() = [count, seen = 0](const std::string& path) mutable {
+                std::string name = path;
+                for (char& c : name)
+                    if (c == '/') c = '%';
+                std::filesystem::copy_file(path, ".durable/" + name,
+                                           std::filesystem::copy_options::overwrite_existing);
+                if (++seen == count) ::kill(::getpid(), SIGKILL);
+            };
+        } else if (tag == 'f') {
             ::signal(SIGXFSZ, SIG_IGN);
             const rlimit limit{static_cast<rlim_t>(count), static_cast<rlim_t>(count)};
             ::setrlimit(RLIMIT_FSIZE, &limit);

@@ -244,6 +244,63 @@ TEST(SalesBookingProcesses, ABookingOnAFullDiskIsFinishedOnceWhenThereIsRoom) {
     }
 }
 
+std::string contents(const std::filesystem::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+// A power cut: the booking stops right after one of its forcings to disk,
+// and of the shared tables and the journal only what was forced is kept
+// (each file as it was at its last forcing, or as before the booking when it
+// was never forced). The next import ends with the sales booked once, the
+// counter equal to the documents and every index sound.
+TEST(SalesBookingProcesses, ABookingCutByAPowerCutAfterAnyForcingIsFinishedOnce) {
+    for (int forcing = 1;; ++forcing) {
+        SCOPED_TRACE("power cut after forcing " + std::to_string(forcing));
+        TempFolder folder("nokod13");
+        std::filesystem::create_directories(folder.path() / "durva");
+        const auto before = stock_of(folder);
+        const auto sold = write_file(folder.file("durva/data_out.xxx"), 10, 0);
+        const std::filesystem::path tables = folder.path() / "16" / "03";
+        std::map<std::filesystem::path, std::string> as_before;
+        for (const auto& e : std::filesystem::directory_iterator(tables)) as_before[e.path()] = contents(e.path());
+        const std::vector<std::string> args = {folder.path().string(), "2", "durva\\data_out.xxx"};
+        bool finished = false;
+        {
+            ChildProcess cut(proc_path("sales_booker"), {args[0], args[1], args[2], "p", std::to_string(forcing)});
+            finished = cut.read_line() == "booked";
+        }
+        if (finished) break;  // every forcing of the booking has had its power cut
+        auto durable = [&](const std::filesystem::path& file) {
+            std::string name = std::filesystem::relative(file, folder.path()).string();
+            for (char& c : name)
+                if (c == '/') c = '%';
+            return folder.path() / ".durable" / name;
+        };
+        for (const auto& [file, bytes] : as_before) {
+            const std::filesystem::path kept = durable(file);
+            std::ofstream(file, std::ios::binary | std::ios::trunc)
+                << (std::filesystem::exists(kept) ? contents(kept) : bytes);
+        }
+        const std::filesystem::path journal = folder.path() / "rob" / "ksieg02.txt";
+        if (std::filesystem::exists(durable(journal)))
+            std::ofstream(journal, std::ios::binary | std::ios::trunc) << contents(durable(journal));
+        else
+            std::filesystem::remove(journal);
+
+        ChildProcess next(proc_path("sales_booker"), args);
+        const std::string said = next.read_line();
+        EXPECT_TRUE(said == "nothing" || said == "booked") << said;
+        const Booked b = read_back(folder);
+        ASSERT_EQ(b.documents.size(), 1u);
+        EXPECT_EQ(b.documents[0].nrd, "      58");
+        EXPECT_EQ(b.documents[0].rows, 10);
+        EXPECT_EQ(b.counter, 58);
+        for (const auto& [g, q] : sold) EXPECT_NEAR(b.stock.at(g), before.at(g) - q, 0.0005) << "goods " << g;
+        ASSERT_LT(forcing, 200);
+    }
+}
+
 TEST(SalesBookingProcesses, ABookingKilledAtRandomMomentsIsFinishedOnce) {
     std::mt19937 rng(11);
     for (int i = 0; i < 6; ++i) kill_and_recover("t", 15 + static_cast<int>(rng() % 70), 300);
