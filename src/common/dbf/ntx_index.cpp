@@ -35,14 +35,15 @@ void reverse_key_order(std::vector<std::uint32_t>& order, const unsigned char* k
 }
 
 // An update a process killed halfway left a redo record of: finished under
-// the write lock before the index is opened. A read-only opening mends too
-// when the file may be written; when it may not, it opens the index as it is.
-void mend_before_opening(const std::string& path, platform::Share mode, bool read_only) {
+// the write lock before the index is read. A read-only opening mends too when
+// the file may be written; when it may not, it opens the index as it is.
+// Returns the opening used, which a writable opening goes on with.
+std::shared_ptr<platform::File> mend_before_opening(const std::string& path, platform::Share mode, bool read_only) {
     std::shared_ptr<platform::File> file;
     try {
         file = platform::File::open(path, mode, false);
     } catch (const DbError&) {
-        if (read_only) return;
+        if (read_only) return nullptr;
         throw;
     }
     const bool shared = mode == platform::Share::Shared;
@@ -54,6 +55,7 @@ void mend_before_opening(const std::string& path, platform::Share mode, bool rea
         throw;
     }
     if (shared) file->unlock(kNtxLockOffset, 1);
+    return file;
 }
 
 }  // namespace
@@ -137,8 +139,12 @@ NtxIndex::~NtxIndex() = default;
 
 std::unique_ptr<NtxIndex> NtxIndex::open(const std::string& path, platform::Share mode, const FieldList& fields,
                                          bool read_only) {
-    if (ntx_redo_present(path)) mend_before_opening(path, mode, read_only);
-    std::shared_ptr<platform::File> file = platform::File::open(path, mode, read_only);
+    std::shared_ptr<platform::File> file;
+    if (ntx_redo_present(path)) file = mend_before_opening(path, mode, read_only);
+    if (!file || read_only) {
+        file.reset();  // an exclusive opening is let go of before it is made again
+        file = platform::File::open(path, mode, read_only);
+    }
     unsigned char page[kNtxPageSize];
     std::uint64_t size;
     size_t got;

@@ -170,23 +170,28 @@ TEST(NtxCutShort, FullDiskDuringABatchInsertLeavesTheIndexAsItWas) {
     }
 }
 
+// The write (counted from 1) with which the batch insert starts rewriting
+// pages already in the file, and the page it starts at.
+std::pair<size_t, std::uint64_t> first_write_in_place() {
+    BatchIndex twin(3000);
+    const std::vector<std::string> events = twin.events("shared");
+    const std::string to_index = "write " + twin.path + " ";
+    for (size_t i = 0; i < events.size(); ++i) {
+        if (events[i].rfind(to_index, 0) != 0) continue;
+        std::istringstream fields(events[i].substr(to_index.size()));
+        std::uint64_t offset = 0;
+        fields >> offset;
+        if (offset > 0 && offset < twin.original.size()) return {i + 1, offset};
+    }
+    return {0, 0};
+}
+
 // A workstation that had the index open before another one was killed in
 // the middle of rewriting pages in place: its next update first finishes
 // what the killed one left, then makes its own change.
 TEST(NtxCutShort, AWorkstationAlreadyOpenMendsBeforeItsNextUpdate) {
-    BatchIndex twin(3000);
-    const std::vector<std::string> events = twin.events("shared");
-    const std::string in_place = "write " + twin.path + " ";
-    size_t k = 0;
-    for (size_t i = 0; i < events.size() && k == 0; ++i) {
-        if (events[i].rfind(in_place, 0) != 0) continue;
-        std::istringstream fields(events[i].substr(in_place.size()));
-        std::uint64_t offset = 0;
-        fields >> offset;
-        if (offset > 0 && offset < twin.original.size()) k = i + 1;
-    }
+    const auto [k, page] = first_write_in_place();
     ASSERT_GT(k, 0u) << "the update rewrites no page in place";
-
     BatchIndex ix(3000);
     auto mine = NtxIndex::open(ix.path, Share::Shared, batch_fields());
     ASSERT_TRUE(mine->first());
@@ -200,6 +205,28 @@ TEST(NtxCutShort, AWorkstationAlreadyOpenMendsBeforeItsNextUpdate) {
     EXPECT_FALSE(std::filesystem::exists(ix.side));
     EXPECT_EQ(mine->verify(next), "");
     EXPECT_EQ(test::walk_forward(*mine), in_key_order(batch_entries(1, next)));
+}
+
+// The same workstation reading instead: a read that meets a page torn by
+// the killed update finishes that update and reads again rather than fail.
+TEST(NtxCutShort, AReadThatMeetsATornPageMendsAndReadsAgain) {
+    const auto [k, page] = first_write_in_place();
+    ASSERT_GT(k, 0u) << "the update rewrites no page in place";
+    BatchIndex ix(3000);
+    auto mine = NtxIndex::open(ix.path, Share::Shared, batch_fields());
+    int code = 0;
+    ix.update("shared", {"kill", std::to_string(k)}, &code);
+    ASSERT_EQ(code, 128 + SIGKILL);
+    ASSERT_TRUE(std::filesystem::exists(ix.side)) << "no record of the update cut short";
+    {
+        // The page as a reader may find it torn: a key count no page holds.
+        std::fstream f(ix.path, std::ios::binary | std::ios::in | std::ios::out);
+        f.seekp(static_cast<std::streamoff>(page));
+        f.write("\xff\x7f", 2);
+    }
+    EXPECT_EQ(mine->key_count(), ix.built + BatchIndex::kBatch);
+    EXPECT_FALSE(std::filesystem::exists(ix.side));
+    EXPECT_EQ(mine->verify(ix.built + BatchIndex::kBatch), "");
 }
 
 }  // namespace
