@@ -188,17 +188,23 @@ std::pair<size_t, std::uint64_t> first_write_in_place() {
 
 // A workstation that had the index open before another one was killed in
 // the middle of rewriting pages in place: its next update first finishes
-// what the killed one left, then makes its own change.
+// what the killed one left, then makes its own change. The record was made
+// as a file of its own, not through a symlink someone left at its name.
 TEST(NtxCutShort, AWorkstationAlreadyOpenMendsBeforeItsNextUpdate) {
     const auto [k, page] = first_write_in_place();
     ASSERT_GT(k, 0u) << "the update rewrites no page in place";
     BatchIndex ix(3000);
+    const std::string other = ix.folder.file("other.txt");
+    put_bytes(other, "not an index");
+    std::filesystem::create_symlink(other, ix.side);
     auto mine = NtxIndex::open(ix.path, Share::Shared, batch_fields());
     ASSERT_TRUE(mine->first());
     int code = 0;
     ix.update("shared", {"kill", std::to_string(k), "half"}, &code);
     ASSERT_EQ(code, 128 + SIGKILL);
-    EXPECT_TRUE(std::filesystem::exists(ix.side)) << "no record of the update cut short";
+    EXPECT_TRUE(std::filesystem::is_regular_file(std::filesystem::symlink_status(ix.side)))
+        << "no record of the update cut short";
+    EXPECT_EQ(file_bytes(other), "not an index");
 
     const std::uint32_t next = ix.built + BatchIndex::kBatch + 1;
     mine->insert(batch_key(next), next);
