@@ -146,7 +146,7 @@ bool is_file_in_use(const std::string& path);
 inline constexpr std::uint64_t kShareLockByte = 0x7FFFFFFF;
 
 // Told of every write to a data file or one of the program's own files
-// before it is made, and of every removal of an own file (as a write of
+// before it is made, and of every emptying of an own file (as a write of
 // nothing, `data` null): multi-process tests stop a workstation at a chosen
 // write to see what a kill there leaves. None in the program, where the
 // check costs one test of a pointer per write.

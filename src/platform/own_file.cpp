@@ -5,39 +5,61 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <filesystem>
 
 #include "platform/errors.h"
 #include "platform/file.h"
 
 namespace durva::platform {
 
-std::unique_ptr<OwnFile> OwnFile::open(const std::string& path) {
-    int fd = ::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+namespace {
+
+// A regular file with this one name: writing it changes nothing else.
+bool ours_alone(int fd) {
+    struct stat st{};
+    return ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_nlink == 1;
+}
+
+}  // namespace
+
+bool OwnFile::filled(const std::string& path) {
+    struct stat st{};
+    return ::fstatat(AT_FDCWD, path.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISREG(st.st_mode) && st.st_size > 0;
+}
+
+std::unique_ptr<OwnFile> OwnFile::open_filled(const std::string& path) {
+    if (!filled(path)) return nullptr;
+    // Read and write, to empty it once it has served; read only where this
+    // user may not write it (it is then removed instead).
+    bool writable = true;
+    int fd = ::open(path.c_str(), O_RDWR | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0 && errno == EACCES) {
+        writable = false;
+        fd = ::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+    }
     if (fd < 0) {
-        // ELOOP: a symlink, which the program never makes.
-        if (errno == ENOENT || errno == ELOOP || errno == ENOTDIR) return nullptr;
+        if (errno == ENOENT || errno == ELOOP) return nullptr;  // gone, or replaced by a symlink
         throw DbError("Nie moge otworzyc pliku", path, errno);
     }
-    struct stat st{};
-    if (::fstat(fd, &st) != 0) {
-        int e = errno;
-        ::close(fd);
-        throw DbError("Nie moge otworzyc pliku", path, e);
-    }
-    if (!S_ISREG(st.st_mode)) {
+    if (!ours_alone(fd)) {
         ::close(fd);
         return nullptr;
     }
-    return std::unique_ptr<OwnFile>(new OwnFile(path, fd));
+    return std::unique_ptr<OwnFile>(new OwnFile(path, fd, writable));
 }
 
-std::unique_ptr<OwnFile> OwnFile::create(const std::string& path) {
+std::unique_ptr<OwnFile> OwnFile::make(const std::string& path) {
+    int fd = ::open(path.c_str(), O_RDWR | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+    if (fd >= 0 && ours_alone(fd)) {
+        auto f = std::unique_ptr<OwnFile>(new OwnFile(path, fd, true));
+        if (f->size() > 0) f->empty();
+        return f;
+    }
+    if (fd >= 0) ::close(fd);
     remove_own_file(path);
     // O_EXCL: made here and now, never an existing file or a link's target.
-    int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+    fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
     if (fd < 0) throw DbError("Nie moge utworzyc pliku", path, errno);
-    return std::unique_ptr<OwnFile>(new OwnFile(path, fd));
+    return std::unique_ptr<OwnFile>(new OwnFile(path, fd, true));
 }
 
 OwnFile::~OwnFile() { ::close(fd_); }
@@ -77,20 +99,29 @@ std::uint64_t OwnFile::size() const {
     return static_cast<std::uint64_t>(st.st_size);
 }
 
-void remove_own_file(const std::string& path) {
-    if (g_write_observer) g_write_observer(path, -1, nullptr, 0, 0);
-    if (::unlink(path.c_str()) != 0 && errno != ENOENT) throw DbError("Nie moge usunac pliku", path, errno);
+void OwnFile::empty() {
+    if (g_write_observer) g_write_observer(path_, fd_, nullptr, 0, 0);
+    if (!writable_) {
+        remove_own_file(path_);
+        return;
+    }
+    if (::ftruncate(fd_, 0) != 0) throw DbError("Blad zapisu pliku", path_, errno);
 }
 
-void sync_folder_of(const std::string& path) {
-    std::string folder = std::filesystem::path(path).parent_path().string();
-    if (folder.empty()) folder = ".";
-    int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd < 0) throw DbError("Blad zapisu pliku", folder, errno);
-    int rc = ::fsync(fd);
+void sync_own_file(const std::string& path) {
+    int fd = ::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) {
+        if (errno == ENOENT || errno == ELOOP) return;
+        throw DbError("Blad zapisu pliku", path, errno);
+    }
+    int rc = ::fdatasync(fd);
     int e = errno;
     ::close(fd);
-    if (rc != 0) throw DbError("Blad zapisu pliku", folder, e);
+    if (rc != 0) throw DbError("Blad zapisu pliku", path, e);
+}
+
+void remove_own_file(const std::string& path) {
+    if (::unlink(path.c_str()) != 0 && errno != ENOENT) throw DbError("Nie moge usunac pliku", path, errno);
 }
 
 }  // namespace durva::platform

@@ -5,12 +5,12 @@
 // Opens NTX (keys of ntx_batch.h) and inserts the keys of records FIRST ..
 // FIRST + COUNT - 1 in one insert_many (held exclusively, then closes it,
 // which writes them). Every write to the index or to a file beside it counts,
-// and so does the removal of such a file:
+// and so does the emptying of such a file:
 //   kill K     SIGKILL at the K-th (from 1) before it is made; with "half"
 //              after the first half of its bytes went (a write torn apart)
 //   limit B    no file may grow beyond B bytes (SIGXFSZ ignored), as on a
 //              full disk
-//   list       each one printed as "write PATH OFFSET LENGTH" ("remove PATH")
+//   list       each one printed as "write PATH OFFSET LENGTH" ("empty PATH")
 // Prints "done" at the end, "error ERRNO TEXT" when the update failed.
 #include <signal.h>
 #include <sys/resource.h>
@@ -38,7 +38,7 @@ void observe(const std::string& path, int fd, const void* data, size_t len, std:
         if (data)
             std::printf("write %s %llu %zu\n", path.c_str(), static_cast<unsigned long long>(offset), len);
         else
-            std::printf("remove %s\n", path.c_str());
+            std::printf("empty %s\n", path.c_str());
         return;
     }
     if (g_seen != g_kill_at) return;

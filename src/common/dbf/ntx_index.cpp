@@ -49,7 +49,7 @@ std::shared_ptr<platform::File> mend_before_opening(const std::string& path, pla
     const bool shared = mode == platform::Share::Shared;
     if (shared) file->lock_wait(kNtxLockOffset, 1, true);
     try {
-        ntx_mend(*file);
+        ntx_mend(*file, ntx_redo_path(path));
     } catch (...) {
         if (shared) file->unlock(kNtxLockOffset, 1);
         throw;
@@ -140,7 +140,7 @@ NtxIndex::~NtxIndex() = default;
 std::unique_ptr<NtxIndex> NtxIndex::open(const std::string& path, platform::Share mode, const FieldList& fields,
                                          bool read_only) {
     std::shared_ptr<platform::File> file;
-    if (ntx_redo_present(path)) file = mend_before_opening(path, mode, read_only);
+    if (platform::OwnFile::filled(ntx_redo_path(path))) file = mend_before_opening(path, mode, read_only);
     if (!file || read_only) {
         file.reset();  // an exclusive opening is let go of before it is made again
         file = platform::File::open(path, mode, read_only);

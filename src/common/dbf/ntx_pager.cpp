@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstddef>
 #include <cstring>
+#include <optional>
 
 #include "common/dbf/ntx_redo.h"
 #include "platform/errors.h"
@@ -29,7 +30,8 @@ NtxPager::NtxPager(std::shared_ptr<platform::File> file, NtxHeader header)
       disk_prefix_(header_.prefix),
       layout_(NtxLayout::of(header_)),
       file_end_(file_->size()),
-      budget_(g_cache_budget) {
+      budget_(g_cache_budget),
+      redo_path_(ntx_redo_path(file_->path())) {
     static_assert(offsetof(Cached, bytes) == 0);
 }
 
@@ -132,9 +134,9 @@ void NtxPager::refresh() {
 // Under the write lock: an update another process left halfway is finished
 // before anything else is read or written.
 bool NtxPager::mend() {
-    if (!ntx_mend(*file_)) return false;
+    if (!ntx_mend(*file_, redo_path_)) return false;
     ++mends_;
-    redo_removed_ = true;
+    redo_emptied_ = true;
     reload();
     return true;
 }
@@ -313,21 +315,22 @@ void NtxPager::write_update(std::vector<std::uint32_t>& offsets, const NtxHeader
     const size_t in_place = static_cast<size_t>(fresh - first);
     const bool record = in_place > 1 || (in_place == 1 && (fresh != last || after.root != before.root ||
                                                            after.free_list != before.free_list));
+    std::optional<NtxRedoWriter> redo;
     if (record) {
-        NtxRedoWriter redo(path(), old_end, before, after, static_cast<std::uint32_t>(offsets.size()));
-        for (const std::uint32_t* o = fresh; o != last; ++o) redo.add(*o, find(*o)->bytes);
-        for (const std::uint32_t* o = first; o != fresh; ++o) redo.add(*o, find(*o)->bytes);
-        redo.finish();
+        redo.emplace(redo_path_, old_end, before, after, static_cast<std::uint32_t>(offsets.size()));
+        for (const std::uint32_t* o = fresh; o != last; ++o) redo->add(*o, find(*o)->bytes);
+        for (const std::uint32_t* o = first; o != fresh; ++o) redo->add(*o, find(*o)->bytes);
+        redo->finish();
     }
     try {
         write_pages(fresh, last);
     } catch (...) {
         // The file could not grow (a full disk): no page in it has changed.
-        // It is cut back to its end and the record goes, so that the index
-        // is exactly as it was.
+        // It is cut back to its end and the record has served, so that the
+        // index is exactly as it was.
         try {
             file_->truncate(old_end);
-            if (record) platform::remove_own_file(ntx_redo_path(path()));
+            if (redo) redo->done();
         } catch (const DbError&) {
             // Pages past the end that nothing names, or a record over the
             // header it starts from, which the next writer finishes.
@@ -336,10 +339,10 @@ void NtxPager::write_update(std::vector<std::uint32_t>& offsets, const NtxHeader
     }
     write_pages(first, fresh);
     write_prefix();
-    if (!record) return;
+    if (!redo) return;
     try {
-        platform::remove_own_file(ntx_redo_path(path()));
-        redo_removed_ = true;
+        redo->done();
+        redo_emptied_ = true;
     } catch (const DbError&) {
         // The update is whole; a record over the header it made is dropped
         // by the next writer.
@@ -390,9 +393,9 @@ void NtxPager::flush() {
 void NtxPager::sync() {
     flush();
     if (read_only()) return;
-    if (redo_removed_) {
-        platform::sync_folder_of(path());
-        redo_removed_ = false;
+    if (redo_emptied_) {
+        platform::sync_own_file(redo_path_);
+        redo_emptied_ = false;
     }
     file_->sync();
 }

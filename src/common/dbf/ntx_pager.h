@@ -62,8 +62,8 @@ public:
     // the header. Nothing to do for a shared opening.
     void flush();
     // flush(), then the file forced onto the disk; when a redo record was
-    // removed since the last time, the folder is forced first, so that a
-    // record can never outlive a newer state of the index on the disk.
+    // emptied since the last time, the emptied record is forced first, so
+    // that no record can outlive a newer state of the index on the disk.
     void sync();
     // A read met a damaged page: when a workstation killed halfway through
     // an update left its redo record, the update is finished (under the
@@ -220,8 +220,9 @@ private:
     std::vector<Backup> backups_;               // the update in progress
     std::vector<std::uint32_t> unflushed_;      // exclusive: pages waiting for flush()
     bool header_unflushed_ = false;
+    std::string redo_path_;                     // the side file of redo records (ntx_redo.h)
     std::uint64_t mends_ = 0;                   // updates left halfway by others and finished here
-    bool redo_removed_ = false;                 // a redo record went since the last sync()
+    bool redo_emptied_ = false;                 // a redo record served since the last sync()
     int read_holds_ = 0;                        // hold_read_lock() calls not yet released
     std::vector<unsigned char> staging_;        // runs of adjacent pages written at once
     std::vector<std::uint32_t> changed_;        // the pages an update writes (shared)

@@ -62,7 +62,7 @@ bool read_whole(const platform::OwnFile& f, Head& head, std::vector<unsigned cha
 
     std::uint64_t sum = fnv(kFnvBasis, h, kHeadSize);
     std::uint64_t end = head.old_end;
-    buf.resize(kChunkRecords * kRecordSize);
+    buf.resize(std::min<size_t>(head.pages, kChunkRecords) * kRecordSize);
     for (std::uint32_t i = 0; i < head.pages;) {
         const size_t n = std::min<size_t>(kChunkRecords, head.pages - i);
         const size_t len = n * kRecordSize;
@@ -106,15 +106,11 @@ std::string ntx_redo_path(const std::string& index_path) {
     return (p.parent_path() / (name + ".ntu")).string();
 }
 
-bool ntx_redo_present(const std::string& index_path) {
-    return platform::OwnFile::open(ntx_redo_path(index_path)) != nullptr;
-}
-
-NtxRedoWriter::NtxRedoWriter(const std::string& index_path, std::uint64_t old_end, const NtxHeaderPrefix& before,
+NtxRedoWriter::NtxRedoWriter(const std::string& side_path, std::uint64_t old_end, const NtxHeaderPrefix& before,
                              const NtxHeaderPrefix& after, std::uint32_t pages)
-    : path_(ntx_redo_path(index_path)), hash_(kFnvBasis) {
-    file_ = platform::OwnFile::create(path_);
-    buf_.reserve(kChunkRecords * kRecordSize + kHeadSize);
+    : hash_(kFnvBasis) {
+    file_ = platform::OwnFile::make(side_path);
+    buf_.reserve(std::min<size_t>(pages, kChunkRecords) * kRecordSize + kHeadSize + kSumSize);
     unsigned char h[kHeadSize] = {};
     std::memcpy(h, kMagic, sizeof kMagic);
     ntx_store32(h + 8, pages);
@@ -126,11 +122,10 @@ NtxRedoWriter::NtxRedoWriter(const std::string& index_path, std::uint64_t old_en
 
 NtxRedoWriter::~NtxRedoWriter() {
     if (finished_ || !file_) return;
-    file_.reset();
     try {
-        platform::remove_own_file(path_);
+        file_->empty();
     } catch (const DbError&) {
-        // A record cut short is removed by whoever comes next.
+        // A record cut short is emptied by whoever comes next.
     }
 }
 
@@ -160,20 +155,22 @@ void NtxRedoWriter::finish() {
     store64(sum, hash_);
     buf_.insert(buf_.end(), sum, sum + kSumSize);
     write_out();
-    file_.reset();
     finished_ = true;
 }
 
-bool ntx_mend(platform::File& index) {
-    const std::string side = ntx_redo_path(index.path());
-    std::unique_ptr<platform::OwnFile> f = platform::OwnFile::open(side);
+void NtxRedoWriter::done() {
+    file_->empty();
+    file_.reset();
+}
+
+bool ntx_mend(platform::File& index, const std::string& side_path) {
+    std::unique_ptr<platform::OwnFile> f = platform::OwnFile::open_filled(side_path);
     if (!f) return false;
     Head head;
     std::vector<unsigned char> buf;
     unsigned char now[12];
     if (!read_whole(*f, head, buf) || index.read_at(now, sizeof now, 0) != sizeof now || !header_behind(now, head)) {
-        f.reset();
-        platform::remove_own_file(side);
+        f->empty();
         return false;
     }
     // The pages in the record's order (new ones first), then the header.
@@ -181,7 +178,7 @@ bool ntx_mend(platform::File& index) {
         const size_t n = std::min<size_t>(kChunkRecords, head.pages - i);
         const size_t len = n * kRecordSize;
         if (f->read_at(buf.data(), len, kHeadSize + std::uint64_t{i} * kRecordSize) != len)
-            throw DbError("Nie moge naprawic indeksu (zapis zmian obciety)", side);
+            throw DbError("Nie moge naprawic indeksu (zapis zmian obciety)", side_path);
         for (size_t r = 0; r < n; ++r) {
             const unsigned char* rec = buf.data() + r * kRecordSize;
             index.write_at(rec + 4, kNtxPageSize, ntx_load32(rec));
@@ -190,8 +187,7 @@ bool ntx_mend(platform::File& index) {
     }
     head.after.write(now);
     index.write_at(now, sizeof now, 0);
-    f.reset();
-    platform::remove_own_file(side);
+    f->empty();
     return true;
 }
 
