@@ -16,6 +16,8 @@
 
 namespace durva::platform {
 
+WriteObserver g_write_observer = nullptr;
+
 namespace {
 
 // Files this process has open, by device and inode, so a second opening of the
@@ -179,6 +181,7 @@ size_t File::read_at(void* buf, size_t len, std::uint64_t offset) const {
 void File::write_at(const void* buf, size_t len, std::uint64_t offset) {
     // An exclusive read-only opening has a descriptor that could write.
     if (read_only_) throw DbError("Plik otwarty tylko do odczytu", path_, EBADF);
+    if (g_write_observer) g_write_observer(path_, fd_, buf, len, offset);
     size_t done = 0;
     const auto* p = static_cast<const char*>(buf);
     while (done < len) {

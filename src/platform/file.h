@@ -145,4 +145,13 @@ bool is_file_in_use(const std::string& path);
 // The byte that carries the share-mode lock beside flock().
 inline constexpr std::uint64_t kShareLockByte = 0x7FFFFFFF;
 
+// Told of every write to a data file or one of the program's own files
+// before it is made, and of every emptying of an own file (as a write of
+// nothing, `data` null): multi-process tests stop a workstation at a chosen
+// write to see what a kill there leaves. None in the program, where the
+// check costs one test of a pointer per write.
+using WriteObserver = void (*)(const std::string& path, int fd, const void* data, size_t len, std::uint64_t offset);
+extern WriteObserver g_write_observer;
+inline void set_write_observer(WriteObserver observer) { g_write_observer = observer; }
+
 }  // namespace durva::platform

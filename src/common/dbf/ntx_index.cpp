@@ -5,8 +5,10 @@
 
 #include "common/dbf/ntx_build.h"
 #include "common/dbf/ntx_pager.h"
+#include "common/dbf/ntx_redo.h"
 #include "common/dbf/ntx_tree.h"
 #include "platform/errors.h"
+#include "platform/own_file.h"
 
 namespace durva::dbf {
 
@@ -30,6 +32,30 @@ void reverse_key_order(std::vector<std::uint32_t>& order, const unsigned char* k
         std::reverse(order.begin() + static_cast<std::ptrdiff_t>(i), order.begin() + static_cast<std::ptrdiff_t>(j));
         i = j;
     }
+}
+
+// An update a process killed halfway left a redo record of: finished under
+// the write lock before the index is read. A read-only opening mends too when
+// the file may be written; when it may not, it opens the index as it is.
+// Returns the opening used, which a writable opening goes on with.
+std::shared_ptr<platform::File> mend_before_opening(const std::string& path, platform::Share mode, bool read_only) {
+    std::shared_ptr<platform::File> file;
+    try {
+        file = platform::File::open(path, mode, false);
+    } catch (const DbError&) {
+        if (read_only) return nullptr;
+        throw;
+    }
+    const bool shared = mode == platform::Share::Shared;
+    if (shared) file->lock_wait(kNtxLockOffset, 1, true);
+    try {
+        ntx_mend(*file, ntx_redo_path(path));
+    } catch (...) {
+        if (shared) file->unlock(kNtxLockOffset, 1);
+        throw;
+    }
+    if (shared) file->unlock(kNtxLockOffset, 1);
+    return file;
 }
 
 }  // namespace
@@ -77,6 +103,22 @@ struct NtxIndex::Impl {
         return true;
     }
 
+    // Runs a read under the read lock. One that meets a damaged page just
+    // after another workstation was killed halfway through an update finishes
+    // that update and is tried once more.
+    template <class Read>
+    auto reading(Read&& read) {
+        try {
+            NtxPager::ReadScope lock(pager);
+            return read();
+        } catch (const DbError&) {
+            if (!pager.mend_after_damage()) throw;
+        }
+        cur_ok = false;
+        NtxPager::ReadScope lock(pager);
+        return read();
+    }
+
     std::optional<NtxEntry> result(bool found) {
         if (!found) {
             cur_ok = false;
@@ -97,7 +139,12 @@ NtxIndex::~NtxIndex() = default;
 
 std::unique_ptr<NtxIndex> NtxIndex::open(const std::string& path, platform::Share mode, const FieldList& fields,
                                          bool read_only) {
-    std::shared_ptr<platform::File> file = platform::File::open(path, mode, read_only);
+    std::shared_ptr<platform::File> file;
+    if (platform::OwnFile::filled(ntx_redo_path(path))) file = mend_before_opening(path, mode, read_only);
+    if (!file || read_only) {
+        file.reset();  // an exclusive opening is let go of before it is made again
+        file = platform::File::open(path, mode, read_only);
+    }
     unsigned char page[kNtxPageSize];
     std::uint64_t size;
     size_t got;
@@ -178,6 +225,8 @@ std::unique_ptr<NtxIndex> NtxIndex::create(const std::string& path, std::string_
     if (options.descending) reverse_key_order(order, keys.data(), ks);
 
     std::shared_ptr<platform::File> file = platform::File::create(path);
+    // A redo record of the file this one replaces must never be applied to it.
+    platform::remove_own_file(ntx_redo_path(path));
     std::vector<unsigned char> head;
     std::uint64_t size = ntx_build_pages(h, keys.data(), order,
                                          [&](const unsigned char* bytes, size_t len, std::uint64_t offset) {
@@ -214,41 +263,42 @@ void NtxIndex::key_of(std::string_view record, std::string& out) const {
 
 std::optional<NtxEntry> NtxIndex::first() {
     Impl& d = *impl_;
-    NtxPager::ReadScope lock(d.pager);
-    return d.result(d.tree.first(d.cur));
+    return d.reading([&] { return d.result(d.tree.first(d.cur)); });
 }
 
 std::optional<NtxEntry> NtxIndex::last() {
     Impl& d = *impl_;
-    NtxPager::ReadScope lock(d.pager);
-    return d.result(d.tree.last(d.cur));
+    return d.reading([&] { return d.result(d.tree.last(d.cur)); });
 }
 
 std::optional<NtxEntry> NtxIndex::seek(std::string_view key) {
     Impl& d = *impl_;
-    NtxPager::ReadScope lock(d.pager);
     if (key.size() > d.key_size()) key = key.substr(0, d.key_size());
-    return d.result(d.tree.lower_bound(d.cur, reinterpret_cast<const unsigned char*>(key.data()), key.size()));
+    return d.reading([&] {
+        return d.result(d.tree.lower_bound(d.cur, reinterpret_cast<const unsigned char*>(key.data()), key.size()));
+    });
 }
 
 std::optional<NtxEntry> NtxIndex::next(const NtxEntry& from) {
     Impl& d = *impl_;
-    NtxPager::ReadScope lock(d.pager);
-    if (d.at(from)) return d.result(d.tree.next(d.cur));
-    const unsigned char* key = d.full_key(from.key);
-    if (d.tree.find(d.cur, key, from.recno)) return d.result(d.tree.next(d.cur));
-    // The entry is gone (changed by another workstation): go on after its key.
-    return d.result(d.tree.upper_bound(d.cur, key));
+    return d.reading([&] {
+        if (d.at(from)) return d.result(d.tree.next(d.cur));
+        const unsigned char* key = d.full_key(from.key);
+        if (d.tree.find(d.cur, key, from.recno)) return d.result(d.tree.next(d.cur));
+        // The entry is gone (changed by another workstation): go on after its key.
+        return d.result(d.tree.upper_bound(d.cur, key));
+    });
 }
 
 std::optional<NtxEntry> NtxIndex::prev(const NtxEntry& from) {
     Impl& d = *impl_;
-    NtxPager::ReadScope lock(d.pager);
-    if (d.at(from)) return d.result(d.tree.prev(d.cur));
-    const unsigned char* key = d.full_key(from.key);
-    if (d.tree.find(d.cur, key, from.recno)) return d.result(d.tree.prev(d.cur));
-    if (d.tree.lower_bound(d.cur, key, d.key_size())) return d.result(d.tree.prev(d.cur));
-    return d.result(d.tree.last(d.cur));
+    return d.reading([&] {
+        if (d.at(from)) return d.result(d.tree.prev(d.cur));
+        const unsigned char* key = d.full_key(from.key);
+        if (d.tree.find(d.cur, key, from.recno)) return d.result(d.tree.prev(d.cur));
+        if (d.tree.lower_bound(d.cur, key, d.key_size())) return d.result(d.tree.prev(d.cur));
+        return d.result(d.tree.last(d.cur));
+    });
 }
 
 void NtxIndex::insert(std::string_view key, std::uint32_t recno) {
@@ -292,8 +342,7 @@ void NtxIndex::update(std::string_view old_key, std::string_view new_key, std::u
 std::string NtxIndex::verify(std::uint32_t record_count) {
     Impl& d = *impl_;
     try {
-        NtxPager::ReadScope lock(d.pager);
-        return d.tree.verify(record_count);
+        return d.reading([&] { return d.tree.verify(record_count); });
     } catch (const DbError& e) {
         return e.cause();
     }
@@ -301,10 +350,7 @@ std::string NtxIndex::verify(std::uint32_t record_count) {
 
 void NtxIndex::flush() { impl_->pager.flush(); }
 
-void NtxIndex::sync_to_disk() {
-    flush();
-    if (!impl_->pager.read_only()) impl_->pager.file()->sync();
-}
+void NtxIndex::sync_to_disk() { impl_->pager.sync(); }
 
 size_t NtxIndex::cached_pages() const { return impl_->pager.cached_pages(); }
 
@@ -316,8 +362,7 @@ void NtxIndex::set_lock_waiter(std::weak_ptr<platform::LockWaiter> waiter) {
 
 std::uint64_t NtxIndex::key_count() {
     Impl& d = *impl_;
-    NtxPager::ReadScope lock(d.pager);
-    return d.tree.count();
+    return d.reading([&] { return d.tree.count(); });
 }
 
 }  // namespace durva::dbf

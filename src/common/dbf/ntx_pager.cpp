@@ -3,8 +3,11 @@
 #include <algorithm>
 #include <cstddef>
 #include <cstring>
+#include <optional>
 
+#include "common/dbf/ntx_redo.h"
 #include "platform/errors.h"
+#include "platform/own_file.h"
 
 namespace durva::dbf {
 
@@ -22,7 +25,13 @@ void ntx_damaged(const std::string& what, const std::string& path) {
 }
 
 NtxPager::NtxPager(std::shared_ptr<platform::File> file, NtxHeader header)
-    : file_(std::move(file)), header_(std::move(header)), layout_(NtxLayout::of(header_)), file_end_(file_->size()), budget_(g_cache_budget) {
+    : file_(std::move(file)),
+      header_(std::move(header)),
+      disk_prefix_(header_.prefix),
+      layout_(NtxLayout::of(header_)),
+      file_end_(file_->size()),
+      budget_(g_cache_budget),
+      redo_path_(ntx_redo_path(file_->path())) {
     static_assert(offsetof(Cached, bytes) == 0);
 }
 
@@ -54,24 +63,19 @@ void NtxPager::forget(Cached& c) {
 }
 
 // The next page the clock hand finds that neither the operation in progress
-// uses nor was wanted since the hand last came by; its changes, if any, are
-// written first. frames_.size() when every page is in use.
+// uses nor was wanted since the hand last came by, nor holds changes not yet
+// written (they reach the file together, at flush(), so that the file only
+// ever holds whole updates). frames_.size() when every page is in use.
 size_t NtxPager::victim() {
     const size_t n = frames_.size();
     for (size_t seen = 0; seen < 2 * n; ++seen) {
         if (hand_ >= n) hand_ = 0;
         Cached& c = *frames_[hand_];
         size_t at = hand_++;
-        if (find(c.offset) != &c || c.op == op_ || c.touched) continue;
+        if (find(c.offset) != &c || c.op == op_ || c.touched || c.unflushed) continue;
         if (c.referenced) {
             c.referenced = false;
             continue;
-        }
-        if (c.unflushed) {
-            // Exclusive: nobody else reads the file, so a page may reach it
-            // before its header; flush() still writes the header last.
-            file_->write_at(c.bytes, kNtxPageSize, c.offset);
-            c.unflushed = false;
         }
         ++evictions_;
         return at;
@@ -124,7 +128,37 @@ void NtxPager::refresh() {
     if (now.signature != header_.prefix.signature) ntx_damaged("zmieniona sygnatura", path());
     file_end_ = file_->size();
     NtxHeader::check_prefix(now, file_end_, path());
-    header_.prefix = now;
+    header_.prefix = disk_prefix_ = now;
+}
+
+// Under the write lock: an update another process left halfway is finished
+// before anything else is read or written.
+bool NtxPager::mend() {
+    if (!ntx_mend(*file_, redo_path_)) return false;
+    ++mends_;
+    redo_emptied_ = true;
+    reload();
+    return true;
+}
+
+// The file changed under the cache without this pager knowing its header:
+// everything is read afresh.
+void NtxPager::reload() {
+    drop_cache();
+    unsigned char b[12];
+    if (file_->read_at(b, sizeof b, 0) != sizeof b) ntx_damaged("naglowek obciety", path());
+    NtxHeaderPrefix now = NtxHeaderPrefix::read(b);
+    if (now.signature != header_.prefix.signature) ntx_damaged("zmieniona sygnatura", path());
+    file_end_ = file_->size();
+    NtxHeader::check_prefix(now, file_end_, path());
+    header_.prefix = disk_prefix_ = now;
+}
+
+bool NtxPager::mend_after_damage() {
+    if (!shared() || read_only()) return false;
+    const std::uint64_t before = mends_;
+    { WriteScope look(*this); }  // taking the write lock finishes what was left
+    return mends_ != before;
 }
 
 void NtxPager::hold_read_lock() {
@@ -168,19 +202,30 @@ NtxPager::ReadScope::~ReadScope() {
 NtxPager::WriteScope::WriteScope(NtxPager& p) : p_(p) {
     if (p_.read_only()) throw DbError("Indeks otwarty tylko do odczytu", p_.path());
     p_.begin_operation();
-    if (p_.shared() && p_.read_holds_ > 0) {
-        // Our read lock becomes the write lock (the same byte); nobody can
-        // have written since it was taken, so the header is as we know it.
-        p_.file_->lock_wait(kNtxLockOffset, 1, true);
-        within_hold_ = true;
-    } else if (p_.shared()) {
+    if (p_.shared()) {
+        // Within a hold our read lock becomes the write lock (the same byte);
+        // nobody can have written since it was taken, so the header is as we
+        // know it.
+        const bool held = p_.read_holds_ > 0;
         p_.file_->lock_wait(kNtxLockOffset, 1, true);
         try {
-            p_.refresh();
+            // One look for a redo record per update: a workstation killed
+            // halfway through its own left the tree (and maybe the header)
+            // torn until this; mending reads the header afresh.
+            if (!p_.mend() && !held) p_.refresh();
         } catch (...) {
-            p_.file_->unlock(kNtxLockOffset, 1);
+            if (!held) {
+                p_.file_->unlock(kNtxLockOffset, 1);
+                throw;
+            }
+            try {
+                p_.file_->lock_wait(kNtxLockOffset, 1, false);
+            } catch (...) {
+                // Left a write lock, which the release of the hold gives up all the same.
+            }
             throw;
         }
+        within_hold_ = held;
     }
     saved_prefix_ = p_.header_.prefix;
     saved_end_ = p_.file_end_;
@@ -195,12 +240,7 @@ void NtxPager::WriteScope::commit() {
             std::vector<std::uint32_t>& pages = p_.changed_;
             pages.clear();
             for (const Backup& b : p_.backups_) pages.push_back(b.offset);
-            // Pages first, then the header: a reader that sees the new
-            // version finds every page it names already written.
-            p_.write_pages(pages);
-            unsigned char b[12];
-            h.write(b);
-            p_.file_->write_at(b, sizeof b, 0);
+            p_.write_update(pages, saved_prefix_, saved_end_);
         } else {
             for (const Backup& b : p_.backups_) {
                 Cached* c = p_.find(b.offset);
@@ -215,6 +255,9 @@ void NtxPager::WriteScope::commit() {
     for (const Backup& b : p_.backups_) p_.find(b.offset)->touched = false;
     p_.backups_.clear();
     done_ = true;
+    // Changed pages stay in the cache until written; once they take a
+    // quarter of it they are written, whole updates at a time.
+    if (!p_.shared() && p_.unflushed_.size() > p_.budget_ / 4) p_.flush();
 }
 
 NtxPager::WriteScope::~WriteScope() {
@@ -256,27 +299,83 @@ void NtxPager::put_back() {
     backups_.clear();
 }
 
-void NtxPager::write_pages(std::vector<std::uint32_t>& offsets) {
+// Writes an update (or, exclusive, every update since the last flush) so
+// that a kill at any write or a full disk leaves an index the next opening
+// makes whole (the order and the redo record: ntx_pager.h, ntx_redo.h).
+// `before` and `old_end` are the header's first 12 bytes and the file's end
+// as the file holds them now.
+void NtxPager::write_update(std::vector<std::uint32_t>& offsets, const NtxHeaderPrefix& before,
+                            std::uint64_t old_end) {
     std::sort(offsets.begin(), offsets.end());
-    for (size_t i = 0; i < offsets.size();) {
-        size_t j = i + 1;
-        while (j < offsets.size() && offsets[j] == offsets[j - 1] + kNtxPageSize) ++j;
+    const std::uint32_t* first = offsets.data();
+    const std::uint32_t* last = first + offsets.size();
+    const std::uint32_t* fresh = std::lower_bound(first, last, old_end,
+                                                  [](std::uint32_t off, std::uint64_t end) { return off < end; });
+    const NtxHeaderPrefix& after = header_.prefix;
+    const size_t in_place = static_cast<size_t>(fresh - first);
+    const bool record = in_place > 1 || (in_place == 1 && (fresh != last || after.root != before.root ||
+                                                           after.free_list != before.free_list));
+    std::optional<NtxRedoWriter> redo;
+    if (record) {
+        redo.emplace(redo_path_, old_end, before, after, static_cast<std::uint32_t>(offsets.size()));
+        for (const std::uint32_t* o = fresh; o != last; ++o) redo->add(*o, find(*o)->bytes);
+        for (const std::uint32_t* o = first; o != fresh; ++o) redo->add(*o, find(*o)->bytes);
+        redo->finish();
+    }
+    try {
+        write_pages(fresh, last);
+    } catch (...) {
+        // The file could not grow (a full disk): no page in it has changed.
+        // It is cut back to its end and the record has served, so that the
+        // index is exactly as it was.
+        try {
+            file_->truncate(old_end);
+            if (redo) redo->done();
+        } catch (const DbError&) {
+            // Pages past the end that nothing names, or a record over the
+            // header it starts from, which the next writer finishes.
+        }
+        throw;
+    }
+    write_pages(first, fresh);
+    write_prefix();
+    if (!redo) return;
+    try {
+        redo->done();
+        redo_emptied_ = true;
+    } catch (const DbError&) {
+        // The update is whole; a record over the header it made is dropped
+        // by the next writer.
+    }
+}
+
+void NtxPager::write_pages(const std::uint32_t* first, const std::uint32_t* last) {
+    for (const std::uint32_t* i = first; i != last;) {
+        const std::uint32_t* j = i + 1;
+        while (j != last && *j == *(j - 1) + kNtxPageSize) ++j;
         if (j - i == 1) {
-            file_->write_at(find(offsets[i])->bytes, kNtxPageSize, offsets[i]);
+            file_->write_at(find(*i)->bytes, kNtxPageSize, *i);
         } else {
             // Adjacent pages (a bulk of new ones at the end) go in one write.
-            staging_.resize((j - i) * kNtxPageSize);
-            for (size_t k = i; k < j; ++k)
-                std::memcpy(staging_.data() + (k - i) * kNtxPageSize, find(offsets[k])->bytes, kNtxPageSize);
-            file_->write_in_pieces(staging_.data(), staging_.size(), offsets[i]);
+            staging_.resize(static_cast<size_t>(j - i) * kNtxPageSize);
+            for (const std::uint32_t* k = i; k != j; ++k)
+                std::memcpy(staging_.data() + (k - i) * kNtxPageSize, find(*k)->bytes, kNtxPageSize);
+            file_->write_in_pieces(staging_.data(), staging_.size(), *i);
         }
         i = j;
     }
 }
 
+void NtxPager::write_prefix() {
+    unsigned char b[12];
+    header_.prefix.write(b);
+    file_->write_at(b, sizeof b, 0);
+    disk_prefix_ = header_.prefix;
+}
+
 void NtxPager::flush() {
     if (unflushed_.empty() && !header_unflushed_) return;
-    // Pages written when they made room, or listed twice after coming back, drop out.
+    // Pages listed twice after coming back drop out.
     std::vector<std::uint32_t>& pages = changed_;
     pages.clear();
     for (std::uint32_t off : unflushed_) {
@@ -285,15 +384,20 @@ void NtxPager::flush() {
     }
     std::sort(pages.begin(), pages.end());
     pages.erase(std::unique(pages.begin(), pages.end()), pages.end());
-    write_pages(pages);
+    write_update(pages, disk_prefix_, file_->size());
     for (std::uint32_t off : pages) find(off)->unflushed = false;
     unflushed_.clear();
-    if (header_unflushed_) {
-        unsigned char b[12];
-        header_.prefix.write(b);
-        file_->write_at(b, sizeof b, 0);
-        header_unflushed_ = false;
+    header_unflushed_ = false;
+}
+
+void NtxPager::sync() {
+    flush();
+    if (read_only()) return;
+    if (redo_emptied_) {
+        platform::sync_own_file(redo_path_);
+        redo_emptied_ = false;
     }
+    file_->sync();
 }
 
 NtxPager::Cached& NtxPager::slot_for(std::uint32_t offset) {

@@ -7,8 +7,19 @@
 // workstation changed them; an update writes its changed pages, then the
 // header with the version raised by one, then lets go of the lock. Held
 // exclusively nobody else can look, so no locks are taken, the cache stays,
-// and changed pages wait in it until flush() (the index's close): one write
-// per page instead of two system calls per key.
+// and changed pages wait in it until flush() (the index's close, or the end
+// of an update once they fill a quarter of the cache): one write per page
+// instead of two system calls per key.
+//
+// What is written goes in an order a kill or a full disk cannot break: the
+// pages beyond the file's end first (the file grows, and a full disk stops
+// the update there, the file then cut back to where it ended), then the
+// pages already in the file, then the header. When more than one page
+// already in the file changes (or one of them with new pages, the root or
+// the free list), a redo record beside the index holds the whole update
+// while it is written (ntx_redo.h); whoever takes the write lock next
+// finishes an update a killed process left halfway. A change of one page
+// and the header's version, the common shared append, needs no record.
 //
 // An update changes cached pages only, keeping a copy of each page it
 // touches; if anything fails before the end (a damaged page met halfway),
@@ -50,6 +61,15 @@ public:
     // Writes what an exclusive opening still holds back: changed pages, then
     // the header. Nothing to do for a shared opening.
     void flush();
+    // flush(), then the file forced onto the disk; when a redo record was
+    // emptied since the last time, the emptied record is forced first, so
+    // that no record can outlive a newer state of the index on the disk.
+    void sync();
+    // A read met a damaged page: when a workstation killed halfway through
+    // an update left its redo record, the update is finished (under the
+    // write lock) and true says the read may be tried again. Shared,
+    // writable openings only.
+    bool mend_after_damage();
 
     const NtxHeader& header() const { return header_; }
     const NtxLayout& layout() const { return layout_; }
@@ -167,7 +187,11 @@ private:
     void forget_all();
     Cached& touch(std::uint32_t offset);
     void put_back();
-    void write_pages(std::vector<std::uint32_t>& offsets);
+    bool mend();
+    void reload();
+    void write_update(std::vector<std::uint32_t>& offsets, const NtxHeaderPrefix& before, std::uint64_t old_end);
+    void write_pages(const std::uint32_t* first, const std::uint32_t* last);
+    void write_prefix();
     Cached& load(std::uint32_t offset);
     void read_missing(std::uint32_t offset);
     Cached* find(std::uint32_t offset) const {
@@ -181,6 +205,7 @@ private:
 
     std::shared_ptr<platform::File> file_;
     NtxHeader header_;
+    NtxHeaderPrefix disk_prefix_;               // the header's first 12 bytes as the file holds them
     NtxLayout layout_;
     std::uint64_t file_end_;
     std::uint64_t generation_ = 0;
@@ -195,6 +220,9 @@ private:
     std::vector<Backup> backups_;               // the update in progress
     std::vector<std::uint32_t> unflushed_;      // exclusive: pages waiting for flush()
     bool header_unflushed_ = false;
+    std::string redo_path_;                     // the side file of redo records (ntx_redo.h)
+    std::uint64_t mends_ = 0;                   // updates left halfway by others and finished here
+    bool redo_emptied_ = false;                 // a redo record served since the last sync()
     int read_holds_ = 0;                        // hold_read_lock() calls not yet released
     std::vector<unsigned char> staging_;        // runs of adjacent pages written at once
     std::vector<std::uint32_t> changed_;        // the pages an update writes (shared)
