@@ -169,6 +169,39 @@ TEST(SalesBookingProcesses, ABookingKilledAtAnyStepIsFinishedOnceAtTheNextImport
     for (const auto& [tag, count] : points) kill_and_recover(tag, count);
 }
 
+std::string contents(const std::filesystem::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+// A folder with a 10-line sales file for station 2, and what the tables
+// must show once its booking is finished: one document, all rows, the
+// counter on its number, the stock exactly lowered.
+struct OneBooking {
+    OneBooking() {
+        std::filesystem::create_directories(folder.path() / "durva");
+        before = stock_of(folder);
+        sold = write_file(folder.file("durva/data_out.xxx"), 10, 0);
+    }
+    // The booker's words, and more after them.
+    std::vector<std::string> args(std::vector<std::string> more = {}) const {
+        std::vector<std::string> a = {folder.path().string(), "2", "durva\\data_out.xxx"};
+        a.insert(a.end(), more.begin(), more.end());
+        return a;
+    }
+    void expect_booked_once() const {
+        const Booked b = read_back(folder);
+        ASSERT_EQ(b.documents.size(), 1u);
+        EXPECT_EQ(b.documents[0].nrd, "      58");
+        EXPECT_EQ(b.documents[0].rows, 10);
+        EXPECT_EQ(b.counter, 58);
+        for (const auto& [g, q] : sold) EXPECT_NEAR(b.stock.at(g), before.at(g) - q, 0.0005) << "goods " << g;
+    }
+
+    TempFolder folder{"nokod13"};
+    std::map<std::uint32_t, double> before, sold;
+};
+
 // A power cut or a full disk while the journal's last line was written:
 // the line is kept only in part. Whatever part of it is there, it is a step
 // not taken; the next import finishes the booking once from the line before.
@@ -176,40 +209,24 @@ TEST(SalesBookingProcesses, AJournalLineCutShortIsAStepNotTakenAndTheBookingIsFi
     const std::pair<const char*, int> points[] = {{"N", 1}, {"H", 1}, {"W", 1}, {"S", 4}};
     for (const auto& [tag, count] : points) {
         for (const double share : {0.0, 0.1, 0.5, 0.93, 1.0}) {
-            TempFolder folder("nokod13");
-            std::filesystem::create_directories(folder.path() / "durva");
-            const auto before = stock_of(folder);
-            const auto sold = write_file(folder.file("durva/data_out.xxx"), 10, 0);
-            const std::vector<std::string> args = {folder.path().string(), "2", "durva\\data_out.xxx"};
+            OneBooking o;
             {
-                std::vector<std::string> a = args;
-                a.push_back(tag);
-                a.push_back(std::to_string(count));
-                ChildProcess killed(proc_path("sales_booker"), a);
+                ChildProcess killed(proc_path("sales_booker"), o.args({tag, std::to_string(count)}));
                 ASSERT_EQ(killed.wait_exit_code(), 128 + SIGKILL);
             }
             // The last line loses its line feed and, but for share 1, part of its text.
-            std::string journal;
-            {
-                std::ifstream in(folder.file("rob/ksieg02.txt"), std::ios::binary);
-                journal.assign(std::istreambuf_iterator<char>(in), {});
-            }
+            const std::string journal = contents(o.folder.path() / "rob" / "ksieg02.txt");
             ASSERT_TRUE(journal.ends_with("\n"));
             const size_t start = journal.rfind('\n', journal.size() - 2) + 1;
             const size_t kept = static_cast<size_t>(share * static_cast<double>(journal.size() - 1 - start));
             SCOPED_TRACE("killed after " + std::string(tag) + " " + std::to_string(count) + ", its line cut to " +
                          journal.substr(start, kept));
-            std::ofstream(folder.file("rob/ksieg02.txt"), std::ios::binary | std::ios::trunc)
+            std::ofstream(o.folder.file("rob/ksieg02.txt"), std::ios::binary | std::ios::trunc)
                 << journal.substr(0, start + kept);
 
-            ChildProcess next(proc_path("sales_booker"), args);
+            ChildProcess next(proc_path("sales_booker"), o.args());
             EXPECT_EQ(next.read_line(), "nothing");
-            const Booked b = read_back(folder);
-            ASSERT_EQ(b.documents.size(), 1u);
-            EXPECT_EQ(b.documents[0].nrd, "      58");
-            EXPECT_EQ(b.documents[0].rows, 10);
-            EXPECT_EQ(b.counter, 58);
-            for (const auto& [g, q] : sold) EXPECT_NEAR(b.stock.at(g), before.at(g) - q, 0.0005) << "goods " << g;
+            o.expect_booked_once();
         }
     }
 }
@@ -220,33 +237,17 @@ TEST(SalesBookingProcesses, AJournalLineCutShortIsAStepNotTakenAndTheBookingIsFi
 TEST(SalesBookingProcesses, ABookingOnAFullDiskIsFinishedOnceWhenThereIsRoom) {
     for (int limit = 2200; limit <= 9000; limit += 350) {
         SCOPED_TRACE("files may grow to " + std::to_string(limit) + " bytes");
-        TempFolder folder("nokod13");
-        std::filesystem::create_directories(folder.path() / "durva");
-        const auto before = stock_of(folder);
-        const auto sold = write_file(folder.file("durva/data_out.xxx"), 10, 0);
-        const std::vector<std::string> args = {folder.path().string(), "2", "durva\\data_out.xxx"};
+        OneBooking o;
         {
-            std::vector<std::string> a = args;
-            a.push_back("f");
-            a.push_back(std::to_string(limit));
-            ChildProcess full(proc_path("sales_booker"), a);
+            ChildProcess full(proc_path("sales_booker"), o.args({"f", std::to_string(limit)}));
             const std::string said = full.read_line();
             EXPECT_TRUE(said == "booked" || said.rfind("error ", 0) == 0) << said;
         }
-        ChildProcess next(proc_path("sales_booker"), args);
+        ChildProcess next(proc_path("sales_booker"), o.args());
         const std::string said = next.read_line();
         EXPECT_TRUE(said == "nothing" || said == "booked") << said;
-        const Booked b = read_back(folder);
-        ASSERT_EQ(b.documents.size(), 1u);
-        EXPECT_EQ(b.documents[0].rows, 10);
-        EXPECT_EQ(b.counter, 58);
-        for (const auto& [g, q] : sold) EXPECT_NEAR(b.stock.at(g), before.at(g) - q, 0.0005) << "goods " << g;
+        o.expect_booked_once();
     }
-}
-
-std::string contents(const std::filesystem::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
 // A power cut: the booking stops right after one of its forcings to disk,
@@ -257,46 +258,36 @@ std::string contents(const std::filesystem::path& path) {
 TEST(SalesBookingProcesses, ABookingCutByAPowerCutAfterAnyForcingIsFinishedOnce) {
     for (int forcing = 1;; ++forcing) {
         SCOPED_TRACE("power cut after forcing " + std::to_string(forcing));
-        TempFolder folder("nokod13");
-        std::filesystem::create_directories(folder.path() / "durva");
-        const auto before = stock_of(folder);
-        const auto sold = write_file(folder.file("durva/data_out.xxx"), 10, 0);
-        const std::filesystem::path tables = folder.path() / "16" / "03";
+        OneBooking o;
+        const std::filesystem::path& folder = o.folder.path();
         std::map<std::filesystem::path, std::string> as_before;
-        for (const auto& e : std::filesystem::directory_iterator(tables)) as_before[e.path()] = contents(e.path());
-        const std::vector<std::string> args = {folder.path().string(), "2", "durva\\data_out.xxx"};
-        bool finished = false;
+        for (const auto& e : std::filesystem::directory_iterator(folder / "16" / "03"))
+            as_before[e.path()] = contents(e.path());
         {
-            ChildProcess cut(proc_path("sales_booker"), {args[0], args[1], args[2], "p", std::to_string(forcing)});
-            finished = cut.read_line() == "booked";
+            ChildProcess cut(proc_path("sales_booker"), o.args({"p", std::to_string(forcing)}));
+            if (cut.read_line() == "booked") break;  // every forcing of the booking has had its power cut
         }
-        if (finished) break;  // every forcing of the booking has had its power cut
         auto durable = [&](const std::filesystem::path& file) {
-            std::string name = std::filesystem::relative(file, folder.path()).string();
+            std::string name = std::filesystem::relative(file, folder).string();
             for (char& c : name)
                 if (c == '/') c = '%';
-            return folder.path() / ".durable" / name;
+            return folder / ".durable" / name;
         };
         for (const auto& [file, bytes] : as_before) {
             const std::filesystem::path kept = durable(file);
             std::ofstream(file, std::ios::binary | std::ios::trunc)
                 << (std::filesystem::exists(kept) ? contents(kept) : bytes);
         }
-        const std::filesystem::path journal = folder.path() / "rob" / "ksieg02.txt";
+        const std::filesystem::path journal = folder / "rob" / "ksieg02.txt";
         if (std::filesystem::exists(durable(journal)))
             std::ofstream(journal, std::ios::binary | std::ios::trunc) << contents(durable(journal));
         else
             std::filesystem::remove(journal);
 
-        ChildProcess next(proc_path("sales_booker"), args);
+        ChildProcess next(proc_path("sales_booker"), o.args());
         const std::string said = next.read_line();
         EXPECT_TRUE(said == "nothing" || said == "booked") << said;
-        const Booked b = read_back(folder);
-        ASSERT_EQ(b.documents.size(), 1u);
-        EXPECT_EQ(b.documents[0].nrd, "      58");
-        EXPECT_EQ(b.documents[0].rows, 10);
-        EXPECT_EQ(b.counter, 58);
-        for (const auto& [g, q] : sold) EXPECT_NEAR(b.stock.at(g), before.at(g) - q, 0.0005) << "goods " << g;
+        o.expect_booked_once();
         ASSERT_LT(forcing, 200);
     }
 }
