@@ -163,14 +163,14 @@ std::shared_ptr<File> File::create(const std::string& path) {
     return f;
 }
 
-size_t File::read_at(void* buf, size_t len, std::uint64_t offset) const {
+size_t read_all_at(int fd, void* buf, size_t len, std::uint64_t offset, const std::string& path) {
     size_t done = 0;
     auto* p = static_cast<char*>(buf);
     while (done < len) {
-        ssize_t n = ::pread(fd_, p + done, len - done, static_cast<off_t>(offset + done));
+        ssize_t n = ::pread(fd, p + done, len - done, static_cast<off_t>(offset + done));
         if (n < 0) {
             if (errno == EINTR) continue;
-            throw DbError("Blad odczytu pliku", path_, errno);
+            throw DbError("Blad odczytu pliku", path, errno);
         }
         if (n == 0) break;
         done += static_cast<size_t>(n);
@@ -178,20 +178,28 @@ size_t File::read_at(void* buf, size_t len, std::uint64_t offset) const {
     return done;
 }
 
+void write_all_at(int fd, const void* buf, size_t len, std::uint64_t offset, const std::string& path) {
+    size_t done = 0;
+    const auto* p = static_cast<const char*>(buf);
+    while (done < len) {
+        ssize_t n = ::pwrite(fd, p + done, len - done, static_cast<off_t>(offset + done));
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            throw DbError("Blad zapisu pliku", path, errno);
+        }
+        done += static_cast<size_t>(n);
+    }
+}
+
+size_t File::read_at(void* buf, size_t len, std::uint64_t offset) const {
+    return read_all_at(fd_, buf, len, offset, path_);
+}
+
 void File::write_at(const void* buf, size_t len, std::uint64_t offset) {
     // An exclusive read-only opening has a descriptor that could write.
     if (read_only_) throw DbError("Plik otwarty tylko do odczytu", path_, EBADF);
     if (g_write_observer) g_write_observer(path_, fd_, buf, len, offset);
-    size_t done = 0;
-    const auto* p = static_cast<const char*>(buf);
-    while (done < len) {
-        ssize_t n = ::pwrite(fd_, p + done, len - done, static_cast<off_t>(offset + done));
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            throw DbError("Blad zapisu pliku", path_, errno);
-        }
-        done += static_cast<size_t>(n);
-    }
+    write_all_at(fd_, buf, len, offset, path_);
 }
 
 void File::write_in_pieces(const void* buf, size_t len, std::uint64_t offset) {

@@ -154,4 +154,10 @@ using WriteObserver = void (*)(const std::string& path, int fd, const void* data
 extern WriteObserver g_write_observer;
 inline void set_write_observer(WriteObserver observer) { g_write_observer = observer; }
 
+// Reads up to `len` bytes at `offset` of the open file `fd`, short only at the
+// end of the file; writes all `len` bytes there. A failure is a DbError
+// naming `path`. Data files and the program's own files share them.
+size_t read_all_at(int fd, void* buf, size_t len, std::uint64_t offset, const std::string& path);
+void write_all_at(int fd, const void* buf, size_t len, std::uint64_t offset, const std::string& path);
+
 }  // namespace durva::platform

@@ -6,6 +6,7 @@
 
 #include <cerrno>
 
+#include "platform/disk_sync.h"
 #include "platform/errors.h"
 #include "platform/file.h"
 
@@ -65,32 +66,12 @@ std::unique_ptr<OwnFile> OwnFile::make(const std::string& path) {
 OwnFile::~OwnFile() { ::close(fd_); }
 
 size_t OwnFile::read_at(void* buf, size_t len, std::uint64_t offset) const {
-    size_t done = 0;
-    auto* p = static_cast<char*>(buf);
-    while (done < len) {
-        ssize_t n = ::pread(fd_, p + done, len - done, static_cast<off_t>(offset + done));
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            throw DbError("Blad odczytu pliku", path_, errno);
-        }
-        if (n == 0) break;
-        done += static_cast<size_t>(n);
-    }
-    return done;
+    return read_all_at(fd_, buf, len, offset, path_);
 }
 
 void OwnFile::write_at(const void* buf, size_t len, std::uint64_t offset) {
     if (g_write_observer) g_write_observer(path_, fd_, buf, len, offset);
-    size_t done = 0;
-    const auto* p = static_cast<const char*>(buf);
-    while (done < len) {
-        ssize_t n = ::pwrite(fd_, p + done, len - done, static_cast<off_t>(offset + done));
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            throw DbError("Blad zapisu pliku", path_, errno);
-        }
-        done += static_cast<size_t>(n);
-    }
+    write_all_at(fd_, buf, len, offset, path_);
 }
 
 std::uint64_t OwnFile::size() const {
@@ -114,10 +95,10 @@ void sync_own_file(const std::string& path) {
         if (errno == ENOENT || errno == ELOOP) return;
         throw DbError("Blad zapisu pliku", path, errno);
     }
-    int rc = ::fdatasync(fd);
-    int e = errno;
+    const bool forced = force_to_disk(fd, path);
+    const int e = errno;
     ::close(fd);
-    if (rc != 0) throw DbError("Blad zapisu pliku", path, e);
+    if (!forced) throw DbError("Blad zapisu pliku", path, e);
 }
 
 void remove_own_file(const std::string& path) {

@@ -27,12 +27,6 @@ bool tables_open(Session& s) {
 
 std::string station_text(int station) { return "stacji " + STR2(station); }
 
-std::string trim_blanks(std::string_view text) {
-    std::string out;
-    for (char c : text)
-        if (c != ' ') out += c;
-    return out;
-}
 
 // The plan's rows are work-table records; they are read through this
 // station's work table, which must have the same layout.
@@ -58,7 +52,7 @@ void journal_damaged(Session& s, BookingJournal& journal, const BookingPlan& pla
         return;
     }
     const std::string aside = journal.set_aside();
-    const std::string number = done.number.empty() ? std::string() : ", dokument " + plan.rd + trim_blanks(done.number);
+    const std::string number = done.number.empty() ? std::string() : ", dokument " + plan.rd + without_blanks(done.number);
     _OKNO_(s, what + " - odlozony jako " + aside + "; sprawdz ksiegowanie" + number, 0.0);
     // Its sales file, still where the driver left it, goes again only when
     // the operator says so; otherwise it is put away beside the backups.

@@ -38,11 +38,15 @@ std::string register_label(Session& s, const MenuValues& m) {
     return padded(opis, 26) + "Port:" + dbf::str_number(port, 2, 0);
 }
 
-std::string booking_message(std::string_view rd, std::string_view nrd, double total) {
+std::string without_blanks(std::string_view nrd) {
     std::string number;
     for (char c : nrd)
         if (c != ' ') number += c;
-    return std::string(rd) + number + "  na kwote  " + amount_picture(total) + " Z";
+    return number;
+}
+
+std::string booking_message(std::string_view rd, std::string_view nrd, double total) {
+    return std::string(rd) + without_blanks(nrd) + "  na kwote  " + amount_picture(total) + " Z";
 }
 
 bool REP_DOW_VOKA(ImportRun& r) {

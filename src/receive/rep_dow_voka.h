@@ -17,4 +17,7 @@ std::string register_label(Session& s, const MenuValues& m);
 // The text the booking ends with, e.g. "SD 123  na kwote  1 234.50 Z".
 std::string booking_message(std::string_view rd, std::string_view nrd, double total);
 
+// A document number as the messages show it: its blanks left out.
+std::string without_blanks(std::string_view nrd);
+
 }  // namespace durva

@@ -28,6 +28,17 @@ bool write_all(int fd, const char* p, std::size_t n) {
     return true;
 }
 
+// Copies what is left of `in` to `out`; false when a read or a write failed.
+bool copy_bytes(int in, int out) {
+    char buf[64 * 1024];
+    for (;;) {
+        const ssize_t n = ::read(in, buf, sizeof buf);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return n == 0;
+        if (!write_all(out, buf, static_cast<std::size_t>(n))) return false;
+    }
+}
+
 }  // namespace
 
 std::string backup_name(const platform::LocalTime& t, int attempt) {
@@ -51,18 +62,7 @@ BackupResult make_backup(std::string_view file, const platform::LocalTime& t) {
         fd = ::open(platform::resolve_path(name).c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
         if (fd < 0 && errno != EEXIST) break;
     }
-    char buf[64 * 1024];
-    bool ok = true;
-    for (;;) {
-        ssize_t n = ::read(in, buf, sizeof buf);
-        if (n < 0 && errno == EINTR) continue;
-        if (n < 0) {
-            ok = false;
-            break;
-        }
-        if (n == 0) break;
-        if (fd >= 0 && !write_all(fd, buf, static_cast<std::size_t>(n))) ok = false;
-    }
+    const bool ok = fd >= 0 && copy_bytes(in, fd);
     ::close(in);
     if (fd >= 0) {
         if (ok && ::fsync(fd) == 0 && ::close(fd) == 0) out.name = name;
@@ -118,20 +118,7 @@ bool copy_to(const std::string& from, const std::string& to) {
         ::close(in);
         return false;
     }
-    bool ok = true;
-    char buf[64 * 1024];
-    for (;;) {
-        const ssize_t n = ::read(in, buf, sizeof buf);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) {
-            ok = n == 0;
-            break;
-        }
-        if (!write_all(out, buf, static_cast<std::size_t>(n))) {
-            ok = false;
-            break;
-        }
-    }
+    bool ok = copy_bytes(in, out);
     ::close(in);
     ok = ::fsync(out) == 0 && ok;
     ok = ::close(out) == 0 && ok;
