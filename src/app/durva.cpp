@@ -11,6 +11,7 @@
 #include "common/editor.h"
 #include "common/error_handler.h"
 #include "common/mem_file.h"
+#include "platform/folder_file.h"
 #include "platform/path_resolver.h"
 #include "platform/read_handle.h"
 #include "receive/zrob_sd_voka.h"
@@ -149,7 +150,7 @@ CutShortBookings finish_cut_short_bookings_at_start(Session& s) {
     // what they could not change, go on the station's print file, where the
     // operator reads them as after an import, and lead the list of the
     // next import, which is made afresh.
-    if (std::FILE* list = std::fopen(platform::resolve_path(s.values.PLIK).c_str(), "wb")) {
+    if (std::FILE* list = platform::stream_on(platform::open_own(platform::resolve_path(s.values.PLIK)), "wb", true)) {
         for (const std::string& text : lines) {
             std::fwrite(text.data(), 1, text.size(), list);
             std::fwrite("\r\n", 1, 2, list);

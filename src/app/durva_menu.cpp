@@ -213,13 +213,17 @@ void delete_plus(Session& s, MenuValues& m) {
     if (!stand_usable(s, m)) return;
     _OKNO_(s, "Pobieram PLU do durva\\data_out.txt", "...");
     write_input_file(s, "S;I;0; ; ;", {});
+    const std::optional<FileStamp> before = file_stamp(kPluListFile);
     report_driver_run(s, m, DriverCommand::ReadOut);
     const int mode = choose_deletion_mode(s);
     if (mode == 0) return;
     if (!OKNO(s, "Kasowac ?", " ")) return;
     // Without a list there is nothing to choose from: the read-out request
-    // is not sent again as a deletion, and the sent-record table stays.
-    if (!FILE_X(kPluListFile)) {
+    // is not sent again as a deletion, and the sent-record table stays. A
+    // list this read-out did not write (one left by an earlier read-out,
+    // maybe of another register, when this one failed) is no list.
+    const std::optional<FileStamp> now = file_stamp(kPluListFile);
+    if (!now || now == before) {
         _OKNO_(s, "Brak listy PLU w durva\\data_out.txt", 0.0);
         return;
     }

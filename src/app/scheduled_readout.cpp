@@ -1,5 +1,6 @@
 #include "app/scheduled_readout.h"
 
+#include <fcntl.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -18,6 +19,7 @@
 #include "common/screen/screen.h"
 #include "platform/clock.h"
 #include "platform/file.h"
+#include "platform/folder_file.h"
 #include "platform/path_resolver.h"
 #include "platform/unattended_terminal.h"
 #include "receive/booking_journal.h"
@@ -158,9 +160,13 @@ std::string now_text(const platform::LocalTime& t) {
 // the run itself has been reported on standard output.
 void append_log(const std::string& line) {
     const std::string path = platform::resolve_path(kReadOutLog);
-    std::FILE* f = std::fopen(path.c_str(), "ab");
+    // Kept by every run of the folder, so never made afresh; only a regular
+    // file at that very name is added to.
+    std::FILE* f = platform::stream_on(platform::open_regular(path, O_WRONLY | O_APPEND | O_CREAT), "ab");
     if (!f || std::fwrite(line.data(), 1, line.size(), f) != line.size()) {
-        std::fprintf(stderr, "durva: nie moge dopisac do %s: %s\n", kReadOutLog, std::strerror(errno));
+        const int e = errno;
+        std::fprintf(stderr, "durva: nie moge dopisac do %s: %s\n", kReadOutLog,
+                     platform::not_a_regular_file(e) ? platform::kNotARegularFile : std::strerror(e));
     }
     if (f) std::fclose(f);
 }

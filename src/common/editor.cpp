@@ -5,9 +5,11 @@
 
 #include <unistd.h>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+
+#include <cerrno>
 #include <cstdio>
-#include <fstream>
-#include <iterator>
 #include <optional>
 #include <string>
 
@@ -17,6 +19,7 @@
 #include "common/editor_printer.h"
 #include "common/editor_text.h"
 #include "common/screen/keys.h"
+#include "platform/folder_file.h"
 #include "platform/path_resolver.h"
 
 namespace durva {
@@ -27,20 +30,17 @@ using screen::Key;
 
 constexpr int kTextTop = 1, kTextLeft = 1, kTextRows = 22, kTextCols = 78;
 
-std::optional<std::string> read_file(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) return std::nullopt;
-    std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    if (in.bad()) return std::nullopt;
-    return bytes;
-}
+// The largest file the editor takes: its lines are held several times over
+// while it is edited, and a file beyond this is no printout to be read here.
+constexpr std::size_t kEditorLimit = 16u << 20;
 
+// Written only into a regular file at that very name: a symlink planted at
+// it would carry the text to a file of someone else's choosing.
 bool write_file(const std::string& path, const std::string& bytes) {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    std::FILE* out = platform::stream_on(platform::open_regular(path, O_WRONLY | O_CREAT), "wb", true);
     if (!out) return false;
-    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-    out.close();
-    return !out.fail();
+    const bool written = std::fwrite(bytes.data(), 1, bytes.size(), out) == bytes.size();
+    return std::fclose(out) == 0 && written;
 }
 
 // What the window shows of the text: its first line and first column.
@@ -164,8 +164,10 @@ Ending edit(Session& s, const std::string& path, EditorText& t, View& v) {
 }
 
 // Step 1 of the editor: a missing file is created with one empty line.
+// Whatever else stands at the name is left to the reading, which says what it is.
 bool ensure_file(const std::string& path) {
-    if (platform::file_exists(path)) return true;
+    struct stat st{};
+    if (::lstat(path.c_str(), &st) == 0) return true;
     return write_file(path, std::string("\r\n\x1a", 3));
 }
 
@@ -186,9 +188,16 @@ bool MEDIT(Session& s, std::string_view file_name) {
     };
 
     std::optional<std::string> bytes;
-    if (ensure_file(path)) bytes = read_file(path);
+    int error = 0;
+    if (ensure_file(path)) bytes = platform::read_regular(path, kEditorLimit, &error);
     if (!bytes) {
-        _OKNO_(s, "Nie mozna otworzyc pliku " + std::string(file_name), 0);
+        const std::string name(file_name);
+        if (error == EFBIG)
+            _OKNO_(s, "Plik " + name + " za duzy dla edytora (ponad 16 MB)", 0);
+        else if (platform::not_a_regular_file(error))
+            _OKNO_(s, "Plik " + name + " nie jest zwyklym plikiem", 0);
+        else
+            _OKNO_(s, "Nie mozna otworzyc pliku " + name, 0);
         return finish();
     }
     if (!bytes->empty() && bytes->back() == '\x1a') bytes->pop_back();

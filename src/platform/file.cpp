@@ -1,6 +1,7 @@
 #include "platform/file.h"
 
 #include "platform/disk_sync.h"
+#include "platform/folder_file.h"
 
 #include <fcntl.h>
 #include <sys/file.h>
@@ -90,14 +91,14 @@ std::shared_ptr<File> File::open(const std::string& path, Share mode, bool read_
     // File still refuses every write. Without write permission it falls back
     // to reading, which is all such a file allows anyone anyway.
     bool writable = !read_only || mode == Share::Exclusive;
-    int fd = ::open(path.c_str(), (writable ? O_RDWR : O_RDONLY) | O_CLOEXEC);
+    int fd = open_regular(path, writable ? O_RDWR : O_RDONLY);
     if (fd < 0 && read_only && writable && (errno == EACCES || errno == EROFS || errno == EPERM)) {
         writable = false;
-        fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+        fd = open_regular(path, O_RDONLY);
     }
     if (fd < 0) {
         int e = errno;
-        throw DbError(e == ENOENT ? "Brak pliku" : "Nie moge otworzyc pliku", path, e);
+        throw DbError(opening_failure(e), path, e);
     }
     struct stat st{};
     if (::fstat(fd, &st) != 0) {
@@ -132,10 +133,12 @@ std::shared_ptr<File> File::open(const std::string& path, Share mode, bool read_
 }
 
 std::shared_ptr<File> File::create(const std::string& path) {
-    int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
+    // The name is made a new file: what stands there that is no regular
+    // file of one name is removed, never written through.
+    int fd = open_own(path);
     if (fd < 0) {
         int e = errno;
-        throw DbError("Nie moge utworzyc pliku", path, e);
+        throw DbError(not_a_regular_file(e) ? kNotARegularFile : "Nie moge utworzyc pliku", path, e);
     }
     struct stat st{};
     if (::fstat(fd, &st) != 0) {
@@ -302,14 +305,16 @@ void File::unlock_all_for(const void* owner) {
 namespace {
 // Opens the file and holds it exclusively, as an exclusive opening would (flock
 // and a write lock on the share byte), so that nobody, this process's own
-// tables included, has it open meanwhile. Returns -1 when that is refused.
+// tables included, has it open meanwhile. Returns -1 when that is refused,
+// -2 when the name holds no regular file (nobody can have it open as a table).
 int hold_exclusively(const std::string& path) {
-    int fd = ::open(path.c_str(), O_RDWR | O_CLOEXEC);
+    int fd = open_regular(path, O_RDWR);
     bool writable = fd >= 0;
-    if (fd < 0) fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0 && !not_a_regular_file(errno)) fd = open_regular(path, O_RDONLY);
     if (fd < 0) {
         int e = errno;
-        throw DbError(e == ENOENT ? "Brak pliku" : "Nie moge otworzyc pliku", path, e);
+        if (not_a_regular_file(e) && e != EISDIR) return -2;
+        throw DbError(opening_failure(e), path, e);
     }
     if (::flock(fd, LOCK_EX | LOCK_NB) != 0 ||
         !ofd_lock(fd, writable ? F_WRLCK : F_RDLCK, kShareLockByte, 1, false)) {
@@ -322,6 +327,7 @@ int hold_exclusively(const std::string& path) {
 
 bool is_file_in_use(const std::string& path) {
     int fd = hold_exclusively(path);
+    if (fd == -2) return false;
     if (fd < 0) return true;
     ::close(fd);
     return false;
@@ -329,19 +335,20 @@ bool is_file_in_use(const std::string& path) {
 
 void remove_file(const std::string& path) {
     int fd = hold_exclusively(path);
-    if (fd < 0) throw SharingError(path, EACCES);
+    if (fd == -1) throw SharingError(path, EACCES);
+    // A symlink or a pipe at the name goes itself, never what it points to.
     int rc = ::unlink(path.c_str());
     int e = errno;
-    ::close(fd);
+    if (fd >= 0) ::close(fd);
     if (rc != 0) throw DbError("Nie moge usunac pliku", path, e);
 }
 
 void replace_file(const std::string& source, const std::string& target) {
     int fd = -1;
     struct stat st{};
-    if (::stat(target.c_str(), &st) == 0) {
+    if (::lstat(target.c_str(), &st) == 0) {
         fd = hold_exclusively(target);
-        if (fd < 0) throw SharingError(target, EACCES);
+        if (fd == -1) throw SharingError(target, EACCES);
     }
     int rc = ::rename(source.c_str(), target.c_str());
     int e = errno;

@@ -9,6 +9,7 @@
 #include "platform/disk_sync.h"
 #include "platform/errors.h"
 #include "platform/file.h"
+#include "platform/folder_file.h"
 
 namespace durva::platform {
 
@@ -49,18 +50,11 @@ std::unique_ptr<OwnFile> OwnFile::open_filled(const std::string& path) {
 }
 
 std::unique_ptr<OwnFile> OwnFile::make(const std::string& path) {
-    int fd = ::open(path.c_str(), O_RDWR | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
-    if (fd >= 0 && ours_alone(fd)) {
-        auto f = std::unique_ptr<OwnFile>(new OwnFile(path, fd, true));
-        if (f->size() > 0) f->empty();
-        return f;
-    }
-    if (fd >= 0) ::close(fd);
-    remove_own_file(path);
-    // O_EXCL: made here and now, never an existing file or a link's target.
-    fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+    const int fd = open_own(path);
     if (fd < 0) throw DbError("Nie moge utworzyc pliku", path, errno);
-    return std::unique_ptr<OwnFile>(new OwnFile(path, fd, true));
+    auto f = std::unique_ptr<OwnFile>(new OwnFile(path, fd, true));
+    if (f->size() > 0) f->empty();
+    return f;
 }
 
 OwnFile::~OwnFile() { ::close(fd_); }

@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <utility>
 
+#include "platform/folder_file.h"
 #include "platform/path_resolver.h"
 
 namespace durva::platform {
@@ -14,14 +15,10 @@ namespace durva::platform {
 ReadHandle::ReadHandle(std::string_view dos_path) {
     std::string path = resolve_path(dos_path);
     if (path.empty()) { error_ = ENOENT; return; }
-    fd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd_ < 0) { error_ = errno; return; }
-    struct stat st{};
-    if (::fstat(fd_, &st) != 0 || !S_ISREG(st.st_mode)) {
-        error_ = S_ISDIR(st.st_mode) ? EISDIR : EINVAL;
-        ::close(fd_);
-        fd_ = -1;
-    }
+    // Another party's file (the driver's output, the PLU list): taken only
+    // when it is a regular file at that very name.
+    fd_ = open_regular(path, O_RDONLY);
+    if (fd_ < 0) error_ = errno;
 }
 
 ReadHandle::~ReadHandle() { close(); }

@@ -2,16 +2,27 @@
 
 #include <cups/cups.h>
 
-#include <fstream>
-#include <iterator>
+#include <cerrno>
+#include <optional>
 #include <string>
 
 #include "common/screen/codepage.h"
+#include "platform/folder_file.h"
 #include "print/pdf_export.h"
 
 namespace durva::print {
 
 namespace {
+
+// The largest file printed: as much as the editor takes.
+constexpr std::size_t kPrintLimit = 16u << 20;
+
+// Why a file to print could not be read: `missing` when it is not there.
+std::string unreadable(const char* missing, int error) {
+    if (error == EFBIG) return "Plik za duzy do wydruku";
+    if (platform::not_a_regular_file(error)) return platform::kNotARegularFile;
+    return missing;
+}
 
 // Messages fit the message window (41 characters).
 std::string fitted(std::string text) {
@@ -76,18 +87,18 @@ std::string print_text(const PrintSettings& settings, std::string_view port, std
 bool CupsPrinter::ready(std::string_view port) { return queue_problem(read_print_settings(), port).empty(); }
 
 std::string CupsPrinter::print_text_file(const std::string& path, std::string_view port) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) return "Brak pliku do wydruku";
-    const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    int error = 0;
+    const std::optional<std::string> text = platform::read_regular(path, kPrintLimit, &error);
+    if (!text) return unreadable("Brak pliku do wydruku", error);
     const auto slash = path.find_last_of('/');
-    return print_text(read_print_settings(), port, slash == std::string::npos ? path : path.substr(slash + 1), text);
+    return print_text(read_print_settings(), port, slash == std::string::npos ? path : path.substr(slash + 1), *text);
 }
 
 std::string CupsPrinter::export_pdf(const std::string& text_path, const std::string& pdf_path) {
-    std::ifstream in(text_path, std::ios::binary);
-    if (!in) return "Brak pliku do eksportu";
-    const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    return write_pdf(text, pdf_path);
+    int error = 0;
+    const std::optional<std::string> text = platform::read_regular(text_path, kPrintLimit, &error);
+    if (!text) return unreadable("Brak pliku do eksportu", error);
+    return write_pdf(*text, pdf_path);
 }
 
 }  // namespace durva::print

@@ -3,10 +3,15 @@
 #include <cairo-pdf.h>
 #include <cairo.h>
 
+#include <fcntl.h>
+
 #include <algorithm>
+#include <cerrno>
+#include <cstdio>
 #include <string>
 #include <vector>
 
+#include "platform/folder_file.h"
 #include "print/text_encoding.h"
 
 namespace durva::print {
@@ -52,6 +57,19 @@ std::vector<Piece> pieces(std::string_view text) {
     return out;
 }
 
+// The PDF goes only into a regular file at that very name, never through a
+// symlink planted there; a write that fails is remembered for the end.
+struct PdfOutput {
+    std::FILE* file = nullptr;
+    bool failed = false;
+};
+
+cairo_status_t write_out(void* closure, const unsigned char* data, unsigned int length) {
+    auto* out = static_cast<PdfOutput*>(closure);
+    if (std::fwrite(data, 1, length, out->file) != length) out->failed = true;
+    return out->failed ? CAIRO_STATUS_WRITE_ERROR : CAIRO_STATUS_SUCCESS;
+}
+
 }  // namespace
 
 std::string write_pdf(std::string_view mazovia_text, const std::string& pdf_path) {
@@ -59,9 +77,15 @@ std::string write_pdf(std::string_view mazovia_text, const std::string& pdf_path
     std::size_t widest = 0;
     for (const auto& p : lines) widest = std::max(widest, p.text.size());
 
-    cairo_surface_t* surface = cairo_pdf_surface_create(pdf_path.c_str(), kPageWidth, kPageHeight);
+    PdfOutput out;
+    out.file = platform::stream_on(platform::open_regular(pdf_path, O_WRONLY | O_CREAT), "wb", true);
+    if (!out.file)
+        return platform::not_a_regular_file(errno) ? "PDF: " + std::string(platform::kNotARegularFile)
+                                                   : std::string("Nie mozna zapisac pliku PDF");
+    cairo_surface_t* surface = cairo_pdf_surface_create_for_stream(write_out, &out, kPageWidth, kPageHeight);
     if (cairo_surface_status(surface) != CAIRO_STATUS_SUCCESS) {
         cairo_surface_destroy(surface);
+        std::fclose(out.file);
         return "Nie mozna zapisac pliku PDF";
     }
     cairo_t* cr = cairo_create(surface);
@@ -100,8 +124,9 @@ std::string write_pdf(std::string_view mazovia_text, const std::string& pdf_path
     if (page_open || lines.empty()) cairo_show_page(cr);
     cairo_destroy(cr);
     cairo_surface_finish(surface);
-    const bool ok = cairo_surface_status(surface) == CAIRO_STATUS_SUCCESS;
+    bool ok = cairo_surface_status(surface) == CAIRO_STATUS_SUCCESS && !out.failed;
     cairo_surface_destroy(surface);
+    ok = std::fclose(out.file) == 0 && ok;
     return ok ? std::string() : "Nie mozna zapisac pliku PDF";
 }
 

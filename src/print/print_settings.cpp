@@ -2,10 +2,10 @@
 
 #include <algorithm>
 #include <cctype>
-#include <fstream>
-#include <iterator>
+#include <optional>
 #include <sstream>
 
+#include "platform/folder_file.h"
 #include "platform/path_resolver.h"
 
 namespace durva::print {
@@ -56,9 +56,9 @@ PrintSettings parse_print_settings(std::string_view text) {
 }
 
 PrintSettings read_print_settings() {
-    if (!platform::file_exists(kPrintSettingsFile)) return {};
-    std::ifstream in(platform::resolve_path(kPrintSettingsFile), std::ios::binary);
-    return parse_print_settings(std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>()));
+    // A few lines of settings; anything else at the name is no settings file.
+    const std::optional<std::string> text = platform::read_regular(platform::resolve_path(kPrintSettingsFile), 64 * 1024);
+    return text ? parse_print_settings(*text) : PrintSettings{};
 }
 
 }  // namespace durva::print

@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <cstdio>
 
+#include "platform/folder_file.h"
 #include "platform/path_resolver.h"
 
 namespace durva {
@@ -52,7 +53,7 @@ std::string backup_name(const platform::LocalTime& t, int attempt) {
 
 BackupResult make_backup(std::string_view file, const platform::LocalTime& t) {
     BackupResult out;
-    int in = ::open(platform::resolve_path(file).c_str(), O_RDONLY | O_CLOEXEC);
+    int in = platform::open_regular(platform::resolve_path(file), O_RDONLY);
     if (in < 0) return out;
     int fd = -1;
     std::string name;

@@ -9,6 +9,7 @@
 #include "common/dirmake.h"
 #include "common/editor.h"
 #include "common/error_handler.h"
+#include "platform/folder_file.h"
 #include "platform/path_resolver.h"
 #include "receive/add_wiersz.h"
 #include "receive/booking.h"
@@ -16,7 +17,7 @@
 #include "receive/cut_short_bookings.h"
 #include "receive/rep_dow_voka.h"
 #include "receive/sales_backup.h"
-#include "receive/sales_file_reader.h"
+#include "common/line_reader.h"
 
 namespace durva {
 
@@ -33,7 +34,8 @@ std::string list_name(Session& s) {
 // The list of unmatched lines: created empty, or opened to add to it.
 void open_list(ImportRun& r, bool afresh) {
     r.list_path = list_name(r.s);
-    r.list = std::fopen(platform::resolve_path(r.list_path).c_str(), afresh ? "wb" : "ab");
+    // The workstation's own file: never written through a symlink planted at it.
+    r.list = platform::stream_on(platform::open_own(platform::resolve_path(r.list_path)), afresh ? "wb" : "ab", afresh);
     if (afresh) r.done.listed = 0;
 }
 
@@ -96,7 +98,8 @@ void ImportRun::list_line(std::string_view text) {
 
 std::optional<FileStamp> file_stamp(std::string_view dos_path) {
     struct stat st {};
-    if (::stat(platform::resolve_path(dos_path).c_str(), &st) != 0) return std::nullopt;
+    // Only a regular file at that very name is a file the driver wrote.
+    if (::lstat(platform::resolve_path(dos_path).c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return std::nullopt;
     FileStamp f;
     f.inode = st.st_ino;
     f.size = static_cast<unsigned long long>(st.st_size);
@@ -244,7 +247,7 @@ bool VOKA_SD(ImportRun& r) {
     for (const std::string& t : carried) r.list_line(t);
     if (!carried.empty()) r.BYL_PPLIK = true;
     r.reading = true;
-    SalesFileReader reader(r.HANDLE, r.TEXT_EOF);
+    LineReader reader(r.HANDLE, r.TEXT_EOF);
     std::string line;
     LineKind kind;
     // The goods order's read lock is held over a run of lines rather than
@@ -263,7 +266,10 @@ bool VOKA_SD(ImportRun& r) {
             ADD_WIERSZ(r, line);
         } else {
             // Not one record as the driver writes them: never booked, but
-            // shown, since it may hold sales.
+            // shown, since it may hold sales; of a long one its start, and
+            // how long it was.
+            if (reader.length() > line.size())
+                line += " ... (wiersz " + std::to_string(reader.length()) + " znakow)";
             r.list_line(line);
             r.BYL_PPLIK = true;
             ++r.refused;

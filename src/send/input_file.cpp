@@ -6,6 +6,7 @@
 #include "common/dirmake.h"
 #include "common/error_handler.h"
 #include "platform/errors.h"
+#include "platform/folder_file.h"
 #include "platform/path_resolver.h"
 
 namespace durva {
@@ -14,8 +15,9 @@ InputFileWriter::InputFileWriter(Session& s, std::string_view control_line, bool
     DIRMAKE("durva");
     file_ = with_error_handler(s, [&] {
         const std::string path = platform::resolve_path(kInputFile);
-        std::FILE* f = std::fopen(path.c_str(), "wb");
-        if (!f) throw DbError("Nie moge utworzyc pliku", path, errno);
+        std::FILE* f = platform::stream_on(platform::open_own(path), "wb", true);
+        if (!f) throw DbError(platform::not_a_regular_file(errno) ? platform::kNotARegularFile : "Nie moge utworzyc pliku",
+                              path, errno);
         return f;
     });
     put(control_line);

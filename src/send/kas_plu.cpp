@@ -1,12 +1,15 @@
 #include "send/kas_plu.h"
 
-#include "common/_readl.h"
+#include "common/line_reader.h"
 #include "platform/read_handle.h"
 #include "send/input_file.h"
 #include "send/send_run.h"
 
 namespace durva {
 namespace {
+
+// How the driver starts every line of the PLU list it reads out.
+constexpr std::string_view kPluListLine = "P;1;";
 
 std::string descend(std::string_view text) {
     std::string out(text);
@@ -30,11 +33,15 @@ bool KAS_PLU(Session& s, const MenuValues& m, int mode) {
     if (list.is_open()) {
         InputFileWriter out(s, kPluControlLine, false);
         const std::string warehouse = m.PS_MAG == " " ? std::string("1") : m.PS_MAG;
-        while (list.position() < list.size()) {
-            const std::string line = FREADLINE(list);
-            // An empty line (or the pieces of one too long to read) names no
-            // PLU, and the register would refuse the whole request for it.
-            if (line.empty()) continue;
+        LineReader reader(list, list.size());
+        std::string line;
+        LineKind kind;
+        while (reader.next(line, kind)) {
+            // Only the list's own lines go back to the register: anything
+            // else in the file (a PLU programming record, a line too long or
+            // broken) would be carried out by the driver as it stands, and
+            // an empty line would make the register refuse the whole request.
+            if (kind != LineKind::Complete || !line.starts_with(kPluListLine)) continue;
             if (mode == static_cast<int>(PluDeletion::All)) {
                 out.record(line);
                 continue;

@@ -1,8 +1,8 @@
 #pragma once
 // KAS_PLU: the deletion request for PLUs of the current register, made from
 // the PLU list the driver read out of it (durva\data_out.txt). The chosen list
-// lines go back unchanged after the control line "S;I;1; ; ;"; the driver
-// deletes the PLUs they name.
+// lines ("P;1;..." only) go back unchanged after the control line
+// "S;I;1; ; ;"; the driver deletes the PLUs they name.
 #include "common/menu_values.h"
 #include "common/session.h"
 

@@ -12,7 +12,7 @@
 
 #include "fuzz_scratch.h"
 #include "platform/read_handle.h"
-#include "receive/sales_file_reader.h"
+#include "common/line_reader.h"
 #include "receive/sales_line.h"
 
 using namespace durva;
@@ -45,25 +45,30 @@ void check_file(const std::string& bytes) {
     }
     platform::ReadHandle handle(path);
     if (!handle.is_open()) std::abort();
-    SalesFileReader reader(handle, handle.size());
-    std::string line, again;
+    LineReader reader(handle, handle.size());
+    std::string line;
     LineKind kind;
     bool last = false;
+    std::size_t at = 0;  // where the next line starts in the file
     while (reader.next(line, kind)) {
         if (last) std::abort();  // nothing after an unterminated line
-        again += line;
+        // What is kept is the line's start; its length covers the rest.
+        if (reader.length() < line.size() || bytes.compare(at, line.size(), line) != 0) std::abort();
+        if (line.size() > LineReader::kKept) std::abort();
+        at += static_cast<std::size_t>(reader.length());
         if (kind == LineKind::Unterminated) {
             last = true;
         } else {
-            again += "\r\n";
+            if (bytes.compare(at, 2, "\r\n") != 0) std::abort();
+            at += 2;
         }
         if (kind == LineKind::Complete) {
-            if (line.size() > SalesFileReader::kMaxLine || line.find_first_of("\r\n") != std::string::npos) std::abort();
+            if (line.size() > LineReader::kMaxLine || line.find_first_of("\r\n") != std::string::npos) std::abort();
             check_line(line);
         }
     }
-    // The file back, but for an end-of-file byte after the last line end.
-    if (again != bytes && again + "\x1A" != bytes) std::abort();
+    // The whole file, but for an end-of-file byte after the last line end.
+    if (at != bytes.size() && !(at + 1 == bytes.size() && bytes.back() == '\x1A')) std::abort();
 }
 
 }  // namespace

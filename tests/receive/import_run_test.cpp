@@ -85,10 +85,11 @@ TEST(SalesImportRun, UnmatchedBrokenAndUnterminatedLinesAreListedNeverBookedAndO
     EXPECT_TRUE(f.saw("Esc - Wyjscie"));
     EXPECT_FALSE(f.hs.shows("Esc - Wyjscie"));
     EXPECT_EQ(f.hs.text(10, 0, 80), screen_before);
-    // Every listed byte is still there; the editor keeps lines of up to 160
-    // characters, so it saved the long one in pieces.
+    // Of the long line its start and its length are listed; the editor keeps
+    // lines of up to 160 characters, so it saved that in pieces.
+    const std::string listed = long_line.substr(0, 749) + " ... (wiersz 819 znakow)";
     std::string pieces;
-    for (std::size_t at = 0; at < long_line.size(); at += 160) pieces += long_line.substr(at, 160) + "\r\n";
+    for (std::size_t at = 0; at < listed.size(); at += 160) pieces += listed.substr(at, 160) + "\r\n";
     EXPECT_EQ(read_file("rob/wydruk03.prn"), "S;99999;NIEZNANY;100;1000;\r\n" + pieces +
                                                  "S;10001;B;200;1000;\rS;10001;C;300;1000;\r\n" +
                                                  "S;10001;D;400;1000;\r\n");

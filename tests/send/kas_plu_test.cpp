@@ -34,7 +34,10 @@ TEST(PluDeletion, EachModeChoosesItsLines) {
     };
     for (const Case& c : cases) {
         SendOffice office("kod13");
-        write_list(office, {kStocked, kEmpty, "", kUnknown, kNoCode});
+        // A programming record and a line too long to be the driver's are
+        // no list lines: no mode sends them.
+        write_list(office, {kStocked, kEmpty, "", "I;1;9999999999994;NIEZNANY;1;A;3;11100;01;00;;", kUnknown,
+                            "P;1;9999999999994;" + std::string(800, 'X'), kNoCode});
         EXPECT_TRUE(KAS_PLU(office.session(), office.menu, static_cast<int>(c.mode)));
         EXPECT_EQ(office.records(), c.expected) << static_cast<int>(c.mode);
         EXPECT_TRUE(office.input_file().starts_with("S;I;1; ; ;\r\n"));

@@ -1,12 +1,15 @@
 #include "common/dbf/table.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <exception>
-#include <fstream>
 
 #include "common/dbf/ntx_header.h"
 #include "common/dbf/table_paths.h"
 #include "platform/errors.h"
+#include "platform/folder_file.h"
 #include "platform/path_resolver.h"
 
 namespace durva::dbf {
@@ -648,10 +651,12 @@ namespace {
 // True when the index file at `path` (if there is one) carries the mark of
 // the extended lock scheme.
 bool marks_extended_locks(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
+    const int fd = platform::open_regular(path, O_RDONLY);
+    if (fd < 0) return false;
     unsigned char sig[2] = {};
-    if (!in.read(reinterpret_cast<char*>(sig), 2)) return false;
-    return (ntx_load16(sig) & kNtxSigLockScheme) != 0;
+    const bool read = ::pread(fd, sig, 2, 0) == 2;
+    ::close(fd);
+    return read && (ntx_load16(sig) & kNtxSigLockScheme) != 0;
 }
 }  // namespace
 

@@ -1,4 +1,4 @@
-#include "receive/sales_file_reader.h"
+#include "common/line_reader.h"
 
 #include <gtest/gtest.h>
 
@@ -24,14 +24,14 @@ std::vector<Read> read_all(const std::string& bytes, std::int64_t end = -1) {
         out << bytes;
     }
     platform::ReadHandle h("sales.txt");
-    SalesFileReader reader(h, end < 0 ? h.size() : end);
+    LineReader reader(h, end < 0 ? h.size() : end);
     std::vector<Read> out;
     Read r;
     while (reader.next(r.line, r.kind)) out.push_back(r);
     return out;
 }
 
-TEST(SalesFileReader, EveryKindOfLineTheDriverMightLeave) {
+TEST(LineReader, EveryKindOfLineTheDriverMightLeave) {
     test::TempFolder folder;
     test::CurrentFolder here(folder.path());
     const std::string l122(122, 'a'), l748(748, 'b'), l749(749, 'c'), l2000(2000, 'd');
@@ -47,8 +47,9 @@ TEST(SalesFileReader, EveryKindOfLineTheDriverMightLeave) {
         {"two characters", "S;\r\n", {{"S;", LineKind::Complete}}},
         {"122 and 748 characters", l122 + "\r\n" + l748 + "\r\n",
          {{l122, LineKind::Complete}, {l748, LineKind::Complete}}},
-        {"749 and 2000 characters come whole", l749 + "\r\n" + l2000 + "\r\nS;1;A;1;1;\r\n",
-         {{l749, LineKind::TooLong}, {l2000, LineKind::TooLong}, {"S;1;A;1;1;", LineKind::Complete}}},
+        {"749 characters whole, of 2000 the first 749", l749 + "\r\n" + l2000 + "\r\nS;1;A;1;1;\r\n",
+         {{l749, LineKind::TooLong}, {l2000.substr(0, 749), LineKind::TooLong}, {"S;1;A;1;1;", LineKind::Complete}}},
+        {"a lone LF far into a long line", l2000 + "\n" + l122 + "\r\n", {{l2000.substr(0, 749), LineKind::StrayBreak}}},
         {"binary garbage", garbage + "\r\n", {{garbage, LineKind::Complete}}},
         {"end-of-file byte inside a line", "S;1\x1A;A;1;1;\r\n", {{"S;1\x1A;A;1;1;", LineKind::Complete}}},
         {"end-of-file byte after the last line", "S;1;A;1;1;\r\n\x1A", {{"S;1;A;1;1;", LineKind::Complete}}},
@@ -58,7 +59,7 @@ TEST(SalesFileReader, EveryKindOfLineTheDriverMightLeave) {
                                                                   {"S;2;B;2;2;", LineKind::Unterminated}}},
         {"last line ends with CR alone", "S;1;A;1;1;\r", {{"S;1;A;1;1;\r", LineKind::Unterminated}}},
         {"line end across the reader's pieces", std::string(65535, 'e') + "\r\n",
-         {{std::string(65535, 'e'), LineKind::TooLong}}},
+         {{std::string(749, 'e'), LineKind::TooLong}}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -66,7 +67,7 @@ TEST(SalesFileReader, EveryKindOfLineTheDriverMightLeave) {
     }
 }
 
-TEST(SalesFileReader, ReadsOnlyWhatTheFileHeldWhenOpened) {
+TEST(LineReader, ReadsOnlyWhatTheFileHeldWhenOpened) {
     test::TempFolder folder;
     test::CurrentFolder here(folder.path());
     // The driver was still writing: the size measured at the opening ends the
@@ -76,6 +77,27 @@ TEST(SalesFileReader, ReadsOnlyWhatTheFileHeldWhenOpened) {
                                                        {"S;2;B", LineKind::Unterminated}}));
     // A file cut shorter than measured ends where its bytes end.
     EXPECT_EQ(read_all("S;1;A;1;1;\r\n", 100), (std::vector<Read>{{"S;1;A;1;1;", LineKind::Complete}}));
+}
+
+TEST(LineReader, OfAHugeLineKeepsItsStartAndTellsItsLength) {
+    test::TempFolder folder;
+    test::CurrentFolder here(folder.path());
+    const std::string huge(5'000'000, 'x');
+    std::ofstream("sales.txt", std::ios::binary) << huge << "\r\nS;1;A;1;1;\r\n" << huge;
+    platform::ReadHandle h("sales.txt");
+    LineReader reader(h, h.size());
+    std::string line;
+    LineKind kind;
+    ASSERT_TRUE(reader.next(line, kind));
+    EXPECT_EQ(line.size(), LineReader::kKept);
+    EXPECT_EQ(reader.length(), huge.size());
+    ASSERT_TRUE(reader.next(line, kind));
+    EXPECT_EQ(line, "S;1;A;1;1;");
+    EXPECT_EQ(reader.length(), 10u);
+    ASSERT_TRUE(reader.next(line, kind));
+    EXPECT_EQ(kind, LineKind::Unterminated);
+    EXPECT_EQ(reader.length(), huge.size());
+    EXPECT_FALSE(reader.next(line, kind));
 }
 
 }  // namespace
