@@ -13,6 +13,7 @@
 #include "platform/disk_sync.h"
 #include "platform/errors.h"
 #include "platform/file.h"
+#include "platform/folder_file.h"
 #include "platform/path_resolver.h"
 
 namespace durva {
@@ -172,17 +173,15 @@ JournalLock BookingJournal::try_lock(bool create) {
     // A journal set aside (renamed) between the opening and the lock is not
     // the journal any more: the lock is taken again on what the name holds.
     for (int attempt = 0; attempt < 100; ++attempt) {
-        const int fd = ::open(path_.c_str(),
-                              O_WRONLY | O_APPEND | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK | (create ? O_CREAT : 0), 0666);
+        // A symlink or a pipe at the name is no journal of ours: never
+        // followed, never waited on; the station whose journal it names
+        // makes a journal of its own there when it next books.
+        const int fd = create ? platform::open_own(path_) : platform::open_regular(path_, O_WRONLY);
         if (fd < 0) {
-            if (errno == ENOENT && !create) return JournalLock::Missing;
+            if (!create && (errno == ENOENT || platform::not_a_regular_file(errno))) return JournalLock::Missing;
             throw DbError("Nie moge otworzyc dziennika ksiegowania", path_, errno);
         }
-        struct stat kind {};
-        if (::fstat(fd, &kind) != 0 || !S_ISREG(kind.st_mode)) {
-            ::close(fd);
-            throw DbError("Dziennik ksiegowania nie jest zwyklym plikiem", path_, EINVAL);
-        }
+        ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) | O_APPEND);
         if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
             const int err = errno;
             ::close(fd);
@@ -190,7 +189,7 @@ JournalLock BookingJournal::try_lock(bool create) {
             throw DbError("Nie moge zablokowac dziennika ksiegowania", path_, err);
         }
         struct stat held {}, named {};
-        if (::fstat(fd, &held) == 0 && ::stat(path_.c_str(), &named) == 0 && held.st_dev == named.st_dev &&
+        if (::fstat(fd, &held) == 0 && ::lstat(path_.c_str(), &named) == 0 && held.st_dev == named.st_dev &&
             held.st_ino == named.st_ino) {
             fd_ = fd;
             return JournalLock::Taken;
