@@ -12,15 +12,20 @@
 #include <vector>
 
 #include "app/readout_office.h"
+#include "common/editor.h"
+#include "common/screen/keys.h"
+#include "print/pdf_export.h"
 #include "send/main_send.h"
 #include "send/send_office.h"
 #include "send/send_run.h"
 #include "send/sent_records.h"
+#include "support/headless_session.h"
 
 namespace durva {
 namespace {
 
 namespace fs = std::filesystem;
+using screen::Key;
 
 const std::string kPrivate = "touch /tmp/owned #private of another user\n";
 
@@ -147,6 +152,27 @@ TEST(PlantedFiles, ASymlinkAtATableTheSendWritesIsRefusedByName) {
         main_send(run);
     }
     EXPECT_TRUE(office.h.saw(std::string(kSentRecordsTrouble)));
+    victims.expect_untouched();
+}
+
+TEST(PlantedFiles, TheEditorAndThePdfNeitherReadNorWriteThroughAName) {
+    test::TempFolder folder;
+    test::CurrentFolder here(folder.path());
+    Victims victims;
+    victims.plant(folder.path(), "t.txt");
+    ASSERT_EQ(::mkfifo((folder.path() / "p.txt").c_str(), 0666), 0);
+    std::ofstream("big.txt", std::ios::binary) << std::string(17u << 20, 'x');
+    for (const char* name : {"t.txt", "p.txt", "big.txt"}) {
+        SCOPED_TRACE(name);
+        testing::HeadlessSession h({Key::Enter, Key::Esc});
+        MEDIT(h.session, name);
+        EXPECT_EQ(h.terminal.steps_left(), 1u);  // the message took its key; no editing began
+    }
+    victims.expect_untouched();
+    EXPECT_EQ(fs::file_size("big.txt"), 17u << 20);
+
+    victims.plant(folder.path(), "out.pdf");
+    EXPECT_NE(print::write_pdf("TEKST\r\n", "out.pdf"), "");
     victims.expect_untouched();
 }
 
