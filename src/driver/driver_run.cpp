@@ -17,6 +17,7 @@
 #include "common/error_handler.h"
 #include "platform/errors.h"
 #include "platform/file.h"
+#include "platform/folder_file.h"
 #include "platform/path_resolver.h"
 #include "platform/process.h"
 
@@ -71,13 +72,10 @@ constexpr double kUnattendedDriverWait = 180;
 int take_driver_lock() {
     DIRMAKE("DURVA");
     const std::string path = platform::resolve_path(kDriverLock);
-    const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_NONBLOCK, 0666);
+    // A symlink or a pipe planted at its name is replaced, never followed.
+    const int fd = platform::open_own(path);
     if (fd < 0) throw DbError("Nie moge otworzyc pliku blokady sterownika", path, errno);
-    struct stat st {};
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-        ::close(fd);
-        throw DbError("Plik blokady sterownika nie jest zwyklym plikiem", path, EINVAL);
-    }
+    ::fcntl(fd, F_SETFD, 0);  // for the driver to inherit
     if (::flock(fd, LOCK_EX | LOCK_NB) == 0) return fd;
     const int err = errno;
     ::close(fd);

@@ -236,6 +236,16 @@ TEST_F(MenuWithDriver, DepartmentsAreWrittenShownAndSent) {
     EXPECT_EQ(driver_args(), "dp=durva if=data_in.txt cp=1 cs=9600\n");
 }
 
+TEST_F(MenuWithDriver, PluDeletionTakesNoListThisReadOutDidNotWrite) {
+    // Left by an earlier read-out, maybe of another register; this driver
+    // run writes no list.
+    write_file(folder.path() / "durva" / "data_out.txt", "P;1;5901234123457;CUKIER;370;C;03;\r\n");
+    // Item 5; the read-out's report; mode 1; yes; the notice; Esc.
+    ASSERT_EQ(run({Key::End, Key::Enter, Key::Enter, Key::Enter, 't', Key::Enter, Key::Esc}), true);
+    EXPECT_EQ(read_file(folder.path() / "durva" / "data_in.txt"), "S;I;0; ; ;\r\n");
+    EXPECT_EQ(h.terminal.steps_left(), 0u);
+}
+
 TEST_F(MenuWithDriver, DepartmentsWithTheWindowsMarkerStartAndWait) {
     write_file(folder.path() / "DURVAWIN.TXT", "");
     ASSERT_EQ(run({'3', 't', Key::Enter, Key::Esc}), true);
