@@ -239,7 +239,10 @@ std::string GoodsMaker::new_bar_code(bool weighed) {
     }
     int kind = static_cast<int>(rng_.below(100));
     if (kind >= 93) return "";
-    for (;;) {
+    for (int attempt = 1;; ++attempt) {
+        // There are only 10,000 short codes: once they are nearly all taken
+        // (about 140,000 goods on), the good gets a long one instead.
+        if (kind >= 87 && attempt > 50) kind = 0;
         std::string stem;
         if (kind < 68)
             stem = "590" + digits(rng_, 9);
