@@ -327,13 +327,29 @@ bool is_file_in_use(const std::string& path) {
     return false;
 }
 
-void remove_file(const std::string& path) {
-    int fd = hold_exclusively(path);
-    if (fd < 0) throw SharingError(path, EACCES);
-    int rc = ::unlink(path.c_str());
-    int e = errno;
-    ::close(fd);
-    if (rc != 0) throw DbError("Nie moge usunac pliku", path, e);
+void remove_file(const std::string& path) { remove_files_together({path}); }
+
+void remove_files_together(const std::vector<std::string>& paths) {
+    std::vector<int> held;
+    auto release = [&held] {
+        for (int fd : held) ::close(fd);
+    };
+    try {
+        for (const std::string& path : paths) {
+            const int fd = hold_exclusively(path);
+            if (fd < 0) throw SharingError(path, EACCES);
+            held.push_back(fd);
+        }
+        for (const std::string& path : paths) {
+            if (::unlink(path.c_str()) == 0) continue;
+            const int e = errno;
+            throw DbError("Nie moge usunac pliku", path, e);
+        }
+    } catch (...) {
+        release();
+        throw;
+    }
+    release();
 }
 
 void replace_file(const std::string& source, const std::string& target) {
