@@ -26,7 +26,7 @@ void use_server(const PrintSettings& settings) {
     cupsSetServer(settings.server.empty() ? nullptr : settings.server.c_str());
 }
 
-constexpr const char* kPasswordWanted = "Serwer wydrukow zada hasla - wydruk nie wyslany";
+constexpr const char* kPasswordWanted = "Serwer zada hasla - wydruk nie wyslany";
 
 // True when the last request was refused for want of a user's password.
 bool password_wanted() {

@@ -207,7 +207,7 @@ TEST(CupsQueue, AServerThatAsksForAPasswordGetsNoneAndTheOperatorIsTold) {
     ::close(terminal);
     ::close(result[0]);
     EXPECT_EQ(shown, "");
-    EXPECT_EQ(said, "Serwer wydrukow zada hasla - wydruk nie wyslany");
+    EXPECT_EQ(said, "Serwer zada hasla - wydruk nie wyslany");
 }
 
 TEST(CupsQueue, EditorF5PrintsTheTextOnTheSettingFilesQueue) {
