@@ -65,7 +65,8 @@ bool is_start_wait(const std::vector<std::string>& words) {
 // machines always did, or only on the search path when the setting says so.
 platform::ProgramSearch driver_search() {
     const char* setting = std::getenv(kDriverSearchSetting);
-    return setting && upper(setting) == "PATH" ? platform::ProgramSearch::SearchPathOnly : platform::ProgramSearch::WorkingFolderFirst;
+    return setting && upper(setting) == "PATH" ? platform::ProgramSearch::SearchPathOnly
+                                               : platform::ProgramSearch::WorkingFolderFirst;
 }
 
 // A message that stays until the operator presses a key.
@@ -173,7 +174,8 @@ bool run_driver(Session& s, MenuValues& m, DriverCommand kind) {
     // driver is started directly and waited for, which is what that form
     // asks of the interpreter.
     if (is_start_wait(words)) words.erase(words.begin(), words.begin() + 2);
-    const std::optional<std::string> program = words.empty() ? std::nullopt : platform::find_program(words.front(), driver_search());
+    const std::optional<std::string> program =
+        words.empty() ? std::nullopt : platform::find_program(words.front(), driver_search());
     if (!program) {
         tell_until_key(s, "Brak programu " + std::string(kDriverProgram));
         return false;

@@ -9,10 +9,11 @@
 // while it waits for one (a poll that does not wait sees none, so clearing
 // the type-ahead never eats the script), unless the keys are said to be
 // typed ahead: then a poll sees the keys up to the next silence, as a real
-// terminal's poll sees keys typed before the program asked. A timed wait that meets a silence
-// or an empty script advances the clock by what it waited; a wait for ever
-// with the script used up throws ScriptExhausted instead of hanging, and so
-// does a run of waits with no key that adds up to more than the idle limit.
+// terminal's poll sees keys typed before the program asked. A timed wait
+// that meets a silence or an empty script advances the clock by what it
+// waited; a wait for ever with the script used up throws ScriptExhausted
+// instead of hanging, and so does a run of waits with no key that adds up to
+// more than the idle limit.
 #include <cstdint>
 #include <deque>
 #include <initializer_list>

@@ -96,7 +96,8 @@ std::string print_text(const PrintSettings& settings, std::string_view port, std
     // The server's reason whole, the message window makes room for it; taken
     // before the cancelling request puts its own in its place.
     const char* why = cupsLastErrorString();
-    const std::string said = password_wanted() ? kPasswordWanted : "Wydruk odrzucony: " + screen::from_utf8(why ? why : "");
+    const std::string said =
+        password_wanted() ? kPasswordWanted : "Wydruk odrzucony: " + screen::from_utf8(why ? why : "");
     if (job > 0) cupsCancelJob2(CUPS_HTTP_DEFAULT, d.dest->name, job, 0);
     return said;
 }
