@@ -168,25 +168,28 @@ void send_goods(Session& s, MenuValues& m) {
     report_driver_run(s, m, DriverCommand::Send);
 }
 
-// Deletes a file if it is there; false when it is there and cannot go.
-bool delete_if_present(std::string_view dos_path) {
-    if (!FILE_X(dos_path)) return true;
+// Deletes the files of those present, all or (when one cannot go, say
+// another program has it open) none; false then.
+bool delete_together(std::initializer_list<std::string_view> dos_paths) {
+    std::vector<std::string> present;
+    for (std::string_view p : dos_paths)
+        if (FILE_X(p)) present.push_back(platform::resolve_path(p));
     try {
-        platform::remove_file(platform::resolve_path(dos_path));
+        platform::remove_files_together(present);
         return true;
     } catch (const DbError&) {
         return false;
     }
 }
 
-// The sent-record table goes, so the next send sends every good again.
+// The sent-record table goes, so the next send sends every good again. Its
+// index goes with it or stays with it.
 void remove_sent_records(Session& s) {
     s.areas.select(kSentRecordsArea);
     with_error_handler(s, [&] { s.areas.close(); });
-    const bool table_gone = delete_if_present("durva\\as2000.dbf");
-    const bool index_gone = delete_if_present("durva\\as2000.ntx");
+    const bool gone = delete_together({"durva\\as2000.dbf", "durva\\as2000.ntx"});
     s.areas.select(kCompanyArea);
-    if (!table_gone || !index_gone) _OKNO_(s, "Nie moge skasowac pliku durva\\as2000.dbf", 0.0);
+    if (!gone) _OKNO_(s, "Nie moge skasowac pliku durva\\as2000.dbf", 0.0);
 }
 
 // Item 4.

@@ -1,7 +1,9 @@
 #pragma once
 // The shared dialogs of the dialog rectangle (rows 15 to 20, columns 30 to 72):
 // the yes/no question OKNO and the message window _OKNO_, and the colour
-// switch MONITOR.
+// switch MONITOR. A text of up to 41 characters stands centred on row 17; a
+// longer one is broken at blanks into centred lines inside the frame, from
+// row 16 on, and the window grows upwards for a text it cannot hold.
 #include <string_view>
 
 #include "common/session.h"

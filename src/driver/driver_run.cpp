@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 
 #include "common/_fun1.h"
@@ -28,6 +29,9 @@ namespace {
 constexpr std::string_view kInputFile = "durva\\data_in.txt";
 constexpr std::string_view kErrorFile = "durva\\error.txt";
 constexpr std::string_view kDriverProgram = "durvadrv.exe";
+// Set to PATH (in any case) by an office that will not have whoever can
+// write the office folder choose the program run at the register desk.
+constexpr const char* kDriverSearchSetting = "DURVA_STEROWNIK";
 
 // A port or a speed as the driver reads it: the number without blanks.
 std::string number_word(double value) {
@@ -48,13 +52,22 @@ bool remove_error_file() {
     return !FILE_X(kErrorFile);
 }
 
+std::string upper(std::string w) {
+    for (char& c : w)
+        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+    return w;
+}
+
 bool is_start_wait(const std::vector<std::string>& words) {
-    auto upper = [](std::string w) {
-        for (char& c : w)
-            if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-        return w;
-    };
     return words.size() >= 2 && upper(words[0]) == "START" && upper(words[1]) == "/WAIT";
+}
+
+// Where the driver is looked for: the office folder first, as the office's
+// machines always did, or only on the search path when the setting says so.
+platform::ProgramSearch driver_search() {
+    const char* setting = std::getenv(kDriverSearchSetting);
+    return setting && upper(setting) == "PATH" ? platform::ProgramSearch::SearchPathOnly
+                                               : platform::ProgramSearch::WorkingFolderFirst;
 }
 
 // A message that stays until the operator presses a key.
@@ -159,7 +172,8 @@ bool run_driver(Session& s, MenuValues& m, DriverCommand kind) {
     // driver is started directly and waited for, which is what that form
     // asks of the interpreter.
     if (is_start_wait(words)) words.erase(words.begin(), words.begin() + 2);
-    const std::optional<std::string> program = words.empty() ? std::nullopt : platform::find_program(words.front());
+    const std::optional<std::string> program =
+        words.empty() ? std::nullopt : platform::find_program(words.front(), driver_search());
     if (!program) {
         tell_until_key(s, "Brak programu " + std::string(kDriverProgram));
         return false;

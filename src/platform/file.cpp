@@ -333,14 +333,31 @@ bool is_file_in_use(const std::string& path) {
     return false;
 }
 
-void remove_file(const std::string& path) {
-    int fd = hold_exclusively(path);
-    if (fd == -1) throw SharingError(path, EACCES);
-    // A symlink or a pipe at the name goes itself, never what it points to.
-    int rc = ::unlink(path.c_str());
-    int e = errno;
-    if (fd >= 0) ::close(fd);
-    if (rc != 0) throw DbError("Nie moge usunac pliku", path, e);
+void remove_file(const std::string& path) { remove_files_together({path}); }
+
+void remove_files_together(const std::vector<std::string>& paths) {
+    std::vector<int> held;  // -2: a symlink or a pipe, which nobody holds
+    auto release = [&held] {
+        for (int fd : held)
+            if (fd >= 0) ::close(fd);
+    };
+    try {
+        for (const std::string& path : paths) {
+            const int fd = hold_exclusively(path);
+            if (fd == -1) throw SharingError(path, EACCES);
+            held.push_back(fd);
+        }
+        // A symlink or a pipe at a name goes itself, never what it points to.
+        for (const std::string& path : paths) {
+            if (::unlink(path.c_str()) == 0) continue;
+            const int e = errno;
+            throw DbError("Nie moge usunac pliku", path, e);
+        }
+    } catch (...) {
+        release();
+        throw;
+    }
+    release();
 }
 
 void replace_file(const std::string& source, const std::string& target) {

@@ -134,6 +134,9 @@ private:
 // Deletes a file as DOS would allow it: only when no other process has it open.
 // Throws SharingError when it is open elsewhere, DbError when it cannot be removed.
 void remove_file(const std::string& path);
+// Deletes files that belong together (a table and its index) as one: all are
+// held exclusively first, so that when any is open elsewhere none is deleted.
+void remove_files_together(const std::vector<std::string>& paths);
 
 // Replaces `target` by `source` (a rename), only when nobody has `target` open.
 void replace_file(const std::string& source, const std::string& target);

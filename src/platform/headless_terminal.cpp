@@ -48,7 +48,9 @@ void HeadlessTerminal::idle(std::int64_t ms) {
 }
 
 std::optional<InputKey> HeadlessTerminal::read_key(int timeout_ms) {
-    if (timeout_ms == 0) return std::nullopt;
+    if (timeout_ms == 0 &&
+        (!typed_ahead_ || script_.empty() || script_.front().kind == ScriptStep::Kind::Silence))
+        return std::nullopt;
     std::int64_t left = timeout_ms;  // negative: for ever
     while (!script_.empty()) {
         ScriptStep& step = script_.front();

@@ -7,10 +7,13 @@
 // the program, as an unknown sequence), typed characters (char or char32_t)
 // and silences ("no key for N ms"). Keys reach the program only
 // while it waits for one (a poll that does not wait sees none, so clearing
-// the type-ahead never eats the script). A timed wait that meets a silence
-// or an empty script advances the clock by what it waited; a wait for ever
-// with the script used up throws ScriptExhausted instead of hanging, and so
-// does a run of waits with no key that adds up to more than the idle limit.
+// the type-ahead never eats the script), unless the keys are said to be
+// typed ahead: then a poll sees the keys up to the next silence, as a real
+// terminal's poll sees keys typed before the program asked. A timed wait
+// that meets a silence or an empty script advances the clock by what it
+// waited; a wait for ever with the script used up throws ScriptExhausted
+// instead of hanging, and so does a run of waits with no key that adds up to
+// more than the idle limit.
 #include <cstdint>
 #include <deque>
 #include <initializer_list>
@@ -63,6 +66,7 @@ public:
     void push_keys(std::initializer_list<ScriptStep> steps);
     void type(std::string_view utf8);  // each character typed in turn
     void silence(std::int64_t ms) { script_.push_back(ScriptStep::silence(ms)); }
+    void set_keys_typed_ahead(bool typed_ahead) { typed_ahead_ = typed_ahead; }
     std::size_t steps_left() const { return script_.size(); }
 
     void set_has_colors(bool colours) { colours_ = colours; }
@@ -98,6 +102,7 @@ private:
     std::vector<ToneRecord> tones_;
     std::int64_t idle_ms_ = 0;
     std::int64_t idle_limit_ms_ = 3'600'000;
+    bool typed_ahead_ = false;
 };
 
 }  // namespace durva::platform

@@ -38,7 +38,7 @@ std::vector<std::string> split_command_words(std::string_view command_line) {
     return words;
 }
 
-std::optional<std::string> find_program(std::string_view name) {
+std::optional<std::string> find_program(std::string_view name, ProgramSearch search) {
     if (name.empty()) return std::nullopt;
     if (name.find('/') != std::string_view::npos) {
         std::string path(name);
@@ -46,19 +46,22 @@ std::optional<std::string> find_program(std::string_view name) {
     }
     // The working folder first, as the command interpreter of the office's
     // machines looks there before the search path.
-    if (file_exists(name)) {
+    if (search == ProgramSearch::WorkingFolderFirst && file_exists(name)) {
         std::string here = resolve_path(name);
         if (here.find('/') == std::string::npos) here = "./" + here;
         if (executable_file(here)) return here;
     }
-    const char* search = std::getenv("PATH");
-    if (!search) return std::nullopt;
-    std::string_view rest(search);
+    const char* path = std::getenv("PATH");
+    if (!path) return std::nullopt;
+    std::string_view rest(path);
     for (;;) {
         const size_t colon = rest.find(':');
         std::string folder(rest.substr(0, colon));
-        // An empty entry means the working folder, already looked at.
-        if (!folder.empty()) {
+        // An empty entry means the working folder, already looked at; told
+        // to look on the search path only, a relative entry (".", "bin")
+        // would lead back into the working folder, and is passed over too.
+        const bool relative = folder.empty() || folder.front() != '/';
+        if (!folder.empty() && !(relative && search == ProgramSearch::SearchPathOnly)) {
             std::string candidate = folder + (folder.back() == '/' ? "" : "/") + std::string(name);
             if (executable_file(candidate)) return candidate;
         }

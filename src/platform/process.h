@@ -13,11 +13,16 @@ namespace durva::platform {
 // blanks count as one and there is no quoting.
 std::vector<std::string> split_command_words(std::string_view command_line);
 
+enum class ProgramSearch { WorkingFolderFirst, SearchPathOnly };
+
 // Where a program of this name would be started from: the working folder
-// first (the name found whatever its case), then each folder of the search
-// path PATH in turn. Only a regular file that may be executed counts. A name
-// holding a slash is taken as a path. nullopt when it is found nowhere.
-std::optional<std::string> find_program(std::string_view name);
+// first (the name found whatever its case), unless told to look on the search
+// path only, then each folder of the search path PATH in turn (on the search
+// path only, its relative folders are passed over too). Only a regular
+// file that may be executed counts. A name holding a slash is taken as a
+// path. nullopt when it is found nowhere.
+std::optional<std::string> find_program(std::string_view name,
+                                         ProgramSearch search = ProgramSearch::WorkingFolderFirst);
 
 struct ChildRun {
     bool started = false;  // false: the program could not be started at all

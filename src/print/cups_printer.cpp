@@ -24,13 +24,38 @@ std::string unreadable(const char* missing, int error) {
     return missing;
 }
 
-// Messages fit the message window (41 characters).
-std::string fitted(std::string text) {
-    if (text.size() > 41) text.resize(41);
-    return text;
+// A server that wants a user's password gets none: the library would
+// otherwise ask for it on the operator's terminal, over the screen, and send
+// whatever was typed to whichever server the setting file names.
+const char* no_password(const char* /*prompt*/, http_t* /*http*/, const char* /*method*/, const char* /*resource*/,
+                        void* /*data*/) {
+    return nullptr;
 }
 
-void use_server(const PrintSettings& settings) { cupsSetServer(settings.server.empty() ? nullptr : settings.server.c_str()); }
+void use_server(const PrintSettings& settings) {
+    cupsSetPasswordCB2(no_password, nullptr);
+    cupsSetServer(settings.server.empty() ? nullptr : settings.server.c_str());
+}
+
+constexpr const char* kPasswordWanted = "Serwer zada hasla - wydruk nie wyslany";
+
+// True when the last request was refused for want of a user's password.
+bool password_wanted() {
+    switch (cupsLastError()) {
+        case IPP_STATUS_ERROR_CUPS_AUTHENTICATION_CANCELED:
+        case IPP_STATUS_ERROR_NOT_AUTHENTICATED:
+        case IPP_STATUS_ERROR_NOT_AUTHORIZED:
+            return true;
+        default:
+            return false;
+    }
+}
+
+// Why there is no queue to print on.
+std::string no_queue(const PortQueue& q) {
+    if (password_wanted()) return kPasswordWanted;
+    return q.queue.empty() ? "Brak domyslnej drukarki" : "Brak drukarki " + q.queue;
+}
 
 struct Dest {
     cups_dest_t* dest = nullptr;
@@ -54,7 +79,7 @@ std::string queue_problem(const PrintSettings& settings, std::string_view port) 
     use_server(settings);
     const PortQueue& q = settings.queue_for(port);
     Dest d(q);
-    if (!d.dest) return q.queue.empty() ? "Brak domyslnej drukarki" : fitted("Brak drukarki " + q.queue);
+    if (!d.dest) return no_queue(q);
     if (d.option("printer-state") == "5") return "Drukarka zatrzymana";
     if (d.option("printer-is-accepting-jobs") == "false") return "Drukarka nie przyjmuje wydrukow";
     const std::string reasons = d.option("printer-state-reasons");
@@ -68,7 +93,7 @@ std::string print_text(const PrintSettings& settings, std::string_view port, std
     use_server(settings);
     const PortQueue& q = settings.queue_for(port);
     Dest d(q);
-    if (!d.dest) return q.queue.empty() ? "Brak domyslnej drukarki" : fitted("Brak drukarki " + q.queue);
+    if (!d.dest) return no_queue(q);
     const std::string data = to_printer_text(mazovia_text, q.charset);
     const char* format = q.charset == Charset::Utf8 ? CUPS_FORMAT_TEXT : CUPS_FORMAT_RAW;
     const std::string job_title(title);
@@ -79,9 +104,13 @@ std::string print_text(const PrintSettings& settings, std::string_view port, std
     if (ok) ok = cupsWriteRequestData(CUPS_HTTP_DEFAULT, data.data(), data.size()) == HTTP_STATUS_CONTINUE;
     if (job > 0 && cupsFinishDocument(CUPS_HTTP_DEFAULT, d.dest->name) != IPP_STATUS_OK) ok = false;
     if (ok) return {};
-    if (job > 0) cupsCancelJob2(CUPS_HTTP_DEFAULT, d.dest->name, job, 0);
+    // The server's reason whole, the message window makes room for it; taken
+    // before the cancelling request puts its own in its place.
     const char* why = cupsLastErrorString();
-    return fitted("Wydruk odrzucony: " + screen::from_utf8(why ? why : ""));
+    const std::string said =
+        password_wanted() ? kPasswordWanted : "Wydruk odrzucony: " + screen::from_utf8(why ? why : "");
+    if (job > 0) cupsCancelJob2(CUPS_HTTP_DEFAULT, d.dest->name, job, 0);
+    return said;
 }
 
 bool CupsPrinter::ready(std::string_view port) { return queue_problem(read_print_settings(), port).empty(); }

@@ -4,7 +4,9 @@
 // ready when its queue exists, takes jobs, is not stopped and its printer is
 // not reported off line or out of reach. The text goes in UTF-8 as plain text
 // (the queue's own text filter lays it out), or, for a queue set to
-// ISO-8859-2, as raw bytes for a printer that prints text itself.
+// ISO-8859-2, as raw bytes for a printer that prints text itself. Nothing is
+// ever asked on the terminal: a server that wants a user's password gets
+// none, and the printout fails with a message saying so.
 #include <string>
 #include <string_view>
 

@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cmath>
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -70,13 +71,23 @@ cairo_status_t write_out(void* closure, const unsigned char* data, unsigned int 
     return out->failed ? CAIRO_STATUS_WRITE_ERROR : CAIRO_STATUS_SUCCESS;
 }
 
+// Each line in rows of at most `columns` characters: a wider line goes on in
+// the rows under it, as the printout's text filter breaks it.
+std::vector<Piece> page_rows(std::vector<Piece> lines, std::size_t columns) {
+    std::vector<Piece> rows;
+    for (Piece& p : lines) {
+        if (p.form_feed || p.text.size() <= columns) {
+            rows.push_back(std::move(p));
+            continue;
+        }
+        for (std::size_t at = 0; at < p.text.size(); at += columns) rows.push_back({p.text.substr(at, columns), false});
+    }
+    return rows;
+}
+
 }  // namespace
 
 std::string write_pdf(std::string_view mazovia_text, const std::string& pdf_path) {
-    const std::vector<Piece> lines = pieces(mazovia_text);
-    std::size_t widest = 0;
-    for (const auto& p : lines) widest = std::max(widest, p.text.size());
-
     PdfOutput out;
     out.file = platform::stream_on(platform::open_regular(pdf_path, O_WRONLY | O_CREAT), "wb", true);
     if (!out.file)
@@ -93,9 +104,12 @@ std::string write_pdf(std::string_view mazovia_text, const std::string& pdf_path
     cairo_set_font_size(cr, kFontSize);
     cairo_font_extents_t fe;
     cairo_font_extents(cr, &fe);
+    // The letters keep their size whatever the widest line: the page holds
+    // as many columns as fit between its margins.
     const double usable = kPageWidth - 2 * kMarginX;
-    if (widest > 0 && fe.max_x_advance * static_cast<double>(widest) > usable)
-        cairo_set_font_size(cr, kFontSize * usable / (fe.max_x_advance * static_cast<double>(widest)));
+    const double advance = fe.max_x_advance > 0 ? fe.max_x_advance : kFontSize * 0.6;  // a monospaced letter's width
+    const auto columns = static_cast<std::size_t>(std::max(1.0, std::floor(usable / advance)));
+    const std::vector<Piece> lines = page_rows(pieces(mazovia_text), columns);
     const double line_height = (kPageHeight - 2 * kMarginY) / kPdfLinesPerPage;
     cairo_set_source_rgb(cr, 0, 0, 0);
 

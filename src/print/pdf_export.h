@@ -1,8 +1,9 @@
 #pragma once
 // A text file of the code page as a PDF file laid out like the office's
-// printouts: A4 pages of 66 lines in DejaVu Sans Mono, a new page after every
-// 66 lines and at every form feed. The font is made smaller when a line is too
-// wide for the page (up to the editor's 160 characters).
+// printouts: A4 pages of 66 lines in DejaVu Sans Mono of 10 points, a new
+// page after every 66 lines and at every form feed. A line wider than the
+// page (the editor's lines reach 160 characters) goes on in the lines under
+// it, each of which counts towards the 66.
 #include <string>
 #include <string_view>
 

@@ -21,6 +21,17 @@ bool fits(double x, Width w) { return dbf::str_number(x, w.width, w.decimals).fr
 
 bool whole(double x) { return std::isfinite(x) && std::trunc(x) == x; }
 
+// A number field: blanks before it are skipped and nothing else, so a tab
+// or a line break before the digits leaves a field without digits: 0.
+double field_number(std::string_view field) {
+    const std::size_t first = field.find_first_not_of(' ');
+    if (first == std::string_view::npos) return 0;
+    field.remove_prefix(first);
+    const char c = field.front();
+    const bool number_starts = c == '-' || c == '+' || c == '.' || (c >= '0' && c <= '9');
+    return number_starts ? dbf::val_number(field) : 0;
+}
+
 }  // namespace
 
 std::optional<SalesLine> parse_sales_line(std::string_view line) {
@@ -36,8 +47,8 @@ std::optional<SalesLine> parse_sales_line(std::string_view line) {
     SalesLine out;
     out.code.assign(fields[0]);
     out.name.assign(fields[1]);
-    out.value = dbf::val_number(fields[2]);
-    out.quantity = dbf::val_number(fields[3]);
+    out.value = field_number(fields[2]);
+    out.quantity = field_number(fields[3]);
     return out;
 }
 

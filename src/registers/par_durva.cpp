@@ -185,7 +185,15 @@ int FUN_PS(StandBrowser& b, int mode, int /*column*/) {
     const int key = scr.last_key();
     if (b.ZERO) {
         b.ZERO = false;
-        VIEW_PS(b);
+        // A key typed ahead is already here to be handled: the bar is only
+        // drawn, since waiting would take the next key, which this one may
+        // leave for the menu to find.
+        if (mode == screen::kBrowseKey) {
+            LINIA_PS(b, scr.row(), scr.col());
+            scr.set_colour("");
+        } else {
+            VIEW_PS(b);
+        }
     }
     switch (mode) {
         case screen::kBrowseIdle:

@@ -12,6 +12,8 @@
 #include "common/_fun3.h"
 #include "common/dbf/dbf_file.h"
 #include "common/error_handler.h"
+#include "platform/file.h"
+#include "platform/path_resolver.h"
 #include "registers/register_table.h"
 #include "support/current_folder.h"
 #include "support/fixture_folder.h"
@@ -183,6 +185,16 @@ TEST_F(MainMenu, StandChosenUnderItemZeroIsOnTheStatusLine) {
     EXPECT_EQ(m.WYBOR, 1);
 }
 
+TEST_F(MainMenu, KeysTypedAheadForTheStandBrowserStayThere) {
+    // "0", Down and Enter typed in one go choose stand 02, and the menu
+    // stands again waiting for a key of its own.
+    h.terminal.set_keys_typed_ahead(true);
+    ASSERT_FALSE(run({'0', Key::Down, Key::Enter}).has_value());
+    EXPECT_EQ(m.NR_KASY, "02");
+    EXPECT_EQ(h.text(3, 10, 14), "    KASA DURVA");
+    EXPECT_EQ(h.text(22, 0, 3), "02 ");
+}
+
 TEST_F(MainMenu, ItemFourDeletesTheSentRecordTableOnEnter) {
     struct Case {
         platform::ScriptStep answer;
@@ -199,6 +211,24 @@ TEST_F(MainMenu, ItemFourDeletesTheSentRecordTableOnEnter) {
     // Nothing to delete is no failure.
     EXPECT_EQ(run({'4', Key::Enter, Key::Esc}), true);
     EXPECT_FALSE(window_holds("Nie moge"));
+}
+
+TEST_F(MainMenu, ItemFourDeletesTheTableAndItsIndexOrNeither) {
+    write_file(folder.path() / "durva" / "as2000.dbf", "x");
+    write_file(folder.path() / "durva" / "as2000.ntx", "x");
+    for (const char* held : {"durva\\as2000.dbf", "durva\\as2000.ntx"}) {
+        SCOPED_TRACE(held);
+        // Another program has the file open: neither goes, and the operator is told.
+        auto other = platform::File::open(platform::resolve_path(held), platform::Share::Shared);
+        EXPECT_FALSE(run({'4', Key::Enter}).has_value());  // the message waits for a key
+        EXPECT_TRUE(window_holds("Nie moge skasowac"));
+        h.session.areas.close(kRegisterArea);
+        EXPECT_TRUE(FILE_X("durva\\as2000.dbf"));
+        EXPECT_TRUE(FILE_X("durva\\as2000.ntx"));
+    }
+    EXPECT_EQ(run({'4', Key::Enter, Key::Esc}), true);
+    EXPECT_FALSE(FILE_X("durva\\as2000.dbf"));
+    EXPECT_FALSE(FILE_X("durva\\as2000.ntx"));
 }
 
 class MenuWithDriver : public MainMenu {

@@ -18,6 +18,38 @@ void fill_background(HeadlessSession& h) {
     h.screen.set_colour("");
 }
 
+// The top row of the dialog window: the row of its top-left corner.
+int window_top(const HeadlessSession& h) {
+    for (int r = 0; r < 25; ++r)
+        if (h.utf8(r, 30, 1) == "╔") return r;
+    return -1;
+}
+
+// True when the window's frame stands whole from `top` to row 19 and the
+// columns beside it still show what was under it.
+bool framed(const HeadlessSession& h, int top) {
+    if (h.utf8(top, 72, 1) != "╗" || h.utf8(19, 30, 1) != "╚" || h.utf8(19, 72, 1) != "╝") return false;
+    for (int r = top + 1; r < 19; ++r)
+        if (h.utf8(r, 30, 1) != "║" || h.utf8(r, 72, 1) != "║") return false;
+    for (int r = top; r <= 19; ++r)
+        if (h.text(r, 29, 1) != "." || h.text(r, 73, 1) != ".") return false;
+    return true;
+}
+
+// The text inside the window on rows `from` to `to`: each row without the
+// blanks around it, the rows joined by one blank.
+std::string window_text(const HeadlessSession& h, int from, int to) {
+    std::string out;
+    for (int r = from; r <= to; ++r) {
+        const std::string row = h.text(r, 31, 41);
+        const auto first = row.find_first_not_of(' ');
+        if (first == std::string::npos) continue;
+        if (!out.empty()) out += ' ';
+        out += row.substr(first, row.find_last_not_of(' ') - first + 1);
+    }
+    return out;
+}
+
 }  // namespace
 
 TEST(YesNoQuestion, EnterAcceptsOnlyANonBlankDefault) {
@@ -201,7 +233,7 @@ TEST(MessageWindow, CharacterModeStaysAndReturnsAtOnce) {
     EXPECT_EQ(h.screen.row(), 2);
 }
 
-TEST(MessageWindow, FortyOneCharactersFillTheInsideLongerRunsOver) {
+TEST(MessageWindow, FortyOneCharactersFillTheInsideLongerOnesAreWrappedInsideIt) {
     HeadlessSession h;
     const std::string fits(41, 'a');
     _OKNO_(h.session, fits, "...");
@@ -209,14 +241,54 @@ TEST(MessageWindow, FortyOneCharactersFillTheInsideLongerRunsOver) {
     EXPECT_EQ(h.utf8(17, 30, 1), "║");
     EXPECT_EQ(h.utf8(17, 72, 1), "║");
 
-    // 45 characters start at 31 + (41 - 45) / 2 = 29, over both frame sides,
-    // and what fell outside columns 30 to 72 stays after the window goes.
-    HeadlessSession l;
-    const std::string longer(45, 'b');
-    _OKNO_(l.session, longer);
-    EXPECT_EQ(l.text(17, 29, 1), "b");
-    EXPECT_EQ(l.text(17, 73, 1), "b");
-    EXPECT_EQ(l.text(17, 30, 43), std::string(43, ' '));
+    struct Case {
+        std::string text;
+        int top;  // the window's top row
+    };
+    // Eight lines: six of words (the first exactly 41 wide), then a word
+    // wider than the window cut into two. The window grows upwards.
+    std::string very_long;
+    for (int i = 0; i < 30; ++i) very_long += "slowo" + std::to_string(i) + " ";
+    very_long += std::string(50, 'z');
+    std::string very_long_shown = very_long;
+    very_long_shown.insert(very_long_shown.size() - 9, " ");
+    const Case cases[] = {
+        {"Koncze przerwane ksiegowanie sprzedazy stacji 05 - 40%", 15},
+        {"Dokonczone ksiegowanie stacji 05: SD 58 na kwote 1234567.89, bez towaru 12", 15},
+        {very_long, 10},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.text);
+        HeadlessSession l;
+        fill_background(l);
+        const auto before = l.screen.save_all();
+        l.terminal.set_idle_limit_ms(500);
+        EXPECT_THROW(_OKNO_(l.session, c.text), platform::ScriptExhausted);  // looked at while shown
+        EXPECT_EQ(window_top(l), c.top);
+        EXPECT_TRUE(framed(l, c.top)) << "text over the frame";
+        EXPECT_EQ(window_text(l, c.top + 1, 18), c.text == very_long ? very_long_shown : c.text);
+
+        // Gone after its second, and all it covered is back.
+        HeadlessSession gone;
+        fill_background(gone);
+        _OKNO_(gone.session, c.text);
+        const auto after = gone.screen.save_all();
+        for (std::size_t i = 0; i < before.cells.size(); ++i) ASSERT_EQ(after.cells[i].ch, before.cells[i].ch) << i;
+    }
+}
+
+TEST(YesNoQuestion, ALongQuestionIsWrappedAboveTheAnswer) {
+    const std::string q = "Sprzedaz z tego ksiegowania jest w durva\\data_out.xxx. Ksiegowac ja ponownie ?";
+    HeadlessSession look;
+    fill_background(look);
+    EXPECT_THROW(OKNO(look.session, q, "N"), platform::ScriptExhausted);
+    // Three lines ending on row 17 ("?" alone on the last): the window grows by a row.
+    EXPECT_EQ(window_top(look), 14);
+    EXPECT_TRUE(framed(look, 14));
+    EXPECT_EQ(window_text(look, 15, 17), q);
+    EXPECT_EQ(look.text(17, 51, 1), "?");
+    EXPECT_EQ(look.utf8(18, 37, 3), "┌──");  // the answer's frame is whole
+    EXPECT_EQ(look.text(19, 38, 15), "      [T/N]  ? ");
 }
 
 TEST(MenuFrame, MainScreenFrame) {

@@ -145,6 +145,23 @@ TEST_F(DriverRun, WorkingFolderComesBeforeTheSearchPath) {
     EXPECT_EQ(read_bytes(at("durva/who.txt")), "path");
 }
 
+TEST_F(DriverRun, AnOfficeCanHaveTheDriverTakenFromTheSearchPathOnly) {
+    write_script(at("durvadrv.exe"), "printf here > durva/who.txt");
+    write_script(bin_ / "durvadrv.exe", "printf path > durva/who.txt");
+    test::EnvironmentValue path_only("DURVA_STEROWNIK", "path");
+    EXPECT_TRUE(run_driver(h_.session, m_, DriverCommand::Send));
+    EXPECT_EQ(read_bytes(at("durva/who.txt")), "path");
+
+    // Nothing on the search path but the folder itself: the one in the
+    // folder is not run either.
+    std::filesystem::remove(bin_ / "durvadrv.exe");
+    std::filesystem::remove(at("durva/who.txt"));
+    test::SearchPath dot(".:" + bin_.string() + "::");
+    HeadlessSession h({'x'});
+    EXPECT_FALSE(run_driver(h.session, m_, DriverCommand::Send));
+    EXPECT_FALSE(std::filesystem::exists(at("durva/who.txt")));
+}
+
 TEST_F(DriverRun, ExitStatusIsNotLookedAt) {
     write_script(at("durvadrv.exe"), "printf '0;0;' > durva/error.txt\nexit 3");
     EXPECT_TRUE(run_driver(h_.session, m_, DriverCommand::Send));

@@ -1,7 +1,7 @@
 #pragma once
 // Stand-ins for the driver program in driver-run tests: small shell scripts
 // named durvadrv.exe that write down how they were started, and a guard that
-// sets the search path for one test.
+// sets the search path (or another variable) for one test.
 #include <sys/stat.h>
 
 #include <cstdlib>
@@ -9,6 +9,7 @@
 #include <fstream>
 #include <optional>
 #include <string>
+#include <utility>
 
 namespace durva::test {
 
@@ -29,24 +30,32 @@ inline void write_script(const std::filesystem::path& path, const std::string& b
     ::chmod(path.c_str(), 0755);
 }
 
-// Sets PATH for the life of the guard and puts the old value back.
-class SearchPath {
+// Sets an environment variable for the life of the guard and puts the old
+// value back.
+class EnvironmentValue {
 public:
-    explicit SearchPath(const std::string& value) {
-        if (const char* old = std::getenv("PATH")) old_ = old;
-        ::setenv("PATH", value.c_str(), 1);
+    EnvironmentValue(std::string name, const std::string& value) : name_(std::move(name)) {
+        if (const char* old = std::getenv(name_.c_str())) old_ = old;
+        ::setenv(name_.c_str(), value.c_str(), 1);
     }
-    ~SearchPath() {
+    ~EnvironmentValue() {
         if (old_)
-            ::setenv("PATH", old_->c_str(), 1);
+            ::setenv(name_.c_str(), old_->c_str(), 1);
         else
-            ::unsetenv("PATH");
+            ::unsetenv(name_.c_str());
     }
-    SearchPath(const SearchPath&) = delete;
-    SearchPath& operator=(const SearchPath&) = delete;
+    EnvironmentValue(const EnvironmentValue&) = delete;
+    EnvironmentValue& operator=(const EnvironmentValue&) = delete;
 
 private:
+    std::string name_;
     std::optional<std::string> old_;
+};
+
+// The search path for the life of the guard.
+class SearchPath : public EnvironmentValue {
+public:
+    explicit SearchPath(const std::string& value) : EnvironmentValue("PATH", value) {}
 };
 
 }  // namespace durva::test

@@ -2,8 +2,13 @@
 // server is started for these tests (scripts/cups_test_queue.sh), or taken
 // from DURVA_TEST_CUPS (its socket) when the test script started one.
 #include <gtest/gtest.h>
+#include <poll.h>
+#include <pty.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <chrono>
+#include <csignal>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -41,6 +46,12 @@ public:
     bool up() const { return !socket_.empty(); }
     const std::string& socket() const { return socket_; }
     fs::path output(const std::string& queue) const { return fs::path(socket_).parent_path() / "out" / (queue + ".txt"); }
+    // The server's network address, "" when it has none.
+    std::string network_address() const {
+        std::string port = read_all(fs::path(socket_).parent_path() / "tcp_port");
+        while (!port.empty() && port.back() == '\n') port.pop_back();
+        return port.empty() ? "" : "127.0.0.1:" + port;
+    }
     const std::string& why_not() const { return why_not_; }
 
     ~PrintServer() {
@@ -152,9 +163,51 @@ TEST(CupsQueue, TextPrintedInUtf8OrLatin2AndARefusalSaid) {
     ASSERT_EQ(print::print_text(settings_for("durva_test iso-8859-2"), "LPT1", "test", screen::from_utf8("żółw")), "");
     EXPECT_EQ(printed(out, next + 4).substr(next), "\xBF\xF3\xB3w");
 
+    // The server's reason whole, however long.
     const std::string refused = print::print_text(settings_for("durva_closed"), "LPT1", "test", "x");
-    EXPECT_TRUE(refused.starts_with("Wydruk odrzucony")) << refused;
+    EXPECT_EQ(refused, "Wydruk odrzucony: Destination \"durva_closed\" is not accepting jobs.");
     EXPECT_EQ(print::print_text(settings_for("brak_takiej"), "LPT1", "test", "x"), "Brak drukarki brak_takiej");
+}
+
+TEST(CupsQueue, AServerThatAsksForAPasswordGetsNoneAndTheOperatorIsTold) {
+    NEED_SERVER();
+    const std::string address = PrintServer::get().network_address();
+    if (address.empty()) GTEST_SKIP() << "the private print server has no network address";
+    const auto settings = print::parse_print_settings("SERWER=" + address + "\nLPT1=durva_haslo\n");
+    // Printed from a process whose terminal the test reads, as the
+    // operator's terminal: a question asked there would show and wait.
+    int result[2];
+    ASSERT_EQ(::pipe(result), 0);
+    int terminal = -1;
+    const pid_t child = ::forkpty(&terminal, nullptr, nullptr, nullptr);
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        const std::string said = print::print_text(settings, "LPT1", "test", "x");
+        [[maybe_unused]] const ssize_t n = ::write(result[1], said.data(), said.size());
+        ::_exit(0);
+    }
+    ::close(result[1]);
+    std::string shown, said;
+    for (int waited = 0; waited < 100; ++waited) {
+        char buf[512];
+        pollfd fds[2] = {{terminal, POLLIN, 0}, {result[0], POLLIN, 0}};
+        if (::poll(fds, 2, 100) <= 0) continue;
+        if (fds[0].revents & POLLIN) {
+            const ssize_t n = ::read(terminal, buf, sizeof buf);
+            if (n > 0) shown.append(buf, static_cast<std::size_t>(n));
+        }
+        if (fds[1].revents & (POLLIN | POLLHUP)) {
+            const ssize_t n = ::read(result[0], buf, sizeof buf);
+            if (n <= 0) break;
+            said.append(buf, static_cast<std::size_t>(n));
+        }
+    }
+    ::kill(child, SIGKILL);
+    ::waitpid(child, nullptr, 0);
+    ::close(terminal);
+    ::close(result[0]);
+    EXPECT_EQ(shown, "");
+    EXPECT_EQ(said, "Serwer zada hasla - wydruk nie wyslany");
 }
 
 TEST(CupsQueue, EditorF5PrintsTheTextOnTheSettingFilesQueue) {

@@ -6,6 +6,7 @@
 #include <fstream>
 #include <iterator>
 #include <string>
+#include <vector>
 
 #include "common/screen/codepage.h"
 #include "print/cups_printer.h"
@@ -39,6 +40,27 @@ int page_count(const std::string& pdf) {
     const std::string info = run("pdfinfo '" + pdf + "'");
     const auto at = info.find("Pages:");
     return at == std::string::npos ? -1 : std::stoi(info.substr(at + 6));
+}
+
+// The words of page 1 as pdftotext finds them, with their boxes.
+struct Word {
+    std::string text;
+    double x_min, y_min, x_max, y_max;
+};
+
+std::vector<Word> page_words(const std::string& pdf) {
+    const std::string html = run("pdftotext -bbox -f 1 -l 1 '" + pdf + "' -");
+    std::vector<Word> words;
+    for (std::size_t at = html.find("<word "); at != std::string::npos; at = html.find("<word ", at + 1)) {
+        Word w{};
+        if (std::sscanf(html.c_str() + at, "<word xMin=\"%lf\" yMin=\"%lf\" xMax=\"%lf\" yMax=\"%lf\">", &w.x_min,
+                        &w.y_min, &w.x_max, &w.y_max) != 4)
+            continue;
+        const std::size_t from = html.find('>', at) + 1;
+        w.text = html.substr(from, html.find('<', from) - from);
+        words.push_back(w);
+    }
+    return words;
 }
 
 }  // namespace
@@ -80,13 +102,31 @@ TEST(PdfExport, PolishTextPagesOf66LinesAndFormFeeds) {
     EXPECT_GT(dark, 20u);
 }
 
-TEST(PdfExport, WideLinesShrinkTheFontAndAnUnwritablePathIsSaid) {
+TEST(PdfExport, WideLinesGoOnTheNextLineInTheSameLettersAndAnUnwritablePathIsSaid) {
     if (!have_pdf_tools()) GTEST_SKIP() << "poppler-utils (pdftotext, pdftoppm) not installed";
     test::TempFolder folder;
-    const std::string pdf = folder.file("wide.pdf");
-    const std::string wide = std::string(150, 'x') + "KONIEC";
-    ASSERT_EQ(print::write_pdf(wide + "\r\n", pdf), "");
-    EXPECT_NE(page_text(pdf, 1).find("xxxxKONIEC"), std::string::npos);  // not cut at the page edge
+    const std::string narrow = folder.file("narrow.pdf"), pdf = folder.file("wide.pdf");
+    ASSERT_EQ(print::write_pdf("krotki\r\n", narrow), "");
+    const std::vector<Word> alone = page_words(narrow);
+    ASSERT_EQ(alone.size(), 1u);
+
+    // The editor's widest line, beside a short one: the short one keeps its
+    // letters, and the wide one is all on the page, within its margins.
+    const std::string wide = std::string(154, 'x') + "KONIEC";
+    ASSERT_EQ(print::write_pdf("krotki\r\n" + wide + "\r\nnastepny\r\n", pdf), "");
+    const std::vector<Word> words = page_words(pdf);
+    std::string shown;
+    for (const Word& w : words) {
+        EXPECT_NEAR(w.y_max - w.y_min, alone[0].y_max - alone[0].y_min, 0.01) << w.text;
+        EXPECT_GE(w.x_min, 36 - 0.5) << w.text;
+        EXPECT_LE(w.x_max, 595.276 - 36 + 0.5) << w.text;
+        shown += w.text + "|";
+    }
+    EXPECT_NEAR(words.front().x_max - words.front().x_min, alone[0].x_max - alone[0].x_min, 0.01);
+    EXPECT_EQ(shown.find("KONIEC|nastepny|"), shown.size() - 16) << shown;  // the rest comes before the next line
+    std::string letters;
+    for (const Word& w : words) letters += w.text;
+    EXPECT_EQ(letters, "krotki" + wide + "nastepny");
 
     EXPECT_EQ(print::write_pdf("x", folder.file("no/such/folder/x.pdf")), "Nie mozna zapisac pliku PDF");
     print::CupsPrinter printer;

@@ -23,6 +23,8 @@ TEST(SalesLine, FieldsAreTakenFromCharactersThreeTo122) {
         {"S; 12345 ;;0;0;", true, " 12345 ", 0, 0},         // blanks in the code kept
         {"S;1;A;abc;;", true, "1", 0, 0},                    // no digits count 0
         {"S;1;A;12.5x;+7;", true, "1", 12.5, 7},
+        {"S;1;A;  349;   2000;", true, "1", 349, 2000},      // blanks before the digits skipped
+        {"S;1;A;\t349; \t2000;", true, "1", 0, 0},          // nothing else is: no digits, 0
         {"S;", false, "", 0, 0},
         {"", false, "", 0, 0},
         {"S", false, "", 0, 0},

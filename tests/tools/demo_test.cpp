@@ -303,5 +303,23 @@ TEST_F(SampleOffice, RefusesBadCommandLinesAndKeepsExistingFolders) {
     EXPECT_TRUE(fs::exists(tmp_.path() / "papers/letter.txt"));
 }
 
+TEST_F(SampleOffice, FoldersBesideTheOfficeAreNeverTouched) {
+    // A folder of the name a new office could be put together under.
+    for (const char* name : {"office.nowy", "office.nowy-1"}) {
+        fs::create_directories(tmp_.path() / name);
+        std::ofstream(tmp_.path() / name / "notes.txt") << "operator's own";
+    }
+    ASSERT_EQ(demo("--size 50 --date 2026-03-15 office").status, 0);
+    ASSERT_EQ(demo("--force --size 50 --date 2026-03-15 office").status, 0);
+    std::set<std::string> beside;
+    for (const auto& e : fs::directory_iterator(tmp_.path())) beside.insert(e.path().filename().string());
+    EXPECT_EQ(beside, (std::set<std::string>{"office", "office.nowy", "office.nowy-1"}));
+    for (const char* name : {"office.nowy", "office.nowy-1"})
+        EXPECT_TRUE(fs::exists(tmp_.path() / name / "notes.txt")) << name;
+    // The office is open to the office's users as any new folder.
+    fs::create_directory(tmp_.path() / "plain");
+    EXPECT_EQ(fs::status(tmp_.path() / "office").permissions(), fs::status(tmp_.path() / "plain").permissions());
+}
+
 }  // namespace
 }  // namespace durva

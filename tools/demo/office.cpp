@@ -1,6 +1,10 @@
 #include "office.h"
 
+#include <sys/stat.h>
+
 #include <cctype>
+#include <cerrno>
+#include <cstdlib>
 #include <filesystem>
 #include <stdexcept>
 #include <system_error>
@@ -189,6 +193,19 @@ void write_parameters(const std::string& folder) {
     file->write_at(bytes.data(), bytes.size(), 0);
 }
 
+// A new empty folder "TARGET.nowy-XXXXXX" beside `target`, made by this call,
+// open to the office's users as any new folder would be.
+fs::path fresh_folder_beside(const fs::path& target) {
+    fs::create_directories(target.parent_path());
+    std::string name = target.string() + ".nowy-XXXXXX";
+    if (!::mkdtemp(name.data()))
+        throw std::system_error(errno, std::generic_category(), "Nie moge utworzyc folderu obok " + target.string());
+    const mode_t mask = ::umask(0);
+    ::umask(mask);
+    fs::permissions(name, fs::perms::all & ~static_cast<fs::perms>(mask));
+    return name;
+}
+
 bool is_office_folder(const fs::path& folder) {
     std::error_code ec;
     for (const auto& entry : fs::directory_iterator(folder, ec)) {
@@ -223,10 +240,12 @@ OfficeSummary write_office(const OfficeOptions& options) {
     summary.bmr = two_digits(month) + "/" + two_digits(year % 100);
     summary.period_folder = two_digits(year % 100) + "/" + two_digits(month);
 
-    const fs::path staging = target.string() + ".nowy";
-    fs::remove_all(staging);
-    fs::create_directories(staging / summary.period_folder);
+    // The new office is put together beside the old one under a name made
+    // afresh for this run, so that nothing else ever stands there and what
+    // is removed on a failure was this run's own.
+    const fs::path staging = fresh_folder_beside(target);
     try {
+        fs::create_directories(staging / summary.period_folder);
         platform::TestClock clock(platform::LocalTime{year, month, day, 12, 0, 0});
         Random rng(options.seed);
         const Date first_day = Date::from_ymd(year, month, 1);
