@@ -364,6 +364,23 @@ TEST(DocumentSend, GoodsOfTheListedDocumentsEveryTime) {
     SendRun again(office.session(), office.menu, o);
     EXPECT_TRUE(DURVA_PZ(again, o.M_NRD));
     EXPECT_EQ(office.records(), first);  // already in the register, sent all the same
+
+    // A line whose good has gone from the goods table is passed over; the
+    // lines after it on the same document are still sent.
+    dbf::Table& goods = office.goods();
+    for (goods.go_top(); !goods.eof(); goods.skip(1)) {
+        if (goods.text("KOD13") != "5904030850756") continue;
+        ASSERT_TRUE(goods.lock_record());
+        goods.delete_record();
+        goods.unlock();
+        break;
+    }
+    ASSERT_TRUE(open_sent_records(office.session()));
+    SendRun without(office.session(), office.menu, o);
+    EXPECT_TRUE(DURVA_PZ(without, o.M_NRD));
+    std::vector<std::string> rest = first;
+    rest.erase(rest.begin() + 1);
+    EXPECT_EQ(office.records(), rest);
 }
 
 TEST(DocumentSend, NoDigitsWritesTheControlLineAlone) {
