@@ -156,6 +156,20 @@ TEST(MainSend, WithoutBarCodesTheIndexIsTheCode) {
     ASSERT_TRUE(send_main(office, o));
     EXPECT_EQ(office.records(), expected);
     EXPECT_TRUE(office.records().front().starts_with("I#00;1;"));
+
+    // The registers take national and lower-case letters (DAJ.PL): the
+    // names go as the goods table holds them, so the goods whose names lost
+    // letters go again.
+    std::ofstream("DAJ.PL") << "";
+    SendOptions as_they_are;
+    const std::vector<std::string> named = main_send_model(office, as_they_are, sent);
+    ASSERT_TRUE(send_main(office, as_they_are));
+    EXPECT_EQ(office.records(), named);
+    EXPECT_EQ(std::count_if(named.begin(), named.end(),
+                            [](const std::string& line) {
+                                return line.find(";\x95wik\x92" "a z chrzanem 300g") != std::string::npos;
+                            }),
+              1);
 }
 
 TEST(MainSend, FiltersOfTheOptions) {
