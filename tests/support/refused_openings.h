@@ -7,6 +7,7 @@
 #include <strings.h>
 
 #include <string>
+#include <utility>
 
 #include "platform/file.h"
 
@@ -30,8 +31,8 @@ public:
 private:
     struct State {
         std::string name;
-        platform::Share mode;
-        int left, refused;
+        platform::Share mode = platform::Share::Shared;
+        int left = 0, refused = 0;
     };
     static State& state() {
         static State s;
