@@ -18,6 +18,7 @@
 namespace durva::platform {
 
 WriteObserver g_write_observer = nullptr;
+OpenRefusal g_open_refusal = nullptr;
 
 namespace {
 
@@ -105,6 +106,10 @@ std::shared_ptr<File> File::open(const std::string& path, Share mode, bool read_
         int e = errno;
         ::close(fd);
         throw DbError("Nie moge otworzyc pliku", path, e);
+    }
+    if (g_open_refusal && g_open_refusal(path, mode)) {
+        ::close(fd);
+        throw SharingError(path, EACCES);
     }
     std::pair<std::uint64_t, std::uint64_t> id{st.st_dev, st.st_ino};
     std::lock_guard<std::mutex> g(registry().mu);

@@ -157,6 +157,14 @@ using WriteObserver = void (*)(const std::string& path, int fd, const void* data
 extern WriteObserver g_write_observer;
 inline void set_write_observer(WriteObserver observer) { g_write_observer = observer; }
 
+// Asked at every opening of an existing data file, before its share locks
+// are taken: true refuses the opening as a sharing conflict, as when another
+// workstation holds the file. Tests refuse a file a chosen number of times
+// to see which waits outlast that; none in the program.
+using OpenRefusal = bool (*)(const std::string& path, Share mode);
+extern OpenRefusal g_open_refusal;
+inline void set_open_refusal(OpenRefusal refusal) { g_open_refusal = refusal; }
+
 // Reads up to `len` bytes at `offset` of the open file `fd`, short only at the
 // end of the file; writes all `len` bytes there. A failure is a DbError
 // naming `path`. Data files and the program's own files share them.

@@ -2,8 +2,6 @@
 
 #include <array>
 
-#include "common/_fun3.h"
-
 namespace durva {
 namespace {
 
@@ -42,9 +40,8 @@ std::string clean_goods_name(std::string_view text) {
     return out;
 }
 
-std::string USUN_PL_TRELOWA(std::string_view text) {
-    if (FILE_X("DAJ.PL")) return std::string(text);
-    return clean_goods_name(text);
+std::string USUN_PL_TRELOWA(std::string_view text, bool names_as_they_are) {
+    return names_as_they_are ? std::string(text) : clean_goods_name(text);
 }
 
 }  // namespace durva

@@ -14,8 +14,9 @@ namespace durva {
 // Blanks are kept, so a field's leading and trailing blanks survive.
 std::string clean_goods_name(std::string_view text);
 
-// The same, unless the marker file DAJ.PL in the working folder says the
-// register takes names as they are; then `text` comes back unchanged.
-std::string USUN_PL_TRELOWA(std::string_view text);
+// The name as the register gets it: `text` unchanged when the registers take
+// names as they are (the marker file DAJ.PL in the working folder, looked
+// for once a send: PluSettings::keep_national_letters), else cleaned.
+std::string USUN_PL_TRELOWA(std::string_view text, bool names_as_they_are);
 
 }  // namespace durva

@@ -121,7 +121,7 @@ PluRecord build_plu_record(const PluSettings& st, const PluGood& g, SendRoad roa
         return r;
     }
     const std::string cleaned =
-        road == SendRoad::Main || st.keep_national_letters ? std::string(g.nazwa) : clean_goods_name(g.nazwa);
+        road == SendRoad::Main ? std::string(g.nazwa) : USUN_PL_TRELOWA(g.nazwa, st.keep_national_letters);
     const char* flags = road == SendRoad::Main && st.kwir_flags ? "01100" : "11100";
 
     std::string& t = r.text;

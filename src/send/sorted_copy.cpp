@@ -134,7 +134,7 @@ std::vector<Run> copy_goods(SendRun& run, dbf::Table& goods, const SortKey& key,
         std::memcpy(bytes, rec.data(), rl);
         if (name) {
             const std::string_view field(bytes + name->offset, static_cast<size_t>(name->length));
-            std::string cleaned = run.plu.keep_national_letters ? std::string(field) : clean_goods_name(field);
+            std::string cleaned = USUN_PL_TRELOWA(field, run.plu.keep_national_letters);
             cleaned.erase(0, cleaned.find_first_not_of(' '));
             cleaned.resize(field.size(), ' ');
             std::memcpy(bytes + name->offset, cleaned.data(), cleaned.size());

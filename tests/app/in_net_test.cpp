@@ -68,6 +68,10 @@ TEST_P(SignInBesideOthers, TakesTheFirstFreePositionUpToNine) {
     EXPECT_TRUE(h.session.areas.used(1));
     if (*c.message) EXPECT_TRUE(shows(h, c.message)) << message_row(h);
     else EXPECT_EQ(message_row(h).find("Wszystkie"), std::string::npos);
+    // The company record is let go as soon as the position is written: the
+    // other workstation can lock it while this one still has the table open.
+    EXPECT_TRUE(other.table().lock_record());
+    other.table().unlock();
     h.session.areas.close_all();
     other.close_all();
     EXPECT_EQ(st(), c.after);
@@ -145,6 +149,8 @@ TEST_P(SignOut, FreesOnlyItsOwnPosition) {
     h.session.values.STACJA = c.station;
     EXPECT_TRUE(OUT_NET(h.session));
     EXPECT_EQ(h.session.areas.current(), 4);
+    EXPECT_TRUE(other.table().lock_record());  // the sign-out's lock is let go
+    other.table().unlock();
     h.session.areas.close_all();
     other.close_all();
     EXPECT_EQ(st(), c.after);

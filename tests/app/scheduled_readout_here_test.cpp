@@ -8,8 +8,10 @@
 
 #include "app/readout_office.h"
 #include "app/scheduled_readout.h"
+#include "common/dbf/work_areas.h"
 #include "common/mem_file.h"
 #include "support/headless_session.h"
+#include "support/refused_openings.h"
 
 namespace durva::test {
 namespace {
@@ -61,6 +63,45 @@ TEST(ScheduledReadOutWaits, ACounterHeldTooLongEndsTheRunAndTheNextRunFinishesTh
     EXPECT_NE(office.records("16/03/as.dbf"), stock_before);
     EXPECT_EQ(office.read_out("1").line, "kasa 01: brak sprzedazy do zaksiegowania, bez towaru 0");
     EXPECT_EQ(office.documents(), before + 1);
+}
+
+// Refused before the register is read out: every station position taken
+// while another workstation has the company table open, and the company
+// table held by another program between the sign-in and the opening of the
+// company tables for longer than that opening waits.
+TEST(ScheduledReadOutWaits, AllStationsTakenOrTheCompanyTableHeldEndTheRunBeforeTheReadOut) {
+    ReadOutOffice office;
+    office.load_register();
+    office.sell("12345");
+    const size_t before = office.documents();
+    office.set_field("firma.dbf", 1, "ST", "1111111110");
+    CurrentFolder here(office.path());
+    {
+        dbf::WorkAreas other;
+        other.use("firma", "firma", platform::Share::Shared);
+        HeadlessSession h;
+        const ReadOutResult r = scheduled_readout(h.session, 1);
+        EXPECT_EQ(r.status, ReadOutStatus::StationsTaken);
+        EXPECT_EQ(r.code(), 8);
+        EXPECT_EQ(r.line, "Wszystkie stacje zajete - nic nie zaksiegowano");
+        other.close_all();
+    }
+    EXPECT_EQ(office.field("firma.dbf", 1, "ST"), "1111111110");
+    {
+        // The sign-in holds the company table alone; its shared opening
+        // afterwards is refused fifteen times, a second apart.
+        HeadlessSession h;
+        RefusedOpenings held("firma.dbf", platform::Share::Shared, 15);
+        const ReadOutResult r = scheduled_readout(h.session, 1);
+        EXPECT_EQ(r.status, ReadOutStatus::TableHeld);
+        EXPECT_EQ(r.code(), 9);
+        EXPECT_EQ(r.line, "Musisz zaczekac - nic nie zaksiegowano");
+        EXPECT_EQ(held.refused(), 15);
+    }
+    // Signed out: the first workstation cleared the string and took 1.
+    EXPECT_EQ(office.field("firma.dbf", 1, "ST"), "0000000000");
+    EXPECT_EQ(office.documents(), before);
+    EXPECT_FALSE(std::filesystem::exists(office.path() / "durva" / "data_out.xxx"));
 }
 
 TEST(ScheduledReadOutAsks, NothingWhenTheProgramNameSaysKod13AndBooksIntoTheStandsWarehouse) {

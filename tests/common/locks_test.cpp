@@ -26,6 +26,7 @@
 #include "support/current_folder.h"
 #include "support/fixture_folder.h"
 #include "support/headless_session.h"
+#include "support/refused_openings.h"
 
 namespace durva {
 namespace {
@@ -348,6 +349,29 @@ TEST_F(LocksTest, TworzGivesUpWhenNoScratchAreaIsFree) {
     EXPECT_EQ(h.clock.now_ms(), 1000);  // shown for a second
     EXPECT_EQ(h.session.areas.current(), 4);
     EXPECT_FALSE(FILE_X("nowa.dbf"));
+}
+
+// The scratch table is opened with five attempts a second apart: another
+// workstation holding it for four of them is outlasted, for five is not.
+TEST_F(LocksTest, TworzWaitsFiveAttemptsForItsScratchTable) {
+    {
+        PauseSession h;
+        test::RefusedOpenings held("strukt03.dbf", Share::Exclusive, 4);
+        ASSERT_TRUE(TWORZ(h.session, "nowa,KOD,C,5,0", true, 3));
+        EXPECT_EQ(held.refused(), 4);
+        EXPECT_EQ(h.clock.now_ms(), 4000);
+        EXPECT_TRUE(FILE_X("nowa.dbf"));
+        EXPECT_FALSE(FILE_X("strukt03.dbf"));
+    }
+    PauseSession h;
+    h.session.areas.select(4);
+    test::RefusedOpenings held("strukt03.dbf", Share::Exclusive, 5);
+    EXPECT_FALSE(TWORZ(h.session, "inna,KOD,C,5,0", true, 3));
+    EXPECT_EQ(held.refused(), 5);
+    EXPECT_TRUE(h.saw("Plik strukt.dbf niedostepny"));
+    EXPECT_EQ(h.clock.now_ms(), 5000 + 1000);  // five attempts, then the message's second
+    EXPECT_EQ(h.session.areas.current(), 4);
+    EXPECT_FALSE(FILE_X("inna.dbf"));
 }
 
 TEST_F(LocksTest, TworzSendsAMalformedListToTheErrorHandler) {

@@ -15,6 +15,7 @@
 #include "common/dbf/xbase_values.h"
 #include "common/screen/screen.h"
 #include "platform/headless_terminal.h"
+#include "receive/booking_journal.h"
 #include "receive/zrob_sd_voka.h"
 #include "receive/sales_tables.h"
 #include "support/child_process.h"
@@ -227,6 +228,16 @@ TEST(SalesBookingProcesses, AJournalLineCutShortIsAStepNotTakenAndTheBookingIsFi
             ChildProcess next(proc_path("sales_booker"), o.args());
             EXPECT_EQ(next.read_line(), "nothing");
             o.expect_booked_once();
+            // What was left of the line went before the booking wrote on:
+            // the journal is whole lines again, the last saying it finished.
+            test::CurrentFolder cwd(o.folder.path());
+            BookingJournal after(2);
+            BookingPlan plan;
+            BookingProgress done;
+            std::string fault;
+            ASSERT_TRUE(after.read(plan, done, fault));
+            EXPECT_EQ(fault, "");
+            EXPECT_TRUE(done.finished);
         }
     }
 }

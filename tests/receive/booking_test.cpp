@@ -88,6 +88,11 @@ TEST(SalesBooking, OneRowFieldByField) {
     EXPECT_EQ(w.text("RD"), "SD ");
     EXPECT_EQ(w.text("NRD"), "      58");
     EXPECT_EQ(w.date("DATA"), Date::from_ymd(2016, 3, 15));
+    // The work table's row keeps the provisional number: the one after the
+    // counter, which no header uses.
+    dbf::Table& dd = f.table("dd");
+    dd.go_top();
+    EXPECT_EQ(dd.text("NRD"), "      58");
     EXPECT_EQ(w.text("MAG"), "1");
     EXPECT_EQ(w.text("LP"), "  1");
     EXPECT_EQ(w.text("KTO"), "O");
@@ -123,6 +128,11 @@ TEST(SalesBooking, RowsKeepFileOrderAndWarehousesReturnsRaiseStock) {
     dbf::Table& as = f.table("as");
     as.go_to(2);
     const double before = as.number("ILOSC");
+    // A good at half a cent: its sale's 0.125 rounds up to 0.13, its
+    // return's -0.125 towards zero to -0.12.
+    set_goods(f, 2, 0.125, as.text("PODATEK0"));
+    ASSERT_TRUE(as.seek("2" "10004   "));
+    set_goods(f, as.recno(), 0, as.text("PODATEK0"));
     write_sales("durva/data_out.xxx", {"S;10001;A;100;1000;", "S;10001;B;-250;-1000;", "S;10004;C;300;2000;"});
     ASSERT_TRUE(ZROB_SD_VOKA(f.s(), f.m, "durva\\data_out.xxx"));
     dbf::Table& w = f.table("dow");
@@ -135,6 +145,7 @@ TEST(SalesBooking, RowsKeepFileOrderAndWarehousesReturnsRaiseStock) {
         EXPECT_EQ(w.text("MAG"), "2");
     }
     EXPECT_DOUBLE_EQ(f.table("dowod").number("KWOTA"), 1.5);
+    EXPECT_DOUBLE_EQ(f.table("dowod").number("WARTOSC0"), 0.01);  // 0.13 - 0.12
     as.go_to(2);
     EXPECT_DOUBLE_EQ(as.number("ILOSC"), before - 1 + 1);
     EXPECT_TRUE(f.saw("SD 58  na kwote  1.50 Z"));

@@ -1,15 +1,17 @@
 #pragma once
-// A copy of a sample office folder with the company tables open as the
-// program opens them at start-up, the settings of its parameter file, and a
+// A copy of a sample office folder with the company tables opened by the
+// program's own start-up routine, the settings of its parameter file, and a
 // headless screen that remembers what it showed: the ground every send test
 // stands on.
 #include <filesystem>
 #include <fstream>
 #include <initializer_list>
 #include <iterator>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
+#include "app/init_dbf.h"
 #include "send/watched_session.h"
 #include "support/current_folder.h"
 #include "support/fixture_folder.h"
@@ -21,28 +23,16 @@ struct SendOffice {
         : folder(sample), here(folder.path()), h(keys) {
         Session& s = h.session;
         s.values.STACJA = 1;
-        s.values.HH = "16\\03";
         s.vars.set_text("J_MAG_K", "K");
         s.vars.set_text("J_MAG_U", "U ");
         s.vars.set_text("J_KOD13ZN", "T");
         s.vars.set_number("J_POZIOM", 1);
         const char* rates[] = {"23", " 8", " 5", " 0", " 0", " 0"};
         for (int g = 0; g < 6; ++g) s.vars.set_text(std::string("J_PTU") + static_cast<char>('A' + g), rates[g]);
-        auto& areas = s.areas;
-        areas.select(1);
-        areas.use("firma", "firma", platform::Share::Shared);
-        areas.select(2);
-        dbf::Table& goods = areas.use("16\\03\\as", "as", platform::Share::Shared);
-        s.values.JEST_KOD13 = goods.field_pos("KOD13") > 0;
-        goods.add_index("16\\03\\as");
-        goods.add_index("16\\03\\as2");
-        if (s.values.JEST_KOD13) goods.add_index("16\\03\\as3");
-        goods.set_order(1);
-        areas.select(5);
-        dbf::Table& rows = areas.use("16\\03\\dow", "dow", platform::Share::Shared);
-        for (const char* ix : {"16\\03\\dow1", "16\\03\\dow2", "16\\03\\dow3"}) rows.add_index(ix);
-        rows.set_order(1);
-        areas.select(2);
+        // The tables as start-up opens them, each with its index list in
+        // the program's order.
+        if (!INIT_DBF(s)) throw std::runtime_error("the company tables of " + sample + " did not open");
+        s.areas.select(2);
     }
 
     Session& session() { return h.session; }

@@ -156,6 +156,20 @@ TEST(MainSend, WithoutBarCodesTheIndexIsTheCode) {
     ASSERT_TRUE(send_main(office, o));
     EXPECT_EQ(office.records(), expected);
     EXPECT_TRUE(office.records().front().starts_with("I#00;1;"));
+
+    // The registers take national and lower-case letters (DAJ.PL): the
+    // names go as the goods table holds them, so the goods whose names lost
+    // letters go again.
+    std::ofstream("DAJ.PL") << "";
+    SendOptions as_they_are;
+    const std::vector<std::string> named = main_send_model(office, as_they_are, sent);
+    ASSERT_TRUE(send_main(office, as_they_are));
+    EXPECT_EQ(office.records(), named);
+    EXPECT_EQ(std::count_if(named.begin(), named.end(),
+                            [](const std::string& line) {
+                                return line.find(";\x95wik\x92" "a z chrzanem 300g") != std::string::npos;
+                            }),
+              1);
 }
 
 TEST(MainSend, FiltersOfTheOptions) {
@@ -364,6 +378,23 @@ TEST(DocumentSend, GoodsOfTheListedDocumentsEveryTime) {
     SendRun again(office.session(), office.menu, o);
     EXPECT_TRUE(DURVA_PZ(again, o.M_NRD));
     EXPECT_EQ(office.records(), first);  // already in the register, sent all the same
+
+    // A line whose good has gone from the goods table is passed over; the
+    // lines after it on the same document are still sent.
+    dbf::Table& goods = office.goods();
+    for (goods.go_top(); !goods.eof(); goods.skip(1)) {
+        if (goods.text("KOD13") != "5904030850756") continue;
+        ASSERT_TRUE(goods.lock_record());
+        goods.delete_record();
+        goods.unlock();
+        break;
+    }
+    ASSERT_TRUE(open_sent_records(office.session()));
+    SendRun without(office.session(), office.menu, o);
+    EXPECT_TRUE(DURVA_PZ(without, o.M_NRD));
+    std::vector<std::string> rest = first;
+    rest.erase(rest.begin() + 1);
+    EXPECT_EQ(office.records(), rest);
 }
 
 TEST(DocumentSend, NoDigitsWritesTheControlLineAlone) {
