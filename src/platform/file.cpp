@@ -167,6 +167,7 @@ std::shared_ptr<File> File::create(const std::string& path) {
         throw DbError("Nie moge utworzyc pliku", path, e);
     }
     auto f = std::shared_ptr<File>(new File(path, fd, Share::Exclusive, false, st.st_dev, st.st_ino));
+    f->unforced_ = true;  // emptied
     registry().open[id] = Opened{f, {}};
     return f;
 }
@@ -207,6 +208,7 @@ void File::write_at(const void* buf, size_t len, std::uint64_t offset) {
     // An exclusive read-only opening has a descriptor that could write.
     if (read_only_) throw DbError("Plik otwarty tylko do odczytu", path_, EBADF);
     if (g_write_observer) g_write_observer(path_, fd_, buf, len, offset);
+    unforced_ = true;
     write_all_at(fd_, buf, len, offset, path_);
 }
 
@@ -233,11 +235,16 @@ std::uint64_t File::size() const {
 
 void File::truncate(std::uint64_t size) {
     if (read_only_) throw DbError("Plik otwarty tylko do odczytu", path_, EBADF);
+    unforced_ = true;
     if (::ftruncate(fd_, static_cast<off_t>(size)) != 0) throw DbError("Blad zapisu pliku", path_, errno);
 }
 
 void File::sync() {
+    // A file this program has not written since it was last forced (an
+    // index whose keys a booking never changes) has nothing of ours to force.
+    if (!unforced_) return;
     if (!force_to_disk(fd_, path_)) throw DbError("Blad zapisu pliku", path_, errno);
+    unforced_ = false;
 }
 
 bool File::try_lock(std::uint64_t offset, std::uint64_t len, bool write) {

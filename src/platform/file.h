@@ -93,6 +93,7 @@ public:
     std::uint64_t size() const;
     void truncate(std::uint64_t size);
     // The data written so far forced onto the disk; a failure is thrown.
+    // Nothing is done when nothing was written since the last forcing.
     void sync();
 
     // Byte-range locks (open-file-description locks). try_lock never waits.
@@ -123,6 +124,7 @@ private:
     Share mode_;
     bool read_only_;
     std::uint64_t dev_, ino_;
+    bool unforced_ = false;  // written (or made) since it was last forced
     struct Held {
         const void* owner;
         std::uint64_t offset, len;

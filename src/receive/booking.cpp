@@ -271,7 +271,9 @@ BookingOutcome apply_booking(Session& s, const BookingPlan& p, const BookingProg
 
     // Header.
     dbf::Table& h = select(s, "dowod");
+    dbf::Table& w = s.areas.table("dow");
     bool have_header = false;
+    bool rows_counted = false;  // the rows table's count went with the header's
     if (done.headers_before) {
         Leftovers left = find_leftovers(h, *done.headers_before, p.rd, nrd, progress);
         have_header = !left.ours.empty();
@@ -286,21 +288,22 @@ BookingOutcome apply_booking(Session& s, const BookingPlan& p, const BookingProg
         }
     }
     if (!have_header) {
-        journal.headers_before(h.record_count());
+        rows_counted = !done.rows_before;
+        journal.headers_before(h.record_count(), rows_counted ? std::optional(w.record_count()) : std::nullopt);
         append_until_done(s, "dopisanie naglowka dokumentu", kRecordWait);
         put_header(s, h, p, nrd);
         h.unlock();
     }
 
     // Rows already in the rows table from an earlier attempt.
-    dbf::Table& w = select(s, "dow");
+    select(s, "dow");
     std::size_t present = 0;
     std::uint32_t blank = 0;
     if (done.rows_before) {
         Leftovers left = find_leftovers(w, *done.rows_before, p.rd, nrd, progress);
         present = left.ours.size();
         blank = left.blank;
-    } else {
+    } else if (!rows_counted) {
         journal.rows_before(w.record_count());
     }
     progress.reach(p.rows.size() + present);

@@ -264,14 +264,18 @@ void BookingJournal::resume() {
 
 // The lines written before a shared table is changed reach the disk first:
 // after a power cut the journal never knows less than the tables show.
-void BookingJournal::taken(std::string_view backup) { write("F;" + to_hex(backup), true); }
+void BookingJournal::taken(std::string_view backup) { write("F;" + to_hex(backup), false); }
 void BookingJournal::counter(double before, double number) {
     char text[96];
     std::snprintf(text, sizeof text, "K;%.0f;%.0f", before, number);
     write(text, true);
 }
-void BookingJournal::number(std::string_view nrd) { write("N;" + to_hex(nrd), true); }
-void BookingJournal::headers_before(std::uint32_t count) { write("H;" + std::to_string(count), true); }
+void BookingJournal::number(std::string_view nrd) { write("N;" + to_hex(nrd), false); }
+void BookingJournal::headers_before(std::uint32_t count, std::optional<std::uint32_t> rows) {
+    std::string text = journal_line("H;" + std::to_string(count));
+    if (rows) text += journal_line("W;" + std::to_string(*rows));
+    write_lines(text, true);
+}
 void BookingJournal::rows_before(std::uint32_t count) { write("W;" + std::to_string(count), true); }
 void BookingJournal::stock_before(int row, std::string_view record) {
     write("S;" + std::to_string(row) + ";" + to_hex(record), true);

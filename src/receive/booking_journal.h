@@ -128,10 +128,14 @@ public:
     // cut back to its last whole line when read() found one cut short; the
     // lock must be held.
     void resume();
+    // The file taken and the number given are forced with the next line
+    // that is forced: nothing shared changes before that line.
     void taken(std::string_view backup);
     void counter(double before, double number);
     void number(std::string_view nrd);
-    void headers_before(std::uint32_t count);
+    // The records of the headers table before the header is added, and with
+    // `rows` those of the rows table as well, forced together.
+    void headers_before(std::uint32_t count, std::optional<std::uint32_t> rows = std::nullopt);
     void rows_before(std::uint32_t count);
     void stock_before(int row, std::string_view record);
     // Once the change is on the disk (the goods table forced).
