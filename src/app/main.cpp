@@ -8,7 +8,7 @@
 
 #include "app/durva.h"
 #include "app/scheduled_readout.h"
-#include "app/version.h"
+#include "common/version.h"
 #include "common/error_handler.h"
 #include "common/screen/screen.h"
 #include "platform/clock.h"
@@ -24,8 +24,9 @@ void print_help() {
         "Uzycie: durva [argument]\n"
         "\n"
         "Program uruchamia sie w folderze danych biura (folder biezacy) na terminalu\n"
-        "o rozmiarze co najmniej 80 x 25 znakow. Jeden argument jest przyjmowany\n"
-        "i nie zmienia dzialania programu.\n"
+        "o rozmiarze co najmniej 80 x 25 znakow. Jeden argument (nie zaczynajacy sie\n"
+        "od -) jest przyjmowany i nie zmienia dzialania programu; nieznana opcja\n"
+        "konczy program z kodem 2.\n"
         "\n"
         "  --help     ten opis\n"
         "  --version  wersja programu\n"
@@ -75,8 +76,14 @@ int main(int argc, char** argv) {
         return 0;
     }
     if (argument == "--version") {
-        std::printf("%s %s\n", durva::kProgramName, durva::program_version());
+        durva::print_version("durva");
         return 0;
+    }
+    // An option the program does not know is refused, never taken for the
+    // one plain argument the program accepts and ignores.
+    if (argc > 2 || argument.starts_with("-")) {
+        std::fprintf(stderr, "durva: nieznany argument %s (durva --help)\n", argc > 2 ? argv[2] : argv[1]);
+        return 2;
     }
 
     try {

@@ -260,6 +260,9 @@ int run_scheduled_readout(const std::vector<std::string>& words, std::FILE* out)
         const std::string line = screen::to_utf8(r.line);
         std::fprintf(out, "%s\n", line.c_str());
         std::fflush(out);
+        // The scheduler keeps standard output to itself (often nowhere); a
+        // failure is said on standard error too, which it mails or logs.
+        if (r.code() != 0) std::fprintf(stderr, "durva: %s\n", line.c_str());
         if (log) append_log(now_text(clock.local_time()) + " " + line + " (kod " + std::to_string(r.code()) + ")\r\n");
         return r.code();
     };

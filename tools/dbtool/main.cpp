@@ -5,6 +5,7 @@
 #include <string>
 
 #include "commands.h"
+#include "common/version.h"
 #include "platform/errors.h"
 
 namespace {
@@ -12,7 +13,7 @@ namespace {
 // In the program's own language and, like its texts, without Polish letters,
 // so that they read the same on any terminal.
 const char* kUsage =
-    "uzycie: dbtool POLECENIE ARGUMENTY\n"
+    "uzycie: dbtool POLECENIE ARGUMENTY | --help | --version\n"
     "  info TABELA [INDEKS...]    budowa, liczba rekordow, indeksy i ich wyrazenia kluczy\n"
     "  check TABELA INDEKS...     czy kazdy indeks jest pelny i uporzadkowany (kod 0 tylko gdy wszystkie)\n"
     "  reindex TABELA INDEKS      odbudowa indeksu z jego wlasnego wyrazenia klucza\n"
@@ -28,6 +29,10 @@ int main(int argc, char** argv) {
     if (argc < 2 || std::string(argv[1]) == "--help" || std::string(argv[1]) == "-h") {
         std::cout << kUsage;
         return argc < 2 ? 2 : 0;
+    }
+    if (std::string(argv[1]) == "--version") {
+        durva::print_version("dbtool");
+        return 0;
     }
     const std::map<std::string, int (*)(const Args&, std::ostream&, std::ostream&)> commands = {
         {"info", info}, {"check", check}, {"reindex", reindex}, {"dump", dump}, {"seek", seek}};

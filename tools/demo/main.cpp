@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "common/version.h"
 #include "options.h"
 #include "platform/clock.h"
 #include "platform/errors.h"
@@ -13,6 +14,10 @@ int main(int argc, char** argv) {
     demo::CommandLine cl = demo::parse_command_line(std::vector<std::string>(argv + 1, argv + argc));
     if (cl.help) {
         std::cout << demo::kUsage;
+        return 0;
+    }
+    if (cl.version) {
+        print_version("durvademo");
         return 0;
     }
     if (!cl.error.empty()) {

@@ -12,7 +12,8 @@ const char* const kUsage =
     "  --seed N      ziarno losowania: to samo polecenie daje te same bajty (domyslnie 1)\n"
     "  --date DATA   dzien dzisiejszy, dd.mm.rrrr lub rrrr-mm-dd (domyslnie zegar systemu)\n"
     "  --force       zastepuje istniejacy folder biura\n"
-    "  --help        ten opis\n";
+    "  --help        ten opis\n"
+    "  --version     wersja\n";
 
 bool parse_count(const std::string& text, unsigned long long min, unsigned long long max, unsigned long long& out) {
     if (text.empty() || text.size() > 19) return false;
@@ -59,6 +60,8 @@ CommandLine parse_command_line(const std::vector<std::string>& args) {
         unsigned long long n = 0;
         if (a == "--help" || a == "-h") {
             cl.help = true;
+        } else if (a == "--version") {
+            cl.version = true;
         } else if (a == "--old") {
             cl.office.with_bar_codes = false;
         } else if (a == "--force") {

@@ -13,6 +13,7 @@ inline constexpr std::size_t kMaxGoods = 1'000'000;
 struct CommandLine {
     OfficeOptions office;
     bool help = false;
+    bool version = false;
     std::string error;  // what is wrong with the command line, "" when nothing
     bool date_given = false;
 };

@@ -6,7 +6,7 @@
 namespace durvadrv {
 
 const char* const kUsage =
-    "durvadrv.exe: symulator kasy w miejsce sterownika kasy.\n"
+    "durvadrv.exe: symulator kasy w miejsce sterownika kasy (--help ten opis, --version wersja).\n"
     "\n"
     "Przebiegi sterownika (tak, jak je uruchamia program; slowa w dowolnej kolejnosci):\n"
     "  durvadrv.exe dp=FOLDER if=PLIK [af=T] cp=PORT [ct=MS] cs=PREDKOSC\n"
@@ -59,6 +59,10 @@ Arguments parse_arguments(const std::vector<std::string>& words) {
         std::string lw = lower(w);
         if (lw == "--help" || lw == "-h" || lw == "/?") {
             a.mode = Mode::Help;
+            return a;
+        }
+        if (lw == "--version") {
+            a.mode = Mode::Version;
             return a;
         }
         if (lw == "show") {

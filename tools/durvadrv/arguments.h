@@ -8,7 +8,7 @@
 
 namespace durvadrv {
 
-enum class Mode { DriverRun, Sell, Show, Help };
+enum class Mode { DriverRun, Sell, Show, Help, Version };
 
 struct Arguments {
     Mode mode = Mode::DriverRun;

@@ -16,6 +16,7 @@
 #include "arguments.h"
 #include "counter.h"
 #include "driver_runs.h"
+#include "common/version.h"
 #include "platform/path_resolver.h"
 #include "register_store.h"
 
@@ -49,6 +50,10 @@ int main(int argc, char** argv) {
     durvadrv::Arguments args = durvadrv::parse_arguments(words);
     if (args.mode == durvadrv::Mode::Help) {
         std::cout << durvadrv::kUsage;
+        return 0;
+    }
+    if (args.mode == durvadrv::Mode::Version) {
+        durva::print_version("durvadrv.exe");
         return 0;
     }
     std::string folder = args.folder.empty() ? std::string() : durva::platform::resolve_path(args.folder);

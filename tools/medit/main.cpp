@@ -9,6 +9,7 @@
 #include "common/editor.h"
 #include "common/screen/screen.h"
 #include "common/session.h"
+#include "common/version.h"
 #include "platform/clock.h"
 #include "platform/terminal_ncurses.h"
 #include "print/cups_printer.h"
@@ -19,7 +20,7 @@ void print_help() {
     std::printf(
         "durvaedit - edytor plikow tekstowych programu DURVA\n"
         "\n"
-        "Uzycie: durvaedit PLIK\n"
+        "Uzycie: durvaedit PLIK | --help | --version\n"
         "\n"
         "Otwiera PLIK (sciezka wzgledem folderu biezacego, jak w programie: \"rob\\wydruk01.prn\")\n"
         "w edytorze programu; brakujacy plik zostaje utworzony. Tekst jest w stronie kodowej\n"
@@ -38,6 +39,15 @@ int main(int argc, char** argv) {
     if (argc != 2 || argument == "--help" || argument == "-h") {
         print_help();
         return argc == 2 ? 0 : 2;
+    }
+    if (argument == "--version") {
+        durva::print_version("durvaedit");
+        return 0;
+    }
+    // A file whose name starts with "-" is given as "./-name".
+    if (argument.starts_with("-")) {
+        std::fprintf(stderr, "durvaedit: nieznana opcja %s (durvaedit --help)\n", argv[1]);
+        return 2;
     }
     try {
         durva::platform::RealClock clock;
