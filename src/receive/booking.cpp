@@ -10,6 +10,7 @@
 #include "common/dbf/field_codec.h"
 #include "common/dbf/xbase_values.h"
 #include "common/newround.h"
+#include "platform/disk_sync.h"
 #include "platform/errors.h"
 #include "receive/booking_steps.h"
 #include "receive/booking_stock.h"
@@ -366,7 +367,10 @@ BookingOutcome apply_booking(Session& s, const BookingPlan& p, const BookingProg
     s.areas.commit_all();
     // The tables on the disk before the journal says the booking is done:
     // a power cut can then never leave a finished journal over lost changes.
-    for (const char* alias : {"dow", "dowod", "as", "slow"}) select(s, alias).sync_to_disk();
+    std::vector<std::function<void()>> files, indexes;
+    for (const char* alias : {"dow", "dowod", "as", "slow"}) s.areas.table(alias).add_forcings(files, indexes);
+    platform::force_together(files);
+    platform::force_together(indexes);
     journal.finish();
     progress.reach(3 * p.rows.size() + 1);
     return out;

@@ -614,6 +614,12 @@ void Table::sync_to_disk() {
     for (auto& ix : indexes_) ix->sync_to_disk();
 }
 
+void Table::add_forcings(std::vector<std::function<void()>>& files, std::vector<std::function<void()>>& indexes) {
+    commit();
+    files.push_back([this] { dbf_->sync_to_disk(); });
+    for (auto& ix : indexes_) indexes.push_back([ix = ix.get()] { ix->sync_to_disk(); });
+}
+
 void Table::close() {
     if (!dbf_ || !dbf_->is_open()) return;
     relations_.clear();

@@ -129,6 +129,12 @@ public:
     // commit(), then the table and its indexes forced onto the disk: a
     // power cut after it loses none of the changes made so far.
     void sync_to_disk();
+    // commit(), then the forcings that sync_to_disk() makes: the table's file
+    // added to `files`, one for each index to `indexes`. The file must be on
+    // the disk before its indexes (an index must never name a record the
+    // disk does not hold); within each list none depends on another, so they
+    // may run together with those of other tables.
+    void add_forcings(std::vector<std::function<void()>>& files, std::vector<std::function<void()>>& indexes);
     void close();
 
     // Indexes. Paths get ".ntx" when they have no extension.
