@@ -5,6 +5,7 @@
 #include <optional>
 #include <vector>
 
+#include "app/run_log.h"
 #include "common/_fun1.h"
 #include "common/_fun2.h"
 #include "common/_fun3.h"
@@ -77,6 +78,7 @@ void draw_main_screen(Session& s, const MenuValues& m, screen::Menu& menu) {
     scr.say(3, 10, padded("    KASA DURVA", 50));
     std::string keys(80, ' ');
     keys.replace(0, 13, "Enter - Wybor");
+    keys.replace(29, 22, "F3 - Dziennik odczytow");
     keys.replace(67, 13, "Esc - Wyjscie");
     scr.say(24, 0, keys);
     RAMKA(s, 3, 9, 14, 61, {6, 9, 12});
@@ -324,6 +326,8 @@ bool DURVA_(Session& s, MenuValues& m) {
     m.WYBOR = 2;
 
     screen::Menu menu(s.screen);
+    // What the runs without an operator did, newest first.
+    menu.on_key(Key::F3, [&s] { show_last_runs(s); });
     for (;;) {
         draw_main_screen(s, m, menu);
         m.WYBOR = menu.run(m.WYBOR);

@@ -1,14 +1,12 @@
 #include "app/scheduled_readout.h"
 
-#include <fcntl.h>
 #include <unistd.h>
 
-#include <cerrno>
-#include <cstring>
 #include <string_view>
 
 #include "app/durva.h"
 #include "app/in_net.h"
+#include "app/run_log.h"
 #include "app/init_dbf.h"
 #include "common/_fun3.h"
 #include "common/dbf/xbase_values.h"
@@ -19,7 +17,6 @@
 #include "common/screen/screen.h"
 #include "platform/clock.h"
 #include "platform/file.h"
-#include "platform/folder_file.h"
 #include "platform/path_resolver.h"
 #include "platform/unattended_terminal.h"
 #include "receive/booking_journal.h"
@@ -148,29 +145,6 @@ std::string value_after(const std::vector<std::string>& words, size_t& i, std::s
     return {};
 }
 
-std::string now_text(const platform::LocalTime& t) {
-    char buf[32];
-    std::snprintf(buf, sizeof buf, "%04d-%02d-%02d %02d:%02d:%02d", t.year % 10000, t.month % 100, t.day % 100,
-                  t.hour % 100, t.minute % 100, t.second % 100);
-    return buf;
-}
-
-// One line a run, added in one write, so that runs ending together do not
-// mix their lines. A log that cannot be written is said on standard error:
-// the run itself has been reported on standard output.
-void append_log(const std::string& line) {
-    const std::string path = platform::resolve_path(kReadOutLog);
-    // Kept by every run of the folder, so never made afresh; only a regular
-    // file at that very name is added to.
-    std::FILE* f = platform::stream_on(platform::open_regular(path, O_WRONLY | O_APPEND | O_CREAT), "ab");
-    if (!f || std::fwrite(line.data(), 1, line.size(), f) != line.size()) {
-        const int e = errno;
-        std::fprintf(stderr, "durva: nie moge dopisac do %s: %s\n", kReadOutLog,
-                     platform::not_a_regular_file(e) ? platform::kNotARegularFile : std::strerror(e));
-    }
-    if (f) std::fclose(f);
-}
-
 }  // namespace
 
 bool wants_scheduled_readout(const std::vector<std::string>& words) {
@@ -263,7 +237,7 @@ int run_scheduled_readout(const std::vector<std::string>& words, std::FILE* out)
         // The scheduler keeps standard output to itself (often nowhere); a
         // failure is said on standard error too, which it mails or logs.
         if (r.code() != 0) std::fprintf(stderr, "durva: %s\n", line.c_str());
-        if (log) append_log(now_text(clock.local_time()) + " " + line + " (kod " + std::to_string(r.code()) + ")\r\n");
+        if (log) log_run(clock.local_time(), line, r.code());
         return r.code();
     };
     if (!a.error.empty())

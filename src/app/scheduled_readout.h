@@ -40,7 +40,6 @@ std::string stand_label(int stand);
 // time to the folder's log "durva\odczyt.log". Returns the exit status.
 int run_scheduled_readout(const std::vector<std::string>& words, std::FILE* out);
 
-inline constexpr char kReadOutLog[] = "durva\\odczyt.log";
 inline constexpr char kReadOutLock[] = "durva\\odczyt.lck";
 
 }  // namespace durva

@@ -113,7 +113,8 @@ TEST_F(MainMenu, ScreenRowByRow) {
     EXPECT_EQ(h.utf8(23, 0, 3), "───");
     EXPECT_EQ(h.utf8(23, 79, 1), "─");
     EXPECT_TRUE(h.all_attr(23, 0, 80, kDefault));
-    EXPECT_EQ(h.text(24, 0, 80), "Enter - Wybor" + std::string(54, ' ') + "Esc - Wyjscie");
+    EXPECT_EQ(h.text(24, 0, 80), "Enter - Wybor" + std::string(16, ' ') + "F3 - Dziennik odczytow" +
+                                     std::string(16, ' ') + "Esc - Wyjscie");
     EXPECT_TRUE(h.all_attr(24, 0, 80, kDefault));
     EXPECT_EQ(h.terminal.cursor_row(), 7);
     EXPECT_EQ(h.terminal.cursor_col(), 10);
@@ -193,6 +194,20 @@ TEST_F(MainMenu, KeysTypedAheadForTheStandBrowserStayThere) {
     EXPECT_EQ(m.NR_KASY, "02");
     EXPECT_EQ(h.text(3, 10, 14), "    KASA DURVA");
     EXPECT_EQ(h.text(22, 0, 3), "02 ");
+}
+
+TEST_F(MainMenu, F3ShowsTheLastRunsNewestFirstAndTheMenuGoesOn) {
+    h.session.values.STACJA = 3;
+    // No log yet: said (the Enter takes the notice, not an item), and the menu waits on.
+    EXPECT_EQ(run({Key::F3, Key::Enter, Key::Esc}), true);
+    EXPECT_EQ(h.terminal.steps_left(), 0u);
+    write_file(folder.path() / "durva" / "odczyt.log",
+               "2026-12-06 22:00:01 kasa 01: pierwszy (kod 0)\r\n2026-12-07 06:00:02 kasa 02: drugi (kod 10)\r\n");
+    // The editor over the menu, left with Esc; then the menu's own Esc.
+    EXPECT_EQ(run({Key::F3, Key::Esc, Key::Esc}), true);
+    EXPECT_EQ(read_file(folder.path() / "rob" / "odczyt03.prn"),
+              "2026-12-07 06:00:02 kasa 02: drugi (kod 10)\r\n2026-12-06 22:00:01 kasa 01: pierwszy (kod 0)\r\n");
+    EXPECT_EQ(h.terminal.steps_left(), 0u);
 }
 
 TEST_F(MainMenu, ItemFourDeletesTheSentRecordTableOnEnter) {

@@ -38,6 +38,10 @@ int Menu::run(int start) {
         screen_.set_cursor(items_[static_cast<std::size_t>(current)].row, items_[static_cast<std::size_t>(current)].col);
         for (;;) {
             const int key = screen_.inkey(0);
+            if (auto own = keys_.find(key); own != keys_.end()) {
+                own->second();
+                continue;
+            }
             int next = current;
             bool chosen = false;
             switch (key) {

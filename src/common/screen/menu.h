@@ -5,6 +5,8 @@
 // choose, Esc gives 0, and typing a character chooses at once the first item
 // whose text without leading blanks starts with it (letters compared in
 // upper case). Afterwards the cursor stands at row 23, column 0.
+#include <functional>
+#include <map>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -23,6 +25,9 @@ public:
     // items there are); returns the chosen item's position, 0 on Esc or when
     // there are no items.
     int run(int start);
+    // A key that does something of its own while the menu waits (it leaves
+    // the screen as it found it); the menu then goes on where it was.
+    void on_key(int key, std::function<void()> action) { keys_[key] = std::move(action); }
     // Drops the items (they stay on the screen).
     void clear() { items_.clear(); }
     std::size_t size() const { return items_.size(); }
@@ -37,6 +42,7 @@ private:
 
     Screen& screen_;
     std::vector<Item> items_;
+    std::map<int, std::function<void()>> keys_;
 };
 
 }  // namespace durva::screen
