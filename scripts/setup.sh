@@ -10,23 +10,23 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-# Building the programs, and what they use when they run: the terminal,
-# printing through the print server (its client library), PDF export with
-# cairo and the DejaVu Sans Mono font.
+# Building the programs and their Debian package (cpack reads the libraries
+# off the programs with dpkg-shlibdeps and file), and what the programs use
+# when they run: the terminal, printing through the print server (its client
+# library), PDF export with cairo and the DejaVu Sans Mono font.
 RUN_PACKAGES=(
-  build-essential g++ cmake ninja-build pkg-config
+  build-essential g++ cmake ninja-build pkg-config dpkg-dev file
   libncurses-dev ncurses-term
   libcups2-dev libcairo2-dev fonts-dejavu-core
 )
 # The tests: GoogleTest; clang for the fuzz targets; a private print server
 # with file-printing queues and the PDF readers for the printing tests; the
-# package build (dpkg-shlibdeps, file) and the manual page's check (groff);
-# tmux, to look at the screen at 80 x 25 by hand.
+# manual page's check (groff); tmux, to look at the screen at 80 x 25 by hand.
 TEST_PACKAGES=(
   libgtest-dev googletest libgmock-dev
   clang libclang-rt-14-dev
   cups-daemon cups-client poppler-utils
-  dpkg-dev file groff-base
+  groff-base
   tmux
 )
 
