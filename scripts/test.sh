@@ -1,13 +1,14 @@
 #!/usr/bin/env bash
-# Sets everything up and runs every test: the normal build, the same tests
-# under AddressSanitizer and UndefinedBehaviorSanitizer, and each fuzz target
-# for a bounded time. Each build has a folder of its own (build-test,
+# Sets everything up and runs every test: the normal build, the Debian package
+# built from it and run from a scratch root, the same tests under
+# AddressSanitizer and UndefinedBehaviorSanitizer, and each fuzz target for a
+# bounded time. Each build has a folder of its own (build-test,
 # build-asan, build-fuzz), so this never touches build/, which start.sh uses.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 JOBS="${JOBS:-$(nproc)}"
 
-bash scripts/setup.sh
+bash scripts/setup.sh --test
 
 # One private print server with queues that print to files, for the printing
 # tests of both builds; without it each test program starts its own.
@@ -32,6 +33,7 @@ configure() {  # folder, options...
 configure build-test -DCMAKE_BUILD_TYPE=RelWithDebInfo -DDURVA_WERROR=ON
 cmake --build build-test -j "$JOBS"
 ctest --test-dir build-test --output-on-failure -j "$JOBS"
+bash scripts/package_check.sh build-test
 
 configure build-asan -DCMAKE_BUILD_TYPE=Debug -DDURVA_WERROR=ON -DDURVA_SANITIZE=ON
 cmake --build build-asan -j "$JOBS"

@@ -1,4 +1,5 @@
 #include <string>
+#include <string_view>
 
 #include "common/_fun3.h"
 #include "common/editor.h"
@@ -10,7 +11,21 @@ namespace durva {
 
 namespace {
 
-bool printer_ready(Session& s) { return s.printer != nullptr && s.printer->ready(printer_port(s)); }
+// Why the chosen port cannot print now; empty when it can.
+std::string printer_problem(Session& s) {
+    return s.printer != nullptr ? s.printer->not_ready(printer_port(s)) : "Brak obslugi drukarki";
+}
+
+// The reason under the dialog's frame line, centred between its sides and
+// cut to them: the operator sees what to mend before pressing a key.
+void show_reason(screen::Screen& scr, std::string_view reason) {
+    constexpr int kLeft = 31, kWidth = 41;
+    const std::string colour = scr.set_colour("");
+    scr.clear_rect(16, kLeft, 16, kLeft + kWidth - 1);
+    const std::string_view shown = reason.substr(0, kWidth);
+    scr.say(16, kLeft + (kWidth - static_cast<int>(shown.size())) / 2, shown);
+    scr.set_colour(colour);
+}
 
 }  // namespace
 
@@ -51,10 +66,12 @@ bool DRUKOWAC(Session& s) {
     }
 
     // The second port was never asked for its state: it was taken as ready.
-    if (printer_ready(s) || printer_port(s) == "LPT2" || FILE_X("DRUKUJ.TXT")) return true;
+    const std::string problem = printer_problem(s);
+    if (problem.empty() || printer_port(s) == "LPT2" || FILE_X("DRUKUJ.TXT")) return true;
     scr.say(17, 39, "DRUKARKA NIE JEST GOTOWA ", "7+/0");
+    show_reason(scr, problem);
     if (scr.inkey(0) == screen::Key::Esc) return false;
-    return printer_ready(s);
+    return printer_problem(s).empty();
 }
 
 }  // namespace durva

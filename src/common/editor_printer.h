@@ -10,8 +10,9 @@ namespace durva {
 class Printer {
 public:
     virtual ~Printer() = default;
-    // True when the printer behind the port ("LPT1" or "LPT2") can print now.
-    virtual bool ready(std::string_view port) = 0;
+    // Why the printer behind the port ("LPT1" or "LPT2") cannot print now, in
+    // a few words for the operator; empty when it can.
+    virtual std::string not_ready(std::string_view port) = 0;
     // Prints a text file of the code page (path already resolved). Empty when
     // the printer took it, else the message to show the operator.
     virtual std::string print_text_file(const std::string& path, std::string_view port) = 0;

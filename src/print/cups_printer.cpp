@@ -51,9 +51,21 @@ bool password_wanted() {
     }
 }
 
+// Whether the print server takes a connection. The library says only that
+// it found no queue when there is no server at all (none installed, none
+// running, a wrong SERWER line), which would send the operator looking for
+// a printer instead of the server.
+bool server_answers() {
+    http_t* http = httpConnect2(cupsServer(), ippPort(), nullptr, AF_UNSPEC, cupsEncryption(), 1, 5000, nullptr);
+    if (http == nullptr) return false;
+    httpClose(http);
+    return true;
+}
+
 // Why there is no queue to print on.
 std::string no_queue(const PortQueue& q) {
     if (password_wanted()) return kPasswordWanted;
+    if (!server_answers()) return "Brak serwera wydruku";
     return q.queue.empty() ? "Brak domyslnej drukarki" : "Brak drukarki " + q.queue;
 }
 
@@ -113,7 +125,7 @@ std::string print_text(const PrintSettings& settings, std::string_view port, std
     return said;
 }
 
-bool CupsPrinter::ready(std::string_view port) { return queue_problem(read_print_settings(), port).empty(); }
+std::string CupsPrinter::not_ready(std::string_view port) { return queue_problem(read_print_settings(), port); }
 
 std::string CupsPrinter::print_text_file(const std::string& path, std::string_view port) {
     int error = 0;

@@ -1,8 +1,8 @@
 #pragma once
 // The office printer through the print server (CUPS): each port is a queue
 // named in the setting file, the default queue when none is named. A port is
-// ready when its queue exists, takes jobs, is not stopped and its printer is
-// not reported off line or out of reach. The text goes in UTF-8 as plain text
+// ready when the print server answers, its queue exists, takes jobs, is not
+// stopped and its printer is not reported off line or out of reach. The text goes in UTF-8 as plain text
 // (the queue's own text filter lays it out), or, for a queue set to
 // ISO-8859-2, as raw bytes for a printer that prints text itself. Nothing is
 // ever asked on the terminal: a server that wants a user's password gets
@@ -21,7 +21,7 @@ public:
     // the setting file counts at once.
     CupsPrinter() = default;
 
-    bool ready(std::string_view port) override;
+    std::string not_ready(std::string_view port) override;
     std::string print_text_file(const std::string& path, std::string_view port) override;
     std::string export_pdf(const std::string& text_path, const std::string& pdf_path) override;
 };

@@ -35,7 +35,7 @@ void write_all(const std::string& path, const std::string& bytes) {
 // Stands in for the office printer: records what it was given and what the
 // file held at that moment.
 struct FakePrinter : Printer {
-    bool is_ready = true;
+    std::string not_ready_reason;  // empty: ready
     std::string refusal;
     std::vector<std::string> ports_asked;
     std::vector<std::string> printed;  // the file's bytes when printed
@@ -43,9 +43,9 @@ struct FakePrinter : Printer {
     std::string pdf_path;
     std::string pdf_source;
 
-    bool ready(std::string_view port) override {
+    std::string not_ready(std::string_view port) override {
         ports_asked.emplace_back(port);
-        return is_ready;
+        return not_ready_reason;
     }
     std::string print_text_file(const std::string& path, std::string_view port) override {
         printed.push_back(read_all(path));
@@ -312,7 +312,7 @@ TEST(EditorPrint, EscAtTheQuestionOrAStaysNotReadyPrinterPrintsNothing) {
     EXPECT_TRUE(esc.printer.printed.empty());
 
     EditorRun busy({Key::F5, Key::Enter, Key::Enter, Key::Esc});
-    busy.printer.is_ready = false;
+    busy.printer.not_ready_reason = "Drukarka zatrzymana";
     busy.run();
     EXPECT_TRUE(busy.printer.printed.empty());
     EXPECT_EQ(busy.printer.ports_asked.size(), 2u);  // asked again after the key
@@ -327,10 +327,17 @@ TEST(EditorPrint, QuestionScreenNotReadyLineAndRefusal) {
     EXPECT_EQ(ask.h.attr(15, 30), 0x70);
 
     EditorRun r({Key::F5, Key::Enter});
-    r.printer.is_ready = false;
+    r.printer.not_ready_reason = "Drukarka zatrzymana";
     EXPECT_THROW(r.run(), platform::ScriptExhausted);
     EXPECT_EQ(r.h.text(17, 39, 25), "DRUKARKA NIE JEST GOTOWA ");
     EXPECT_EQ(r.h.attr(17, 40), 0x0F);
+    // Why, centred above it inside the frame; a long reason stops at the frame.
+    EXPECT_EQ(r.h.text(16, 31, 41), "           Drukarka zatrzymana           ");
+    EditorRun longer({Key::F5, Key::Enter});
+    longer.printer.not_ready_reason = "Brak drukarki " + std::string(40, 'q');
+    EXPECT_THROW(longer.run(), platform::ScriptExhausted);
+    EXPECT_EQ(longer.h.text(16, 31, 41), "Brak drukarki " + std::string(27, 'q'));
+    EXPECT_EQ(longer.h.utf8(16, 72, 1), "║");
 
     EditorRun refused({Key::F5, Key::Enter});
     refused.printer.refusal = "Wydruk odrzucony";
@@ -347,7 +354,7 @@ TEST(EditorPrint, SpaceTypedAheadAndTheMarkersOfPortAndForcedPrinting) {
     // With LPT.TXT the port is chosen and kept; LPT2 is taken as ready.
     EditorRun port({Key::F5, Key::Enter, Key::Down, Key::Enter, Key::Esc});
     write_all(port.folder.file("LPT.TXT"), "");
-    port.printer.is_ready = false;
+    port.printer.not_ready_reason = "Drukarka zatrzymana";
     port.run();
     EXPECT_EQ(port.h.session.vars.text("M_LPT"), "LPT2");
     EXPECT_EQ(port.printer.printed_port, "LPT2");
@@ -355,7 +362,7 @@ TEST(EditorPrint, SpaceTypedAheadAndTheMarkersOfPortAndForcedPrinting) {
 
     EditorRun forced({Key::F5, Key::Enter, Key::Esc});
     write_all(forced.folder.file("drukuj.txt"), "");
-    forced.printer.is_ready = false;
+    forced.printer.not_ready_reason = "Drukarka zatrzymana";
     forced.run();
     EXPECT_EQ(forced.printer.printed.size(), 1u);
 }

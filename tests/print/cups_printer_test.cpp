@@ -144,10 +144,14 @@ TEST(CupsQueue, ReadinessOfQueues) {
     EXPECT_EQ(print::queue_problem(settings_for("durva_closed"), "LPT1"), "Drukarka nie przyjmuje wydrukow");
     EXPECT_EQ(print::queue_problem(settings_for("brak_takiej"), "LPT1"), "Brak drukarki brak_takiej");
     EXPECT_EQ(print::queue_problem(settings_for("brak_takiej", "durva_test"), "LPT2"), "");
-    // A server that is not there: not ready.
-    auto gone = settings_for("durva_test");
-    gone.server = "/nonexistent/cups.sock";
-    EXPECT_FALSE(print::queue_problem(gone, "LPT1").empty());
+}
+
+TEST(CupsQueue, NoPrintServerIsNamedAsTheReason) {
+    // Not the queue: the server it would be on is what is missing.
+    const auto gone = print::parse_print_settings("SERWER=/nonexistent/cups.sock\nLPT1=durva_test\n");
+    EXPECT_EQ(print::queue_problem(gone, "LPT1"), "Brak serwera wydruku");
+    EXPECT_EQ(print::queue_problem(gone, "LPT2"), "Brak serwera wydruku");
+    EXPECT_EQ(print::print_text(gone, "LPT1", "test", "tekst\r\n"), "Brak serwera wydruku");
 }
 
 TEST(CupsQueue, TextPrintedInUtf8OrLatin2AndARefusalSaid) {

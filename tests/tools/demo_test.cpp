@@ -16,6 +16,7 @@
 #include "common/dbf/table.h"
 #include "common/dbf/xbase_values.h"
 #include "common/mem_file.h"
+#include "print/print_settings.h"
 #include "support/fixture_folder.h"
 
 namespace durva {
@@ -112,6 +113,15 @@ TEST_F(SampleOffice, EveryTableOpensAndEveryIndexChecksOut) {
     EXPECT_EQ(vars.text("J_PTUC"), " 5");
     EXPECT_EQ(vars.text("J_PTUZ"), " 0");
     EXPECT_EQ(vars.number("J_POZIOM"), 3);
+
+    // The printer settings are an example only: the default queue prints.
+    std::ifstream in(dir() + "/office/DRUKARKA.TXT", std::ios::binary);
+    const std::string printers((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    EXPECT_NE(printers.find(";LPT1="), std::string::npos);
+    const print::PrintSettings settings = print::parse_print_settings(printers);
+    EXPECT_EQ(settings.lpt1.queue, "");
+    EXPECT_EQ(settings.lpt2.queue, "");
+    EXPECT_EQ(settings.server, "");
 }
 
 TEST_F(SampleOffice, GoodsHoldWhatTheSendAndTheImportMeet) {
@@ -254,7 +264,8 @@ TEST_F(SampleOffice, SameSeedSameBytesOtherSeedOtherGoods) {
     ASSERT_EQ(demo("--date 2026-03-15 --seed 7 b").status, 0);
     ASSERT_EQ(demo("--seed 8 --date 2026-03-15 c").status, 0);
     auto a = folder_bytes(tmp_.path() / "a");
-    EXPECT_EQ(a.size(), 17u);  // firma.dbf, PARAMETR.MEM, five period tables and their ten indexes
+    // firma.dbf, PARAMETR.MEM, DRUKARKA.TXT, five period tables and their ten indexes
+    EXPECT_EQ(a.size(), 18u);
     EXPECT_TRUE(a == folder_bytes(tmp_.path() / "b"));
     EXPECT_NE(a["26/03/as.dbf"], folder_bytes(tmp_.path() / "c")["26/03/as.dbf"]);
 }

@@ -193,6 +193,21 @@ void write_parameters(const std::string& folder) {
     file->write_at(bytes.data(), bytes.size(), 0);
 }
 
+// An example of the printer setting file, every setting a remark, so that
+// the sample prints on the default queue until one is taken in.
+void write_print_settings(const std::string& folder) {
+    const std::string text =
+        "; Drukarki programu DURVA (wydruk klawiszem F5 w edytorze).\r\n"
+        "; Bez wierszy LPT1= i LPT2= drukuje domyslna kolejka serwera wydruku, w UTF-8.\r\n"
+        "; Kolejki serwera pokazuje polecenie: lpstat -p\r\n"
+        "; Aby wlaczyc ustawienie, usun srednik na poczatku wiersza.\r\n"
+        ";LPT1=biuro UTF-8\r\n"
+        ";LPT2=magazyn ISO-8859-2\r\n"
+        ";SERWER=druk.biuro:631\r\n";
+    auto file = platform::File::create(folder + "/DRUKARKA.TXT");
+    file->write_at(text.data(), text.size(), 0);
+}
+
 // A new empty folder "TARGET.nowy-XXXXXX" beside `target`, made by this call,
 // open to the office's users as any new folder would be.
 fs::path fresh_folder_beside(const fs::path& target) {
@@ -255,6 +270,7 @@ OfficeSummary write_office(const OfficeOptions& options) {
         TableWriter root(staging.string(), clock);
         write_company(root, summary.bmr);
         write_parameters(staging.string());
+        write_print_settings(staging.string());
         TableWriter period((staging / summary.period_folder).string(), clock);
         write_goods(period, goods, options.with_bar_codes);
         write_receipts(period, receipts, goods);

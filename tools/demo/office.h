@@ -1,8 +1,9 @@
 #pragma once
 // Writes a complete sample office folder: the company record, the month's
 // period folder with goods, receipt documents, document counters and the
-// small account table, every index the office's programs keep, and the
-// shared parameter file with the register's VAT rates.
+// small account table, every index the office's programs keep, the shared
+// parameter file with the register's VAT rates, and an example printer
+// setting file DRUKARKA.TXT whose settings are all remarks.
 #include <cstddef>
 #include <cstdint>
 #include <string>

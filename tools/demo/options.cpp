@@ -6,7 +6,7 @@ const char* const kUsage =
     "uzycie: durvademo [OPCJE] [FOLDER]\n"
     "Zapisuje przykladowy folder biura (domyslnie ./sample): firma.dbf, folder okresu RR/MM\n"
     "biezacego miesiaca z towarami, przyjeciami PZ, licznikami dokumentow, pk, indeksami,\n"
-    "oraz PARAMETR.MEM ze stawkami VAT kasy.\n"
+    "PARAMETR.MEM ze stawkami VAT kasy oraz przyklad ustawien drukarek DRUKARKA.TXT.\n"
     "  --old         starszy uklad tabeli towarow, bez kodu kreskowego KOD13\n"
     "  --size N      liczba towarow (domyslnie 3000; 100000 do pomiarow), 1..1000000\n"
     "  --seed N      ziarno losowania: to samo polecenie daje te same bajty (domyslnie 1)\n"
