@@ -20,6 +20,7 @@
 #include "driver/error_durva.h"
 #include "platform/errors.h"
 #include "platform/file.h"
+#include "platform/folder_file.h"
 #include "platform/path_resolver.h"
 #include "registers/par_durva.h"
 #include "send/kas_plu.h"
@@ -340,6 +341,34 @@ bool DURVA_(Session& s, MenuValues& m) {
     with_error_handler(s, [&] { s.areas.close(); });
     s.areas.select(remembered);
     return true;
+}
+
+namespace {
+
+// The records of the driver's request: its lines after the control line.
+std::size_t records_in_request() {
+    const std::optional<std::string> text =
+        platform::read_regular(platform::resolve_path("durva\\data_in.txt"), std::size_t{1} << 30);
+    if (!text) return 0;
+    std::size_t lines = 0;
+    for (std::size_t at = text->find("\r\n"); at != std::string::npos; at = text->find("\r\n", at + 2)) ++lines;
+    return lines > 0 ? lines - 1 : 0;
+}
+
+}  // namespace
+
+GoodsSend send_unattended(Session& s, MenuValues& m) {
+    GoodsSend g;
+    if (!stand_usable(s, m)) {
+        g.end = GoodsSend::End::StandUnusable;
+        return g;
+    }
+    if (!TWORZ_U(s, m)) return g;
+    g.end = GoodsSend::End::Sent;
+    g.records = records_in_request();
+    g.driver_ran = run_driver(s, m, DriverCommand::Send);
+    if (g.driver_ran) g.driver = ERROR_DURVA(s);
+    return g;
 }
 
 }  // namespace durva

@@ -36,6 +36,24 @@ struct SalesReadOut {
 // as the item's rules give it and the warehouse is the stand's own.
 SalesReadOut receive_sales(Session& s, MenuValues& m);
 
+// What one send of item 1 came to, unattended.
+struct GoodsSend {
+    enum class End {
+        StandUnusable,  // the stand's port or speed no register can have
+        NotWritten,     // no driver file: nothing to send, or the send failed (the last message says why)
+        Sent,           // the driver was run (whether it ran and what it said is below)
+    };
+    End end = End::NotWritten;
+    std::size_t records = 0;  // records in the driver's file
+    bool driver_ran = false;
+    DriverReport driver;
+};
+
+// Item 1 without an operator: the main send of the current stand with the
+// options as the options screen offers them, then the driver; the
+// sent-record table keeps the send only when the driver reports success.
+GoodsSend send_unattended(Session& s, MenuValues& m);
+
 // Runs the menu with fresh menu variables. False when the operator abandons
 // the warehouse prompt of the sales read-out; true on every other end,
 // including a register table that cannot be opened. The caller ends the run

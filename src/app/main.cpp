@@ -42,6 +42,19 @@ void print_help() {
         "z data i godzina do pliku durva\\odczyt.log w folderze biura. Wiersze\n"
         "sprzedazy bez towaru trafiaja do wydruku stacji rob\\wydrukNN.prn.\n"
         "\n"
+        "  durva --wyslij NR [--folder KATALOG]\n"
+        "\n"
+        "Wysyla towary do kasy stoiska NR tak, jak pozycja 1 menu (wysylka glowna),\n"
+        "bez ekranu i bez pytan, z ustawieniami, jakie proponuje ekran opcji: dokument\n"
+        "PZ, bez numerow i daty, od dowolnego znaku, bez warunku ilosci, poziom cen 0,\n"
+        "magazyn stoiska (bez niego wszystkie; nigdy magazyny J_MAG_K i J_MAG_U).\n"
+        "Plik durva\\as2000.dbf zapamietuje wysylke tylko wtedy, gdy sterownik zglosi\n"
+        "powodzenie. Wynik to jeden wiersz z liczba rekordow i odpowiedzia sterownika.\n"
+        "\n"
+        "Zamiast NR mozna podac: wszystkie - kolejno kazde stoisko z portem w\n"
+        "durva\\durva.DBF, po jednym wierszu; kodem wyjscia jest najgorszy z nich.\n"
+        "Nieudany przebieg pisze swoj wiersz takze na standardowe wyjscie bledow.\n"
+        "\n"
         "Kody wyjscia:\n"
         "   0  sprzedaz zaksiegowana albo brak sprzedazy\n"
         "   1  blad programu\n"
@@ -54,7 +67,8 @@ void print_help() {
         "   8  wszystkie stacje zajete\n"
         "   9  tabela zajeta przez inny program dluzej, niz odczyt czeka\n"
         "  10  sterownik kasy nie zadzialal albo zglosil blad\n"
-        "  11  sprzedazy nie mozna bylo wczytac ani zaksiegowac\n",
+        "  11  sprzedazy nie mozna bylo wczytac ani zaksiegowac\n"
+        "  12  towarow nie mozna bylo przygotowac do wysylki\n",
         durva::kProgramName, durva::program_version());
 }
 
@@ -63,11 +77,11 @@ void print_help() {
 int main(int argc, char** argv) {
     const std::string_view argument = argc > 1 ? argv[1] : "";
     const std::vector<std::string> words(argv + 1, argv + argc);
-    if (durva::wants_scheduled_readout(words)) {
+    if (durva::wants_scheduled_run(words)) {
         try {
-            return durva::run_scheduled_readout(words, stdout);
+            return durva::run_scheduled(words, stdout);
         } catch (const std::exception& e) {
-            std::printf("durva --odczyt: blad programu: %s\n", e.what());
+            std::printf("durva: blad programu: %s\n", e.what());
             return static_cast<int>(durva::ReadOutStatus::ProgramFault);
         }
     }

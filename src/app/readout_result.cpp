@@ -39,7 +39,27 @@ std::string amount_text(double amount) {
 }
 
 ReadOutResult failure(ReadOutStatus status, std::string_view why) {
-    return {status, std::string(why) + " - nic nie zaksiegowano"};
+    return {status, std::string(why) + std::string(kNothingBooked)};
+}
+
+ReadOutResult result_of(const GoodsSend& g, std::string_view last_message) {
+    using End = GoodsSend::End;
+    auto not_sent = [](ReadOutStatus status, std::string_view why) {
+        return ReadOutResult{status, std::string(why) + std::string(kNothingSent)};
+    };
+    if (g.end == End::StandUnusable) return not_sent(ReadOutStatus::StandWithoutPort, last_message);
+    if (g.end == End::NotWritten)
+        return not_sent(ReadOutStatus::SendFailed,
+                        last_message.empty() ? std::string_view("plik dla sterownika nie powstal") : last_message);
+    const std::string records = std::to_string(g.records) + " rekordow";
+    if (!g.driver_ran)
+        return not_sent(ReadOutStatus::DriverFailed,
+                        records + "; " + (last_message.empty() ? std::string("sterownik nie uruchomiony")
+                                                               : std::string(last_message)));
+    if (!g.driver.good())
+        return {ReadOutStatus::DriverFailed, records + "; sterownik: " + g.driver.text +
+                                                 " - wyslane towary pojda ponownie przy nastepnej wysylce"};
+    return {ReadOutStatus::Done, "wyslano " + records + "; sterownik: " + g.driver.text};
 }
 
 ReadOutResult result_of(const SalesReadOut& r, std::string_view list, std::string_view last_message) {

@@ -22,7 +22,12 @@ enum class ReadOutStatus : int {
     TableHeld = 9,         // a table held by another program beyond the waits
     DriverFailed = 10,     // the driver could not run, reported an error, or gave no sales file
     ImportFailed = 11,     // the sales could not be imported or booked
+    SendFailed = 12,       // the goods could not be sent (no driver file made)
 };
+
+// How a failure's line ends: nothing was booked (a read-out), or sent (a send).
+inline constexpr std::string_view kNothingBooked = " - nic nie zaksiegowano";
+inline constexpr std::string_view kNothingSent = " - nic nie wyslano";
 
 struct ReadOutResult {
     ReadOutStatus status = ReadOutStatus::Done;
@@ -37,6 +42,10 @@ ReadOutResult result_of(const SalesReadOut& r, std::string_view list, std::strin
 
 // A failure of the given kind: its line says why, and that nothing was booked.
 ReadOutResult failure(ReadOutStatus status, std::string_view why);
+
+// What item 1's send came to, unattended. `last_message` is the last message
+// the run gave, the reason when no driver file was made.
+ReadOutResult result_of(const GoodsSend& g, std::string_view last_message);
 
 // An amount as the line shows it: two decimals, a point, no grouping.
 std::string amount_text(double amount);

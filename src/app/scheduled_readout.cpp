@@ -2,6 +2,8 @@
 
 #include <unistd.h>
 
+#include <algorithm>
+#include <optional>
 #include <string_view>
 
 #include "app/durva.h"
@@ -9,6 +11,8 @@
 #include "app/run_log.h"
 #include "app/init_dbf.h"
 #include "common/_fun3.h"
+#include "common/dbf/dbf_file.h"
+#include "common/dbf/field_codec.h"
 #include "common/dbf/xbase_values.h"
 #include "common/dirmake.h"
 #include "common/error_handler.h"
@@ -39,7 +43,7 @@ bool is_lock_refusal(std::string_view note) {
 
 // Where the run was when it failed, for the status of a failure that has no
 // status of its own (an error of the table layer, a question nobody answers).
-enum class Phase { Tables, ReadOut };
+enum class Phase { Tables, ReadOut, Send };
 
 // Whether a booking of the station was cut short: its journal holds a whole
 // plan not marked finished, which the next start of the program or the next
@@ -63,6 +67,8 @@ ReadOutResult import_failure(ReadOutStatus status, std::string_view why, int sta
 ReadOutResult ended_by_error(Phase phase, std::string_view note, int station) {
     if (phase == Phase::Tables)
         return failure(is_lock_refusal(note) ? ReadOutStatus::TableHeld : ReadOutStatus::NotAnOffice, note);
+    if (phase == Phase::Send)
+        return failure(is_lock_refusal(note) ? ReadOutStatus::TableHeld : ReadOutStatus::SendFailed, note);
     const ReadOutStatus status = is_lock_refusal(note) ? ReadOutStatus::TableHeld : ReadOutStatus::ImportFailed;
     return import_failure(status, note, station);
 }
@@ -117,8 +123,9 @@ void close_tables(Session& s) {
     }
 }
 
-// The read-out once the station is signed in and the tables are open.
-ReadOutResult read_out(Session& s, int stand, Phase& phase) {
+// The register table held as the menu holds it and the stand made current;
+// a failure when that cannot be.
+std::optional<ReadOutResult> take_stand(Session& s, int stand, MenuValues& m) {
     if (!prepare_register_table(s)) {
         // Refused: a workstation is in the menu. Otherwise the table could
         // not be made (its scratch table held by another program).
@@ -129,13 +136,55 @@ ReadOutResult read_out(Session& s, int stand, Phase& phase) {
     }
     if (!go_to_stand(s, stand))
         return failure(ReadOutStatus::UnknownStand, "brak kasy " + stand_label(stand) + " w durva\\durva.DBF");
-    MenuValues m;
     PS_READ(s, m);
-    phase = Phase::ReadOut;
-    const SalesReadOut r = receive_sales(s, m);
+    return std::nullopt;
+}
+
+// The job once the station is signed in and the tables are open.
+ReadOutResult run_job(Session& s, int stand, ScheduledJob job, Phase& phase) {
+    MenuValues m;
+    if (std::optional<ReadOutResult> refused = take_stand(s, stand, m)) return *refused;
+    ReadOutResult result;
+    if (job == ScheduledJob::ReadOut) {
+        phase = Phase::ReadOut;
+        const SalesReadOut r = receive_sales(s, m);  // before its last message is asked for
+        result = result_of(r, s.values.PLIK, last_message(s));
+    } else {
+        phase = Phase::Send;
+        const GoodsSend g = send_unattended(s, m);
+        result = result_of(g, last_message(s));
+    }
     s.areas.select(kRegisterArea);
     with_error_handler(s, [&] { s.areas.close(); });
-    return result_of(r, s.values.PLIK, last_message(s));
+    return result;
+}
+
+// Every stand of the register table with a port, in the table's order; none,
+// with `why`, when the table cannot be read (a workstation in the menu holds it).
+std::vector<int> stands_with_port(ReadOutResult& why) {
+    std::vector<int> stands;
+    try {
+        auto t = dbf::DbfFile::open(platform::resolve_path(kRegisterFile), platform::Share::Shared, true);
+        const int number = t->field_index("PKASA"), port = t->field_index("PPORT");
+        if (number < 0 || port < 0) throw DbError("Brak pola PKASA lub PPORT w tabeli", std::string(kRegisterFile));
+        const std::uint32_t count = t->record_count();
+        for (std::uint32_t r = 1; r <= count; ++r) {
+            const std::string_view rec = t->record_view(r);
+            if (rec.empty() || dbf::DbfFile::is_deleted(rec)) continue;
+            const double n = dbf::val_number(dbf::field_bytes(rec, t->fields()[static_cast<size_t>(number)]));
+            const double p = dbf::val_number(dbf::field_bytes(rec, t->fields()[static_cast<size_t>(port)]));
+            if (n >= 1 && n <= 99 && p > 0) stands.push_back(static_cast<int>(n));
+        }
+        t->close();
+    } catch (const SharingError&) {
+        why = failure(ReadOutStatus::MenuBusy, "stanowisko w menu kas (durva\\durva.DBF zajety)");
+    } catch (const DbError& e) {
+        why = failure(FILE_X(kRegisterFile) ? ReadOutStatus::TableHeld : ReadOutStatus::UnknownStand,
+                      std::string(e.what()));
+    }
+    if (stands.empty() && why.line.empty())
+        why = failure(ReadOutStatus::UnknownStand, "zadna kasa w durva\\durva.DBF nie ma portu");
+    return stands;
 }
 
 std::string value_after(const std::vector<std::string>& words, size_t& i, std::string_view option) {
@@ -147,22 +196,34 @@ std::string value_after(const std::vector<std::string>& words, size_t& i, std::s
 
 }  // namespace
 
-bool wants_scheduled_readout(const std::vector<std::string>& words) {
+bool wants_scheduled_run(const std::vector<std::string>& words) {
     for (const std::string& w : words)
-        if (w == "--odczyt" || w.starts_with("--odczyt=")) return true;
+        for (const char* option : {"--odczyt", "--wyslij"})
+            if (w == option || w.starts_with(std::string(option) + "=")) return true;
     return false;
 }
 
 ScheduledArgs parse_scheduled_args(const std::vector<std::string>& words) {
     ScheduledArgs a;
-    std::string stand;
+    std::string stand, option;
     bool stand_given = false;
     for (size_t i = 0; i < words.size(); ++i) {
         const std::string& w = words[i];
-        if (w == "--odczyt" || w.starts_with("--odczyt=")) {
-            stand = value_after(words, i, "--odczyt");
+        bool job_word = false;
+        for (const char* o : {"--odczyt", "--wyslij"}) {
+            if (w != o && !w.starts_with(std::string(o) + "=")) continue;
+            job_word = true;
+            if (stand_given) {
+                a.error = "tylko jedno z --odczyt i --wyslij, raz";
+                return a;
+            }
+            option = o;
+            a.job = option == "--wyslij" ? ScheduledJob::Send : ScheduledJob::ReadOut;
+            stand = value_after(words, i, o);
             stand_given = true;
-        } else if (w == "--folder" || w.starts_with("--folder=")) {
+        }
+        if (job_word) continue;
+        if (w == "--folder" || w.starts_with("--folder=")) {
             a.folder = value_after(words, i, "--folder");
             if (a.folder.empty()) a.error = "brak nazwy folderu po --folder";
         } else {
@@ -172,8 +233,10 @@ ScheduledArgs parse_scheduled_args(const std::vector<std::string>& words) {
     }
     const bool digits =
         !stand.empty() && stand.size() <= 2 && stand.find_first_not_of("0123456789") == std::string::npos;
-    if (!stand_given || !digits || std::stoi(stand) < 1)
-        a.error = "numer kasy (1 do 99) po --odczyt: \"" + stand + "\"";
+    if (stand_given && stand == "wszystkie")
+        a.all = true;
+    else if (!stand_given || !digits || std::stoi(stand) < 1)
+        a.error = "numer kasy (1 do 99) po " + (option.empty() ? std::string("--odczyt") : option) + ": \"" + stand + "\"";
     else
         a.stand = std::stoi(stand);
     return a;
@@ -181,7 +244,9 @@ ScheduledArgs parse_scheduled_args(const std::vector<std::string>& words) {
 
 std::string stand_label(int stand) { return stand_number(static_cast<std::uint32_t>(stand)); }
 
-ReadOutResult scheduled_readout(Session& s, int stand) {
+namespace {
+
+ReadOutResult scheduled_job(Session& s, int stand, ScheduledJob job) {
     s.unattended = true;
     Phase phase = Phase::Tables;
     ReadOutResult result;
@@ -198,10 +263,10 @@ ReadOutResult scheduled_readout(Session& s, int stand) {
             const CutShortBookings earlier = finish_cut_short_bookings_at_start(s);
             // A journal that cannot be read waits for the operator: the
             // register is not read out and nothing is booked meanwhile.
-            if (!earlier.damaged.empty())
+            if (!earlier.damaged.empty() && job == ScheduledJob::ReadOut)
                 result = failure(ReadOutStatus::ImportFailed, earlier.damaged.front());
             else
-                result = read_out(s, stand, phase);
+                result = run_job(s, stand, job, phase);
             // The bookings finished before the read-out lead its line.
             std::string mended;
             for (const std::string& m : earlier.finished) mended += m + "; ";
@@ -214,7 +279,9 @@ ReadOutResult scheduled_readout(Session& s, int stand) {
         // Nothing of the read-out asks; should anything, the run ends here
         // rather than waiting for a key nobody presses.
         const std::string asked = *e.what() ? std::string(e.what()) : last_message(s);
-        result = import_failure(ReadOutStatus::ImportFailed, "czeka na operatora: " + asked, s.values.STACJA);
+        result = job == ScheduledJob::Send ? failure(ReadOutStatus::SendFailed, "czeka na operatora: " + asked)
+                                           : import_failure(ReadOutStatus::ImportFailed, "czeka na operatora: " + asked,
+                                                            s.values.STACJA);
     } catch (const std::exception& e) {
         // A fault of the program itself: still signed out and reported.
         result =
@@ -222,13 +289,22 @@ ReadOutResult scheduled_readout(Session& s, int stand) {
     }
     sign_out(s);
     close_tables(s);
+    // A send books nothing: its failures say that nothing was sent.
+    if (job == ScheduledJob::Send && result.line.ends_with(kNothingBooked))
+        result.line = result.line.substr(0, result.line.size() - kNothingBooked.size()) + std::string(kNothingSent);
     return result;
 }
 
-int run_scheduled_readout(const std::vector<std::string>& words, std::FILE* out) {
+}  // namespace
+
+ReadOutResult scheduled_readout(Session& s, int stand) { return scheduled_job(s, stand, ScheduledJob::ReadOut); }
+ReadOutResult scheduled_send(Session& s, int stand) { return scheduled_job(s, stand, ScheduledJob::Send); }
+
+int run_scheduled(const std::vector<std::string>& words, std::FILE* out) {
     const ScheduledArgs a = parse_scheduled_args(words);
+    const std::string option = a.job == ScheduledJob::Send ? "--wyslij" : "--odczyt";
     platform::RealClock clock;
-    // The line goes to the scheduler; once the office folder is known, to
+    // Each line goes to the scheduler; once the office folder is known, to
     // its log as well.
     auto say = [&](const ReadOutResult& r, bool log) {
         const std::string line = screen::to_utf8(r.line);
@@ -241,17 +317,21 @@ int run_scheduled_readout(const std::vector<std::string>& words, std::FILE* out)
         return r.code();
     };
     if (!a.error.empty())
-        return say({ReadOutStatus::BadArguments, "durva --odczyt: " + a.error + " (durva --help)"}, false);
+        return say({ReadOutStatus::BadArguments, "durva " + option + ": " + a.error + " (durva --help)"}, false);
 
-    const std::string prefix = "kasa " + stand_label(a.stand) + ": ";
+    const std::string job = a.job == ScheduledJob::Send ? "wysylka, " : "";
+    const std::string prefix = job + (a.all ? std::string("wszystkie kasy: ") : "kasa " + stand_label(a.stand) + ": ");
+    const std::string_view nothing = a.job == ScheduledJob::Send ? kNothingSent : kNothingBooked;
+    auto refused = [&](ReadOutStatus status, const std::string& why) {
+        return ReadOutResult{status, prefix + why + std::string(nothing)};
+    };
     if (!a.folder.empty() && ::chdir(a.folder.c_str()) != 0)
-        return say(failure(ReadOutStatus::NotAnOffice, prefix + "brak folderu " + a.folder), false);
+        return say(refused(ReadOutStatus::NotAnOffice, "brak folderu " + a.folder), false);
     if (!FILE_X("firma.dbf"))
-        return say(failure(ReadOutStatus::NotAnOffice, prefix + "to nie jest folder danych biura (brak firma.dbf)"),
-                   false);
+        return say(refused(ReadOutStatus::NotAnOffice, "to nie jest folder danych biura (brak firma.dbf)"), false);
 
-    // A second scheduled run of the folder is told apart from a workstation
-    // in the menu by this file, held exclusively while a run lasts.
+    // A second run of the folder without an operator is told apart from a
+    // workstation in the menu by this file, held exclusively while a run lasts.
     DIRMAKE("DURVA");
     std::shared_ptr<platform::File> lock;
     try {
@@ -259,17 +339,33 @@ int run_scheduled_readout(const std::vector<std::string>& words, std::FILE* out)
         const std::string pid = std::to_string(::getpid()) + "\r\n";
         lock->write_at(pid.data(), pid.size(), 0);
     } catch (const SharingError&) {
-        return say(failure(ReadOutStatus::AnotherRun, prefix + "poprzedni odczyt jeszcze trwa"), true);
+        return say(refused(ReadOutStatus::AnotherRun, "poprzedni odczyt jeszcze trwa"), true);
     } catch (const DbError& e) {
-        return say(failure(ReadOutStatus::ProgramFault, prefix + e.what()), true);
+        return say(refused(ReadOutStatus::ProgramFault, e.what()), true);
     }
 
-    platform::UnattendedTerminal terminal(clock);
-    screen::Screen screen(terminal, clock);
-    Session session(clock, screen);
-    ReadOutResult r = scheduled_readout(session, a.stand);
-    r.line = prefix + r.line;
-    return say(r, true);
+    std::vector<int> stands{a.stand};
+    if (a.all) {
+        ReadOutResult why;
+        stands = stands_with_port(why);
+        if (stands.empty()) {
+            why.line = prefix + why.line;
+            if (a.job == ScheduledJob::Send && why.line.ends_with(kNothingBooked))
+                why.line = why.line.substr(0, why.line.size() - kNothingBooked.size()) + std::string(kNothingSent);
+            return say(why, true);
+        }
+    }
+    // One stand after another: they share the driver's files.
+    int worst = 0;
+    for (int stand : stands) {
+        platform::UnattendedTerminal terminal(clock);
+        screen::Screen screen(terminal, clock);
+        Session session(clock, screen);
+        ReadOutResult r = a.job == ScheduledJob::Send ? scheduled_send(session, stand) : scheduled_readout(session, stand);
+        r.line = job + "kasa " + stand_label(stand) + ": " + r.line;
+        worst = std::max(worst, say(r, true));
+    }
+    return worst;
 }
 
 }  // namespace durva

@@ -41,6 +41,8 @@ bool ask_send_options(Session& s, MenuValues& m, SendOptions& o) {
     } else {
         m.M_MAGAZYN = is_blank(m.PS_MAG) ? "123456789" : m.PS_MAG.substr(0, 1) + std::string(9, ' ');
     }
+    // Without an operator the options are what the screen offers.
+    if (s.unattended) return true;
 
     scr.show_cursor(true);
     screen::Entry entry(scr);

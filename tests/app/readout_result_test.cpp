@@ -115,6 +115,9 @@ TEST(ScheduledArgs, StandAndFolderInBothSpellingsAnythingElseRefused) {
         {{"--odczyt", "1", "--folder"}, 0, "", true},
         {{"--odczyt", "1", "--folder="}, 0, "", true},
         {{"--odczyt", "1", "extra"}, 0, "", true},
+        {{"--wyslij", "1", "--odczyt", "1"}, 0, "", true},
+        {{"--wyslij=wszystkie"}, 0, "", false},
+        {{"--wyslij", "12"}, 12, "", false},
     };
     for (const Case& c : cases) {
         const ScheduledArgs a = parse_scheduled_args(c.words);
@@ -124,10 +127,13 @@ TEST(ScheduledArgs, StandAndFolderInBothSpellingsAnythingElseRefused) {
         EXPECT_EQ(a.stand, c.stand);
         EXPECT_EQ(a.folder, c.folder);
     }
-    EXPECT_TRUE(wants_scheduled_readout({"--odczyt=2"}));
-    EXPECT_TRUE(wants_scheduled_readout({"x", "--odczyt"}));
-    EXPECT_FALSE(wants_scheduled_readout({"odczyt"}));
-    EXPECT_FALSE(wants_scheduled_readout({}));
+    EXPECT_TRUE(parse_scheduled_args({"--odczyt", "wszystkie"}).all);
+    EXPECT_TRUE(parse_scheduled_args({"--wyslij", "2"}).job == ScheduledJob::Send);
+    EXPECT_TRUE(wants_scheduled_run({"--odczyt=2"}));
+    EXPECT_TRUE(wants_scheduled_run({"x", "--odczyt"}));
+    EXPECT_TRUE(wants_scheduled_run({"--wyslij", "1"}));
+    EXPECT_FALSE(wants_scheduled_run({"odczyt"}));
+    EXPECT_FALSE(wants_scheduled_run({}));
 }
 
 }  // namespace

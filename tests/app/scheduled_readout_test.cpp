@@ -221,3 +221,39 @@ TEST(ScheduledReadOut, BadInputGetsItsLineAndStatusAndBooksNothing) {
 
 }  // namespace
 }  // namespace durva::test
+
+namespace durva::test {
+namespace {
+
+// The number of records a send's line says it sent ("wyslano N rekordow").
+std::size_t sent_in(const std::string& line) {
+    const std::size_t at = line.find("wyslano ");
+    return at == std::string::npos ? 0 : std::stoul(line.substr(at + 8));
+}
+
+TEST(ScheduledSend, SendsWhatChangedAndRunsEveryStandWithAPortInTurn) {
+    ReadOutOffice office;
+    const std::string folder = office.path().string();
+    const ProgramRun first = run_program(kProgram, {"--wyslij", "1", "--folder", folder});
+    EXPECT_EQ(first.code, 0) << first.line;
+    EXPECT_TRUE(starts_with(first.line, "wysylka, kasa 01: wyslano ")) << first.line;
+    EXPECT_GT(sent_in(first.line), 100u);
+    // Unchanged goods do not go again.
+    const ProgramRun again = run_program(kProgram, {"--wyslij=1", "--folder=" + folder});
+    EXPECT_EQ(again.code, 0) << again.line;
+    EXPECT_LT(sent_in(again.line), sent_in(first.line) / 2);
+    EXPECT_NE(office.read("durva/odczyt.log").find("wysylka, kasa 01: wyslano "), std::string::npos);
+
+    // Every stand with a port, one line each; the worst status is the run's.
+    office.set_field("durva/durva.dbf", 2, "PPORT", "18");
+    ChildProcess all(kProgram, {"--odczyt", "wszystkie", "--folder", folder});
+    std::vector<std::string> lines;
+    for (std::string line = all.read_line(); !line.empty(); line = all.read_line()) lines.push_back(line);
+    EXPECT_EQ(all.wait_exit_code(), 5);
+    ASSERT_EQ(lines.size(), 17u);
+    EXPECT_EQ(lines[0], "kasa 01: brak sprzedazy do zaksiegowania, bez towaru 0");
+    EXPECT_EQ(lines[1], "kasa 02: Bledny port lub predkosc kasy 02 - nic nie zaksiegowano");
+}
+
+}  // namespace
+}  // namespace durva::test
