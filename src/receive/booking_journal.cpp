@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 
@@ -89,31 +90,12 @@ std::optional<SourceStamp> stamp_from(std::string_view text) {
 // Reads the whole journal without following a symlink and without waiting
 // on anything that is not a regular file. nullopt when there is none.
 std::optional<std::string> slurp(const std::string& path) {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
-    if (fd < 0) {
-        if (errno == ENOENT) return std::nullopt;
-        throw DbError("Nie moge odczytac dziennika ksiegowania", path, errno);
-    }
-    struct stat st {};
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-        ::close(fd);
-        throw DbError("Dziennik ksiegowania nie jest zwyklym plikiem", path, EINVAL);
-    }
-    std::string text;
-    char buf[64 * 1024];
-    for (;;) {
-        const ssize_t n = ::read(fd, buf, sizeof buf);
-        if (n < 0 && errno == EINTR) continue;
-        if (n < 0) {
-            const int err = errno;
-            ::close(fd);
-            throw DbError("Nie moge odczytac dziennika ksiegowania", path, err);
-        }
-        if (n == 0) break;
-        text.append(buf, static_cast<std::size_t>(n));
-    }
-    ::close(fd);
-    return text;
+    int error = 0;
+    std::optional<std::string> text = platform::read_regular(path, SIZE_MAX, &error);
+    if (text || error == ENOENT) return text;
+    throw DbError(platform::not_a_regular_file(error) ? "Dziennik ksiegowania nie jest zwyklym plikiem"
+                                                      : "Nie moge odczytac dziennika ksiegowania",
+                  path, error);
 }
 
 }  // namespace
