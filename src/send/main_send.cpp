@@ -98,7 +98,7 @@ bool main_send(SendRun& run) {
             }
             const PluRecord r = build_plu_record(run.plu, goods.good(rec, nazwa), SendRoad::Main, previous);
             if (!r.accepted()) continue;
-            if (record_sent(s, run.m.NR_KASY, r, SendRoad::Main, resend)) {
+            if (run.sent.record(run.m.NR_KASY, r, SendRoad::Main, resend)) {
                 out.record(r.text);
                 ++count;
             }

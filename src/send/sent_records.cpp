@@ -12,6 +12,10 @@ namespace durva {
 namespace {
 
 constexpr size_t kStoredText = 80;
+constexpr std::string_view kIndexFile = "durva\\as2000.ntx";
+constexpr std::string_view kIndexKey = "pkasa+DESCEND(kod13)";
+// Look-ups name rows of the changes with this bit, rows of the table without.
+constexpr std::uint32_t kChangedRow = 0x80000000u;
 
 // One exclusive attempt, with the opening notice every exclusive opening
 // shows. Unlike the general opening, a table that cannot be read is no reason
@@ -40,69 +44,141 @@ bool fail(Session& s) {
     return false;
 }
 
-}  // namespace
-
-std::string sent_record_key(std::string_view register_no, std::string_view code) {
-    std::string key(register_no.substr(0, 2));
+// The look-up key: the register and the code, each cut or blank-padded to
+// the width the table keeps.
+void make_key(std::string_view register_no, std::string_view code, std::string& key) {
+    key.assign(register_no.substr(0, 2));
     key.resize(2, ' ');
-    for (size_t i = 0; i < 13; ++i) {
-        const unsigned char b = i < code.size() ? static_cast<unsigned char>(code[i]) : ' ';
-        key += static_cast<char>((256 - b) & 0xFF);
-    }
-    return key;
+    key.append(code.substr(0, 13));
+    key.resize(kSentKeySize, ' ');
 }
 
-bool open_sent_records(Session& s) {
-    const int remembered = s.areas.current();
-    s.areas.close(kSentRecordsArea);
+void key_of_row(const SentRowLayout& layout, std::string_view row, std::string& key) {
+    make_key(dbf::field_bytes(row, layout.pkasa), dbf::field_bytes(row, layout.kod13), key);
+}
+
+}  // namespace
+
+SentRecords::~SentRecords() { finish(); }
+
+bool SentRecords::open() {
+    const int remembered = s_.areas.current();
+    s_.areas.close(kSentRecordsArea);
+    changes_.reset();
     const std::string dbf_name = std::string(kSentRecordsTable) + ".dbf";
     bool create = !FILE_X(dbf_name);
     if (!create) {
-        if (!open_once(s)) return fail(s);
-        create = s.areas.table(kSentRecordsArea).field_pos("PKASA") == 0;
-        s.areas.close(kSentRecordsArea);
+        if (!open_once(s_)) return fail(s_);
+        create = s_.areas.table(kSentRecordsArea).field_pos("PKASA") == 0;
+        s_.areas.close(kSentRecordsArea);
     }
     if (create) {
         DIRMAKE("durva");
-        if (!TWORZ(s, kSentRecordsFields, true, s.values.STACJA)) return fail(s);
+        if (!TWORZ(s_, kSentRecordsFields, true, s_.values.STACJA)) return fail(s_);
+        // Changes kept for a table that is gone belong to no table now.
+        for (std::string_view name : {kChangesUnderWay, kChangesToWriteIn})
+            if (platform::file_exists(name)) with_error_handler(s_, [&] { platform::remove_file(platform::resolve_path(name)); });
     }
-    if (!open_once(s)) return fail(s);
+    if (!open_once(s_)) return fail(s_);
+    layout_ = SentRowLayout::of(s_.areas.table(kSentRecordsArea).fields());
+    // A table with a register but no code or text to keep: not ours to change.
+    if (!layout_) return fail(s_);
 
-    _OKNO_(s, "PROSZE CZEKAC ...", "...");
-    const bool built = with_error_handler(s, [&] {
-        const std::string ntx = std::string(kSentRecordsTable) + ".ntx";
-        if (FILE_X(ntx)) platform::remove_file(platform::resolve_path(ntx));
-        dbf::Table& t = s.areas.table(kSentRecordsArea);
-        t.create_index(ntx, "pkasa+DESCEND(kod13)");
+    _OKNO_(s_, "PROSZE CZEKAC ...", "...");
+    const bool built = with_error_handler(s_, [&] {
+        dbf::Table& t = s_.areas.table(kSentRecordsArea);
+        write_in_sent_changes(t);
+        forget_sent_changes();
+        if (FILE_X(kIndexFile)) platform::remove_file(platform::resolve_path(kIndexFile));
+        // The rows are put in the look-up as the index build reads them.
+        lookup_ = SentLookup();
+        lookup_.reserve(t.record_count());
+        std::string key;
+        t.create_index(kIndexFile, kIndexKey, false, false, [&](std::uint32_t recno, std::string_view row) {
+            if (dbf::DbfFile::is_deleted(row)) return;
+            key_of_row(*layout_, row, key);
+            lookup_.add(key, recno);
+        });
         t.go_top();
+        next_fresh_ = t.record_count() + 1;
+        changes_ = SentChanges::create(*layout_, &s_.clock);
         return true;
     });
-    s.areas.select(remembered == kSentRecordsArea ? 2 : remembered);
+    s_.areas.select(remembered == kSentRecordsArea ? 2 : remembered);
     return built;
 }
 
-bool seek_sent_record(Session& s, std::string_view register_no, std::string_view code) {
-    return s.areas.table(kSentRecordsArea).seek(sent_record_key(register_no, code), false);
+std::string_view SentRecords::row(dbf::DbfFile& table, std::uint32_t ref) {
+    return (ref & kChangedRow) ? changes_->row(ref & ~kChangedRow) : table.record_view(ref);
 }
 
-bool record_sent(Session& s, std::string_view register_no, const PluRecord& record, SendRoad road, bool resend) {
-    dbf::Table& t = s.areas.table(kSentRecordsArea);
+bool SentRecords::record(std::string_view register_no, const PluRecord& record, SendRoad road, bool resend) {
+    if (!changes_) throw DbError("Tabela zamknieta", std::string(kSentRecordsTable) + ".dbf");
+    dbf::DbfFile& table = s_.areas.table(kSentRecordsArea).dbf();
     const std::string_view cut = std::string_view(record.text).substr(0, kStoredText);
-    if (!seek_sent_record(s, register_no, record.key)) {
-        t.append_blank();
-        t.put("PKASA", std::string(register_no.substr(0, 2)));
-        t.put("KOD13", record.key);
-        t.put("TEKST", std::string(cut));
+    make_key(register_no, record.key, key_);
+    const size_t slot = lookup_.find(key_, [&](std::uint32_t ref) { return layout_->holds(row(table, ref), key_); });
+    if (slot == SentLookup::kNone) {
+        const std::uint32_t added = changes_->add(key_, cut, next_fresh_++, true);
+        lookup_.add(key_, added | kChangedRow);
         return true;
     }
-    const bool same = std::string_view(t.text("TEKST")).starts_with(cut);
-    if (road == SendRoad::Main) {
-        if (same && !resend) return false;
-        t.put("TEKST", std::string(cut));
-        return true;
-    }
-    if (!same) t.put("TEKST", std::string(cut));
+    const std::uint32_t ref = lookup_.row(slot);
+    const std::string_view stored = layout_->text(row(table, ref));
+    const bool same = stored.starts_with(cut);
+    if (road == SendRoad::Main && same && !resend) return false;
+    if (road == SendRoad::Main || !same) change_text(slot, ref, stored, cut);
     return true;
 }
+
+// `stored` is the row's text as it stands, a view that the change may move.
+void SentRecords::change_text(size_t slot, std::uint32_t ref, std::string_view stored, std::string_view text) {
+    padded_.assign(text.substr(0, stored.size()));
+    padded_.resize(stored.size(), ' ');
+    if (padded_ == stored) return;
+    if (ref & kChangedRow) {
+        changes_->set_text(ref & ~kChangedRow, text);
+    } else {
+        const std::uint32_t added = changes_->add(key_, text, ref, false);
+        lookup_.set_row(slot, added | kChangedRow);
+    }
+}
+
+void SentRecords::finish() {
+    if (changes_) changes_->close();
+    changes_.reset();
+}
+
+void keep_sent_changes(Session& s) {
+    if (!commit_sent_changes()) return;
+    const int remembered = s.areas.current();
+    // A leaflet send holds the table, with its index, until the next send.
+    const bool held = s.areas.used(kSentRecordsArea);
+    if (!held && !open_once(s)) {
+        // Written in by the next send, before it reads the table.
+        s.areas.select(remembered);
+        return;
+    }
+    with_error_handler(s, [&] {
+        dbf::Table& t = s.areas.table(kSentRecordsArea);
+        if (!held) {
+            // The index this send built; one that cannot be read is built
+            // again once the rows are in.
+            t.clear_indexes();
+            try {
+                t.add_index(kIndexFile);
+            } catch (const DbError&) {
+                t.clear_indexes();
+            }
+        }
+        const bool indexed = t.index_count() > 0;
+        write_in_sent_changes(t);
+        if (!indexed) t.create_index(kIndexFile, kIndexKey);
+    });
+    if (!held) s.areas.close(kSentRecordsArea);
+    s.areas.select(remembered);
+}
+
+void drop_sent_changes() { forget_sent_changes(); }
 
 }  // namespace durva

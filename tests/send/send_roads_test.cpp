@@ -80,10 +80,15 @@ std::vector<std::string> main_send_model(SendOffice& office, const SendOptions& 
     return lines;
 }
 
+// A main send whose file the register took.
 bool send_main(SendOffice& office, SendOptions& o) {
-    if (!open_sent_records(office.session())) return false;
-    SendRun run(office.session(), office.menu, o);
-    return main_send(run);
+    SentRecords sent(office.session());
+    if (!sent.open()) return false;
+    SendRun run(office.session(), office.menu, o, sent);
+    const bool written = main_send(run);
+    sent.finish();
+    keep_sent_changes(office.session());
+    return written;
 }
 
 TEST(MainSend, WritesNewAndChangedGoodsInNameOrder) {
@@ -352,8 +357,9 @@ TEST(DocumentSend, GoodsOfTheListedDocumentsEveryTime) {
     SendOptions o;
     o.M_NRD = "3 1";
     read_date_or_numbers(o);
-    ASSERT_TRUE(open_sent_records(office.session()));
-    SendRun run(office.session(), office.menu, o);
+    SentRecords sent(office.session());
+    ASSERT_TRUE(sent.open());
+    SendRun run(office.session(), office.menu, o, sent);
     EXPECT_TRUE(DURVA_PZ(run, o.M_NRD));
     const std::vector<std::string> first = office.records();
     // Document 3's five lines first, then document 1's four: names cleaned
@@ -374,8 +380,8 @@ TEST(DocumentSend, GoodsOfTheListedDocumentsEveryTime) {
     EXPECT_TRUE(office.h.shows(first.back().substr(0, 40)));  // each line is shown as it is written
     EXPECT_FALSE(office.session().areas.used(kSentRecordsArea));
 
-    ASSERT_TRUE(open_sent_records(office.session()));
-    SendRun again(office.session(), office.menu, o);
+    ASSERT_TRUE(sent.open());
+    SendRun again(office.session(), office.menu, o, sent);
     EXPECT_TRUE(DURVA_PZ(again, o.M_NRD));
     EXPECT_EQ(office.records(), first);  // already in the register, sent all the same
 
@@ -389,8 +395,8 @@ TEST(DocumentSend, GoodsOfTheListedDocumentsEveryTime) {
         goods.unlock();
         break;
     }
-    ASSERT_TRUE(open_sent_records(office.session()));
-    SendRun without(office.session(), office.menu, o);
+    ASSERT_TRUE(sent.open());
+    SendRun without(office.session(), office.menu, o, sent);
     EXPECT_TRUE(DURVA_PZ(without, o.M_NRD));
     std::vector<std::string> rest = first;
     rest.erase(rest.begin() + 1);
@@ -400,8 +406,9 @@ TEST(DocumentSend, GoodsOfTheListedDocumentsEveryTime) {
 TEST(DocumentSend, NoDigitsWritesTheControlLineAlone) {
     SendOffice office("kod13");
     SendOptions o;
-    ASSERT_TRUE(open_sent_records(office.session()));
-    SendRun run(office.session(), office.menu, o);
+    SentRecords sent(office.session());
+    ASSERT_TRUE(sent.open());
+    SendRun run(office.session(), office.menu, o, sent);
     EXPECT_TRUE(DURVA_PZ(run, ",,,;,"));
     EXPECT_EQ(office.input_file(), "S;I;1; ; ;\r\n");
 }
@@ -428,8 +435,9 @@ TEST(LeafletSend, EveryRowWhoseGoodPasses) {
                  {{"1", "10002"}, {"9", "NONE"}, {"1", "10002"}, {"U", "10006"}, {"1", "10003"}});
     SendOptions o;
     o.M_RD = "GZ ";
-    ASSERT_TRUE(open_sent_records(office.session()));
-    SendRun run(office.session(), office.menu, o);
+    SentRecords sent(office.session());
+    ASSERT_TRUE(sent.open());
+    SendRun run(office.session(), office.menu, o, sent);
     EXPECT_TRUE(GAZETKA1(run));
     const std::vector<std::string> expected = {
         "I;1;0012345678905;KAWA MIELONA 250G ;1378;A;3;11100;01;00;;",
@@ -449,8 +457,9 @@ TEST(LeafletSend, ALeafletOfAnotherLayoutSendsNothing) {
     std::filesystem::create_directory(office.folder.path() / "rob0");
     ASSERT_TRUE(TWORZ(s, "rob0\\gazetka_,KOD       ,C, 13,  0", true, 1));
     SendOptions o;
-    ASSERT_TRUE(open_sent_records(s));
-    SendRun run(s, office.menu, o);
+    SentRecords sent(s);
+    ASSERT_TRUE(sent.open());
+    SendRun run(s, office.menu, o, sent);
     EXPECT_TRUE(GAZETKA1(run));
     EXPECT_TRUE(office.h.saw("Plik rob0\\gazetka_ bez pol MAG, INDEKS"));
     EXPECT_EQ(office.input_file(), "S;I;1; ; ;\r\n");
@@ -459,7 +468,8 @@ TEST(LeafletSend, ALeafletOfAnotherLayoutSendsNothing) {
 TEST(LeafletSend, NoLeafletTableNoSend) {
     SendOffice office("kod13");
     SendOptions o;
-    SendRun run(office.session(), office.menu, o);
+    SentRecords sent(office.session());
+    SendRun run(office.session(), office.menu, o, sent);
     EXPECT_FALSE(GAZETKA1(run));
     EXPECT_TRUE(office.h.saw("NIE ma plikow GAZETKA1, GAZETKA_"));
     EXPECT_FALSE(FILE_X("durva\\data_in.txt"));
@@ -511,7 +521,7 @@ TEST(SendGoods, LeafletTypeEndsTheEntryAtOnce) {
 TEST(SendGoods, ASecondStationCannotSendMeanwhile) {
     using screen::Key;
     SendOffice office("kod13", {Key::Enter, Key::Enter, 'T'});
-    ASSERT_TRUE(open_sent_records(office.session()));  // held as by a leaflet send of another station
+    ASSERT_TRUE(SentRecords(office.session()).open());  // held as by a leaflet send of another station
     office.session().areas.table(kSentRecordsArea).close();
     test::ChildProcess other(test::proc_path("dbf_holder"), {office.folder.file("durva/as2000.dbf"), "exclusive"});
     ASSERT_EQ(other.read_line(), "ready");
