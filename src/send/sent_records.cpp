@@ -59,7 +59,7 @@ void key_of_row(const SentRowLayout& layout, std::string_view row, std::string& 
 
 }  // namespace
 
-SentRecords::~SentRecords() { finish(); }
+SentRecords::~SentRecords() { changes_.reset(); }
 
 bool SentRecords::open() {
     const int remembered = s_.areas.current();
@@ -145,8 +145,16 @@ void SentRecords::change_text(size_t slot, std::uint32_t ref, std::string_view s
 }
 
 void SentRecords::finish() {
-    if (changes_) changes_->close();
-    changes_.reset();
+    if (!changes_) return;
+    try {
+        changes_->close();
+        changes_.reset();
+    } catch (const DbError&) {
+        // Changes not all on the disk (a full disk) cannot be kept: the
+        // table stays as it was, and the send's goods go again next time.
+        changes_.reset();
+        forget_sent_changes();
+    }
 }
 
 void keep_sent_changes(Session& s) {
