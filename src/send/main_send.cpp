@@ -81,6 +81,7 @@ bool main_send(SendRun& run) {
     const bool date_filter = !o.M_DATA.empty() && goods.has_receipt_fields();
     const bool any_type = is_blank(o.M_RD);
     const std::uint32_t total = ass.record_count();
+    run.sent.expect(total);
     Progress progress(s);
     try {
         for (ass.go_top(); !ass.eof(); ass.skip(1)) {

@@ -5,14 +5,17 @@
 namespace durva {
 namespace {
 
-// The eighths of the slots that may be taken before the array doubles.
-constexpr size_t kMaxFillEighths = 6;
+// The quarters of the slots that may be taken before the array grows: with
+// more, a key that is not there is looked for through ever longer runs.
+constexpr size_t kMaxFillQuarters = 3;
 
 std::uint64_t load(const char* p, size_t n) {
     std::uint64_t v = 0;
     std::memcpy(&v, p, n);
     return v;
 }
+
+size_t capacity_for(size_t rows) { return rows * 4 / kMaxFillQuarters + 16; }
 
 }  // namespace
 
@@ -28,9 +31,7 @@ std::uint32_t SentLookup::tag_of(std::string_view key) {
 }
 
 void SentLookup::reserve(size_t rows) {
-    size_t capacity = 16;
-    while (capacity * kMaxFillEighths / 8 < rows) capacity *= 2;
-    if (capacity > slots_.size()) grow(capacity);
+    if (capacity_for(rows) > slots_.size()) grow(capacity_for(rows));
 }
 
 void SentLookup::set_row(size_t slot, std::uint32_t row) {
@@ -38,26 +39,21 @@ void SentLookup::set_row(size_t slot, std::uint32_t row) {
 }
 
 void SentLookup::add(std::string_view key, std::uint32_t row) {
-    if ((used_ + 1) * 8 > slots_.size() * kMaxFillEighths) grow(slots_.empty() ? 16 : slots_.size() * 2);
+    if ((used_ + 1) * 4 > slots_.size() * kMaxFillQuarters) grow(capacity_for(used_ + 1 + used_ / 2));
     place(static_cast<std::uint64_t>(tag_of(key)) << 32 | row);
     ++used_;
 }
 
 void SentLookup::place(std::uint64_t slot) {
     size_t i = home(static_cast<std::uint32_t>(slot >> 32));
-    while (slots_[i] != 0) i = (i + 1) & mask_;
+    while (slots_[i] != 0) i = next(i);
     slots_[i] = slot;
 }
 
-// The slot of a key follows from its tag alone, so the rows move to a
-// larger array without their keys being read again.
 void SentLookup::grow(size_t capacity) {
     std::vector<std::uint64_t> old;
     old.swap(slots_);
     slots_.assign(capacity, 0);
-    mask_ = capacity - 1;
-    bits_ = 0;
-    while ((size_t{1} << bits_) < capacity) ++bits_;
     for (std::uint64_t s : old)
         if (s != 0) place(s);
 }

@@ -23,7 +23,7 @@ class SentLookup {
 public:
     static constexpr size_t kNone = static_cast<size_t>(-1);
 
-    // Room for `rows` rows before the array grows.
+    // Room for `rows` rows in all before the array grows.
     void reserve(size_t rows);
     size_t size() const { return used_; }
 
@@ -33,7 +33,7 @@ public:
     size_t find(std::string_view key, Holds&& holds) const {
         if (slots_.empty()) return kNone;
         const std::uint32_t tag = tag_of(key);
-        for (size_t i = home(tag);; i = (i + 1) & mask_) {
+        for (size_t i = home(tag);; i = next(i)) {
             const std::uint64_t s = slots_[i];
             if (s == 0) return kNone;
             if (static_cast<std::uint32_t>(s >> 32) == tag && holds(static_cast<std::uint32_t>(s))) return i;
@@ -41,20 +41,20 @@ public:
     }
     std::uint32_t row(size_t slot) const { return static_cast<std::uint32_t>(slots_[slot]); }
     void set_row(size_t slot, std::uint32_t row);
-    // Adds a key that find() did not find, with its row (never 0).
+    // Adds a key with its row (never 0). Two rows of one key (which no send
+    // makes) are both kept; a look-up finds one of them.
     void add(std::string_view key, std::uint32_t row);
 
 private:
     static std::uint32_t tag_of(std::string_view key);
-    size_t home(std::uint32_t tag) const {
-        return static_cast<size_t>((tag * 0x9E3779B97F4A7C15ull) >> (64 - bits_));
-    }
+    // A key's first slot follows from its tag alone, so that the rows move
+    // to a larger array without their keys being read again.
+    size_t home(std::uint32_t tag) const { return static_cast<size_t>((std::uint64_t{tag} * slots_.size()) >> 32); }
+    size_t next(size_t i) const { return i + 1 == slots_.size() ? 0 : i + 1; }
     void place(std::uint64_t slot);
     void grow(size_t capacity);
 
     std::vector<std::uint64_t> slots_;  // tag << 32 | row; 0 for a free slot
-    size_t mask_ = 0;
-    int bits_ = 0;
     size_t used_ = 0;
 };
 

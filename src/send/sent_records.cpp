@@ -1,5 +1,7 @@
 #include "send/sent_records.h"
 
+#include <vector>
+
 #include "common/_fun1.h"
 #include "common/_fun3.h"
 #include "common/dirmake.h"
@@ -55,6 +57,32 @@ void make_key(std::string_view register_no, std::string_view code, std::string& 
 
 void key_of_row(const SentRowLayout& layout, std::string_view row, std::string& key) {
     make_key(dbf::field_bytes(row, layout.pkasa), dbf::field_bytes(row, layout.kod13), key);
+}
+
+// The index this send built at its opening, brought up to date with the rows
+// appended since record `first`: a few keys go into it, while many are put
+// in faster by building it afresh with all the others. An index that cannot
+// be read is built afresh too.
+void index_rows_from(dbf::Table& t, std::uint32_t first) {
+    const std::uint32_t count = t.record_count();
+    const std::uint32_t added = count >= first ? count - first + 1 : 0;
+    if (added <= count / 32) {
+        try {
+            t.add_index(kIndexFile);
+            dbf::NtxIndex& ix = t.index(1);
+            std::vector<dbf::NtxEntry> entries(added);
+            for (std::uint32_t i = 0; i < added; ++i) {
+                ix.key_of(t.dbf().record_view(first + i), entries[i].key);
+                entries[i].recno = first + i;
+            }
+            if (added > 0) ix.insert_many(entries);
+            t.go_top();
+            return;
+        } catch (const DbError&) {
+            t.clear_indexes();
+        }
+    }
+    t.create_index(kIndexFile, kIndexKey);
 }
 
 }  // namespace
@@ -145,6 +173,7 @@ void SentRecords::change_text(size_t slot, std::uint32_t ref, std::string_view s
 }
 
 void SentRecords::finish() {
+    lookup_ = SentLookup();
     if (!changes_) return;
     try {
         changes_->close();
@@ -169,19 +198,10 @@ void keep_sent_changes(Session& s) {
     }
     with_error_handler(s, [&] {
         dbf::Table& t = s.areas.table(kSentRecordsArea);
-        if (!held) {
-            // The index this send built; one that cannot be read is built
-            // again once the rows are in.
-            t.clear_indexes();
-            try {
-                t.add_index(kIndexFile);
-            } catch (const DbError&) {
-                t.clear_indexes();
-            }
-        }
-        const bool indexed = t.index_count() > 0;
+        t.clear_indexes();
+        const std::uint32_t before = t.record_count();
         write_in_sent_changes(t);
-        if (!indexed) t.create_index(kIndexFile, kIndexKey);
+        index_rows_from(t, before + 1);
     });
     if (!held) s.areas.close(kSentRecordsArea);
     s.areas.select(remembered);

@@ -14,6 +14,7 @@
 // A row's key is the register and the good's code, without its warehouse: a
 // code held in two warehouses with different records takes turns in one row
 // (the register holds one PLU per code), and is sent again at every send.
+#include <algorithm>
 #include <array>
 #include <cstdint>
 #include <memory>
@@ -63,9 +64,11 @@ public:
     // kept is cut to 80. A record met again in the same send is judged by
     // what the send noted for it before.
     bool record(std::string_view register_no, const PluRecord& record, SendRoad road, bool resend);
+    // Room in the look-up for the rows of `goods` goods about to be recorded.
+    void expect(std::uint32_t goods) { lookup_.reserve(std::max<size_t>(lookup_.size(), goods)); }
 
     // The send's changes are complete on the disk, waiting for the driver's
-    // report; nothing more is noted.
+    // report; nothing more is noted, and the look-up is let go.
     void finish();
 
 private:

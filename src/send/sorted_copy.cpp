@@ -3,18 +3,18 @@
 #include <algorithm>
 #include <cstring>
 #include <memory>
-#include <queue>
 #include <vector>
 
 #include "common/_fun3.h"
 #include "common/dbf/dbf_file.h"
 #include "common/dbf/field_codec.h"
 #include "common/dbf/key_expr.h"
+#include "common/dbf/ntx_build.h"
 #include "common/dbf/ntx_header.h"
-#include "common/dbf/ntx_index.h"
 #include "common/dirmake.h"
 #include "common/error_handler.h"
 #include "platform/errors.h"
+#include "platform/file.h"
 #include "platform/path_resolver.h"
 #include "send/name_cleaning.h"
 
@@ -51,26 +51,25 @@ private:
 };
 
 // The order of the copy: its key expression and the key size an index of it
-// has (the value on a blank record, as the index file fixes it).
+// would have (the value on a blank record, as an index file fixes it).
 struct SortKey {
-    SortKey(std::string_view expression, const dbf::FieldList& fields, int record_length, const std::string& index)
-        : text(expression), expr(compiled(expression, fields, index)) {
+    SortKey(std::string_view expression, const dbf::FieldList& fields, int record_length, const std::string& copy)
+        : expr(compiled(expression, fields, copy)) {
         const std::string blank(static_cast<size_t>(record_length), ' ');
         size = static_cast<int>(std::min<size_t>(expr.eval(blank).s.size(), dbf::kNtxMaxKeySize));
     }
     void of(std::string_view record, std::string& out) const { expr.eval_key_to(record, size, 0, out); }
 
     // A goods table without the fields of the order cannot be sorted: said
-    // as the index of the copy would say it.
-    static dbf::KeyExpr compiled(std::string_view expression, const dbf::FieldList& fields, const std::string& index) {
+    // as an index of the copy would say it.
+    static dbf::KeyExpr compiled(std::string_view expression, const dbf::FieldList& fields, const std::string& copy) {
         try {
             return dbf::KeyExpr::compile(expression, fields);
         } catch (const dbf::KeyExprError& e) {
-            throw DbError(std::string("Nie mozna obliczyc klucza indeksu: ") + e.what(), index);
+            throw DbError(std::string("Nie mozna obliczyc klucza indeksu: ") + e.what(), copy);
         }
     }
 
-    std::string text;
     dbf::KeyExpr expr;
     int size = 0;
 };
@@ -97,41 +96,37 @@ std::vector<Run> copy_goods(SendRun& run, dbf::Table& goods, const SortKey& key,
     const int nazwa = goods.field_pos("NAZWA");
     const dbf::FieldDesc* name = nazwa > 0 ? &goods.fields()[static_cast<size_t>(nazwa - 1)] : nullptr;
     const size_t rl = static_cast<size_t>(in.record_length()), ks = static_cast<size_t>(key.size);
-    const size_t entry = ks + rl;
-    const size_t per_run = std::max<size_t>(1, g_sort_run_bytes / entry);
-    std::vector<char> buf;
-    std::vector<std::uint32_t> order;
+    const size_t per_run = std::max<size_t>(1, g_sort_run_bytes / (ks + rl));
+    std::vector<unsigned char> keys;  // the run's keys, one after another
+    std::vector<char> records;        // the run's records, in the same order
     std::vector<Run> runs;
     std::string k;
 
     auto write_run = [&](bool last) {
-        const auto n = static_cast<std::uint32_t>(buf.size() / entry);
+        const size_t n = records.size() / rl;
         if (n == 0) return;
-        order.resize(n);
-        for (std::uint32_t i = 0; i < n; ++i) order[i] = i;
-        std::stable_sort(order.begin(), order.end(), [&](std::uint32_t a, std::uint32_t b) {
-            return std::memcmp(buf.data() + a * entry, buf.data() + b * entry, ks) < 0;
-        });
+        const std::vector<std::uint32_t> order = dbf::ntx_sort_entries(keys.data(), ks, n, false);
         const std::uint32_t first = copy.record_count() + 1;
-        for (std::uint32_t i : order) copy.append_record(buf.data() + i * entry + ks);
+        for (std::uint32_t i : order) copy.append_record(records.data() + i * rl);
         if (last && runs.empty())
-            for (std::uint32_t i : order) sorted.append_record(buf.data() + i * entry + ks);
-        runs.push_back(Run{first, n});
-        buf.clear();
+            for (std::uint32_t i : order) sorted.append_record(records.data() + i * rl);
+        runs.push_back(Run{first, static_cast<std::uint32_t>(n)});
+        keys.clear();
+        records.clear();
     };
 
-    RecordRuns records(in);
+    RecordRuns source(in);
     const std::uint32_t total = in.record_count();
-    buf.reserve(std::min<size_t>(per_run, total) * entry);
+    keys.reserve(std::min<size_t>(per_run, total) * ks);
+    records.reserve(std::min<size_t>(per_run, total) * rl);
     for (std::uint32_t r = 1; r <= total; ++r) {
-        const std::string_view rec = records.record(r);
+        const std::string_view rec = source.record(r);
         if (rec.empty()) break;  // the file was cut meanwhile
         if (hide_deleted && dbf::DbfFile::is_deleted(rec)) continue;
-        if (buf.size() / entry == per_run) write_run(false);
-        const size_t at = buf.size();
-        buf.resize(at + entry);
-        char* bytes = buf.data() + at + ks;
-        std::memcpy(bytes, rec.data(), rl);
+        if (records.size() / rl == per_run) write_run(false);
+        const size_t at = records.size();
+        records.insert(records.end(), rec.begin(), rec.end());
+        char* bytes = records.data() + at;
         if (name) {
             const std::string_view field(bytes + name->offset, static_cast<size_t>(name->length));
             std::string cleaned = USUN_PL_TRELOWA(field, run.plu.keep_national_letters);
@@ -140,7 +135,7 @@ std::vector<Run> copy_goods(SendRun& run, dbf::Table& goods, const SortKey& key,
             std::memcpy(bytes + name->offset, cleaned.data(), cleaned.size());
         }
         key.of(std::string_view(bytes, rl), k);
-        std::memcpy(buf.data() + at, k.data(), ks);
+        keys.insert(keys.end(), k.begin(), k.begin() + static_cast<std::ptrdiff_t>(ks));
     }
     write_run(true);
     return runs;
@@ -158,13 +153,23 @@ public:
     }
     bool done() const { return at_ >= held_; }
     std::string_view record() const { return {buf_.data() + at_ * rl_, rl_}; }
+    // The key's first eight bytes as one number, for the comparisons most
+    // keys settle, and the whole key for the rest.
+    std::uint64_t head() const { return head_; }
     const std::string& key() const { return current_key_; }
     void advance() {
-        if (++at_ < held_) key_.of(record(), current_key_);
+        if (++at_ < held_) take_key();
         else fill();
     }
 
 private:
+    void take_key() {
+        key_.of(record(), current_key_);
+        unsigned char b[8] = {};
+        std::memcpy(b, current_key_.data(), std::min<size_t>(8, current_key_.size()));
+        head_ = 0;
+        for (unsigned char c : b) head_ = head_ << 8 | c;
+    }
     void fill() {
         at_ = held_ = 0;
         if (left_ == 0) return;
@@ -173,7 +178,7 @@ private:
         next_ += want;
         left_ -= want;
         held_ = want;
-        key_.of(record(), current_key_);
+        take_key();
     }
 
     dbf::DbfFile& copy_;
@@ -183,31 +188,44 @@ private:
     std::vector<char> buf_;
     size_t held_ = 0, at_ = 0;
     std::string current_key_;
+    std::uint64_t head_ = 0;
 };
 
 // Merges the runs of the copy into the sorted copy: the smallest key first;
 // of equal keys the one of the earlier run, whose records come earlier in
-// the copy, just as the copy's index orders them. The readers share what one
-// run took, so that more runs do not take more memory.
+// the copy, as a sort of the whole copy would order them. The readers share
+// what one run took, so that more runs do not take more memory. Which run
+// goes next is kept in a tree of the runs' winners, settled again along one
+// path per record.
 void merge_runs(dbf::DbfFile& copy, const SortKey& key, const std::vector<Run>& runs, dbf::DbfFile& sorted) {
     const size_t rl = static_cast<size_t>(copy.record_length());
     const size_t reader_bytes = std::clamp(g_sort_run_bytes / std::max<size_t>(runs.size(), 1), rl, std::max(rl, kMergeBytes));
     std::vector<RunReader> readers;
     readers.reserve(runs.size());
     for (const Run& r : runs) readers.emplace_back(copy, key, r, reader_bytes);
-    auto later = [&](size_t a, size_t b) {
-        const int c = readers[a].key().compare(readers[b].key());
-        return c != 0 ? c > 0 : a > b;
+
+    constexpr int kNoRun = -1;
+    auto better = [&](int a, int b) {
+        if (a == kNoRun || readers[static_cast<size_t>(a)].done()) return b;
+        if (b == kNoRun || readers[static_cast<size_t>(b)].done()) return a;
+        const RunReader& x = readers[static_cast<size_t>(a)];
+        const RunReader& y = readers[static_cast<size_t>(b)];
+        if (x.head() != y.head()) return x.head() < y.head() ? a : b;
+        const int c = x.key().compare(y.key());
+        return c < 0 || (c == 0 && a < b) ? a : b;
     };
-    std::priority_queue<size_t, std::vector<size_t>, decltype(later)> next(later);
-    for (size_t i = 0; i < readers.size(); ++i)
-        if (!readers[i].done()) next.push(i);
-    while (!next.empty()) {
-        const size_t i = next.top();
-        next.pop();
-        sorted.append_record(readers[i].record().data());
-        readers[i].advance();
-        if (!readers[i].done()) next.push(i);
+    size_t leaves = 1;
+    while (leaves < readers.size()) leaves *= 2;
+    std::vector<int> winner(2 * leaves, kNoRun);
+    for (size_t i = 0; i < readers.size(); ++i) winner[leaves + i] = static_cast<int>(i);
+    for (size_t n = leaves - 1; n >= 1; --n) winner[n] = better(winner[2 * n], winner[2 * n + 1]);
+    for (;;) {
+        const int w = winner[1];
+        if (w == kNoRun || readers[static_cast<size_t>(w)].done()) break;
+        sorted.append_record(readers[static_cast<size_t>(w)].record().data());
+        readers[static_cast<size_t>(w)].advance();
+        for (size_t n = (leaves + static_cast<size_t>(w)) / 2; n >= 1; n /= 2)
+            winner[n] = better(winner[2 * n], winner[2 * n + 1]);
     }
 }
 
@@ -227,7 +245,10 @@ void make_sorted_copy(SendRun& run) {
         areas.close(kSortedCopyArea);
         dbf::Table& goods = areas.table(kGoodsArea);
         const SortKey key(run.plu.long_form ? "nazwa+mag+indeks" : "SUBSTR(nazwa,1,17)+mag+indeks", goods.fields(),
-                          goods.dbf().record_length(), platform::resolve_path(copy_name + ".ntx"));
+                          goods.dbf().record_length(), platform::resolve_path(copy_name + ".dbf"));
+        // An index of the copy that earlier sends made: nothing reads the
+        // copy in its order, and an index not kept with it would be wrong.
+        if (FILE_X(copy_name + ".ntx")) platform::remove_file(platform::resolve_path(copy_name + ".ntx"));
         auto copy = dbf::DbfFile::create(copy_name + ".dbf", goods.fields(), &s.clock);
         auto sorted = dbf::DbfFile::create(sorted_name + ".dbf", goods.fields(), &s.clock);
         const std::vector<Run> runs = copy_goods(run, goods, key, *copy, *sorted);
@@ -236,11 +257,6 @@ void make_sorted_copy(SendRun& run) {
         // The copy is this station's own and nobody else's: read in runs,
         // without a cache of its records.
         copy = dbf::DbfFile::open(copy_name + ".dbf", platform::Share::Shared, true, &s.clock);
-        RecordRuns records(*copy);
-        dbf::NtxIndex::create(platform::resolve_path(copy_name + ".ntx"), key.text, copy->fields(),
-                              copy->record_count(), [&](std::uint32_t r) { return records.record(r); },
-                              platform::Share::Exclusive)
-            ->flush();
         if (runs.size() > 1) merge_runs(*copy, key, runs, *sorted);
         sorted->close();
         copy->close();
