@@ -215,8 +215,8 @@ bool commit_sent_changes() {
     }
 }
 
-void write_in_sent_changes(dbf::Table& table) {
-    if (!platform::file_exists(kChangesToWriteIn)) return;
+bool write_in_sent_changes(dbf::Table& table) {
+    if (!platform::file_exists(kChangesToWriteIn)) return false;
     const std::optional<SentRowLayout> into = SentRowLayout::of(table.fields());
     std::unique_ptr<dbf::DbfFile> file;
     try {
@@ -224,13 +224,20 @@ void write_in_sent_changes(dbf::Table& table) {
     } catch (const DbError&) {
         // Changes that cannot be read are changes lost: their goods go again.
     }
+    bool written = false;
     if (file && into) {
         ChangesFile changes(*file);
-        if (changes.readable() && changes.fits(table, *into)) write_in(table, *into, changes);
+        if (changes.readable() && changes.fits(table, *into)) {
+            write_in(table, *into, changes);
+            written = true;
+        }
         file->close();
     }
-    remove_if_present(kChangesToWriteIn);
+    if (!written) remove_if_present(kChangesToWriteIn);
+    return written;
 }
+
+void sent_changes_written() { remove_if_present(kChangesToWriteIn); }
 
 void forget_sent_changes() {
     try {

@@ -84,12 +84,14 @@ private:
 bool commit_sent_changes();
 
 // Writes the rows of durva\as2000w.dbf into the table (held exclusively; its
-// open indexes follow), then removes the file. A file that cannot be read,
-// or whose rows do not fit the table (a table deleted and made anew
-// meanwhile), is removed without a change to the table. Nothing when there
-// is no such file. A failure to write the table is a DbError; the file then
-// stays, to be written in again.
-void write_in_sent_changes(dbf::Table& table);
+// open indexes follow) and returns true. The file stays until the caller,
+// its index brought up to date, says so (sent_changes_written): a kill
+// before that has the rows written in again. A file that cannot be read, or
+// whose rows do not fit the table (a table deleted and made anew meanwhile),
+// is removed without a change to the table; false then, and when there is
+// no such file. A failure to write the table is a DbError; the file stays.
+bool write_in_sent_changes(dbf::Table& table);
+void sent_changes_written();
 
 // Removes the changes of a send that did not reach the register, and those
 // of a send cut short.

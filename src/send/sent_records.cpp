@@ -115,20 +115,39 @@ bool SentRecords::open() {
     _OKNO_(s_, "PROSZE CZEKAC ...", "...");
     const bool built = with_error_handler(s_, [&] {
         dbf::Table& t = s_.areas.table(kSentRecordsArea);
-        write_in_sent_changes(t);
+        t.clear_indexes();
+        const bool written_in = write_in_sent_changes(t);
         forget_sent_changes();
-        if (FILE_X(kIndexFile)) platform::remove_file(platform::resolve_path(kIndexFile));
-        // The rows are put in the look-up as the index build reads them.
         lookup_ = SentLookup();
         lookup_.reserve(t.record_count());
         std::string key;
-        t.create_index(kIndexFile, kIndexKey, false, false, [&](std::uint32_t recno, std::string_view row) {
+        auto look_up = [&](std::uint32_t recno, std::string_view row) {
             if (dbf::DbfFile::is_deleted(row)) return;
             key_of_row(*layout_, row, key);
             lookup_.add(key, recno);
-        });
+        };
+        // Every send that changes the table keeps its index: one that opens
+        // is the table's, unless rows were written in again just now.
+        if (!written_in && FILE_X(kIndexFile)) {
+            try {
+                t.add_index(kIndexFile);
+            } catch (const DbError&) {
+                t.clear_indexes();
+            }
+        }
+        if (t.index_count() > 0) {
+            for (std::uint32_t r = 1, n = t.record_count(); r <= n; ++r) look_up(r, t.dbf().record_view(r));
+        } else {
+            // The rows are put in the look-up as the index build reads them.
+            if (FILE_X(kIndexFile)) platform::remove_file(platform::resolve_path(kIndexFile));
+            t.create_index(kIndexFile, kIndexKey, false, false, look_up);
+        }
+        if (written_in) sent_changes_written();
         t.go_top();
         next_fresh_ = t.record_count() + 1;
+        fresh_ = 0;
+        last_row_ = 0;
+        moved_.assign(next_fresh_, false);
         changes_ = SentChanges::create(*layout_, &s_.clock);
         return true;
     });
@@ -145,35 +164,45 @@ bool SentRecords::record(std::string_view register_no, const PluRecord& record, 
     dbf::DbfFile& table = s_.areas.table(kSentRecordsArea).dbf();
     const std::string_view cut = std::string_view(record.text).substr(0, kStoredText);
     make_key(register_no, record.key, key_);
-    const size_t slot = lookup_.find(key_, [&](std::uint32_t ref) { return layout_->holds(row(table, ref), key_); });
-    if (slot == SentLookup::kNone) {
-        const std::uint32_t added = changes_->add(key_, cut, next_fresh_++, true);
-        lookup_.add(key_, added | kChangedRow);
-        return true;
+    auto find = [&] { return lookup_.find(key_, [&](std::uint32_t ref) { return layout_->holds(row(table, ref), key_); }); };
+    // The table's rows mostly come in the order the walk meets their goods,
+    // as a send appends them: the row after the last one met is tried first,
+    // which saves a look-up in an array that a large table spreads far
+    // beyond the processor's caches.
+    std::uint32_t ref = last_row_ + 1;
+    size_t slot = SentLookup::kNone;
+    if (ref >= next_fresh_ || moved_[ref] || !layout_->holds(table.record_view(ref), key_)) {
+        slot = find();
+        if (slot == SentLookup::kNone) {
+            const std::uint32_t added = changes_->add(key_, cut, next_fresh_ + fresh_++, true);
+            lookup_.add(key_, added | kChangedRow);
+            return true;
+        }
+        ref = lookup_.row(slot);
     }
-    const std::uint32_t ref = lookup_.row(slot);
+    if (!(ref & kChangedRow)) last_row_ = ref;
     const std::string_view stored = layout_->text(row(table, ref));
     const bool same = stored.starts_with(cut);
     if (road == SendRoad::Main && same && !resend) return false;
-    if (road == SendRoad::Main || !same) change_text(slot, ref, stored, cut);
-    return true;
-}
+    if (road != SendRoad::Main && same) return true;
 
-// `stored` is the row's text as it stands, a view that the change may move.
-void SentRecords::change_text(size_t slot, std::uint32_t ref, std::string_view stored, std::string_view text) {
-    padded_.assign(text.substr(0, stored.size()));
+    // The new text, unless it is the one stored.
+    padded_.assign(cut.substr(0, stored.size()));
     padded_.resize(stored.size(), ' ');
-    if (padded_ == stored) return;
+    if (padded_ == stored) return true;
     if (ref & kChangedRow) {
-        changes_->set_text(ref & ~kChangedRow, text);
+        changes_->set_text(ref & ~kChangedRow, cut);
     } else {
-        const std::uint32_t added = changes_->add(key_, text, ref, false);
-        lookup_.set_row(slot, added | kChangedRow);
+        if (slot == SentLookup::kNone) slot = find();
+        lookup_.set_row(slot, changes_->add(key_, cut, ref, false) | kChangedRow);
+        moved_[ref] = true;
     }
+    return true;
 }
 
 void SentRecords::finish() {
     lookup_ = SentLookup();
+    moved_ = {};
     if (!changes_) return;
     try {
         changes_->close();
@@ -200,8 +229,9 @@ void keep_sent_changes(Session& s) {
         dbf::Table& t = s.areas.table(kSentRecordsArea);
         t.clear_indexes();
         const std::uint32_t before = t.record_count();
-        write_in_sent_changes(t);
+        const bool written_in = write_in_sent_changes(t);
         index_rows_from(t, before + 1);
+        if (written_in) sent_changes_written();
     });
     if (!held) s.areas.close(kSentRecordsArea);
     s.areas.select(remembered);

@@ -20,6 +20,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "common/session.h"
 #include "send/plu_record.h"
@@ -47,11 +48,14 @@ public:
     SentRecords& operator=(const SentRecords&) = delete;
 
     // Opens the table in work area 102 under alias as2000, held exclusively,
-    // with its index built afresh; creates it when missing and replaces a
-    // table of an earlier layout (no PKASA) by an empty one. Changes of an
-    // earlier send that were being written in when its program was killed
-    // are written in first; changes of a send that never got the driver's
-    // report are dropped. One attempt: when another station holds the
+    // with its index as the controlling order, and builds the look-up of its
+    // rows in memory; creates it when missing and replaces a table of an
+    // earlier layout (no PKASA) by an empty one. The index file is kept up
+    // to date by every send that changes the table, and built afresh only
+    // when it is missing or cannot be read, or rows were just written in
+    // again: changes of an earlier send that were being written in when its
+    // program was killed are written in first; changes of a send that never
+    // got the driver's report are dropped. One attempt: when another station holds the
     // table, or it cannot be read, shows "PROBLEMY Z durva\as2000.dbf" for a
     // second, selects the goods table (area 2) and returns false. The
     // current work area is otherwise kept.
@@ -74,13 +78,15 @@ public:
 private:
     // The row a look-up names: the table's record, or a row of the changes.
     std::string_view row(dbf::DbfFile& table, std::uint32_t ref);
-    void change_text(size_t slot, std::uint32_t ref, std::string_view stored, std::string_view text);
 
     Session& s_;
     std::optional<SentRowLayout> layout_;
     SentLookup lookup_;
     std::unique_ptr<SentChanges> changes_;
-    std::uint32_t next_fresh_ = 0;  // the record the next new row will be appended as
+    std::uint32_t next_fresh_ = 0;  // the first record appended to the table, when the changes go in
+    std::uint32_t fresh_ = 0;       // new rows so far
+    std::uint32_t last_row_ = 0;    // the table's record met last
+    std::vector<bool> moved_;       // the table's records whose text is in the changes now
     std::string key_, padded_;
 };
 

@@ -249,8 +249,9 @@ void make_sorted_copy(SendRun& run) {
         // An index of the copy that earlier sends made: nothing reads the
         // copy in its order, and an index not kept with it would be wrong.
         if (FILE_X(copy_name + ".ntx")) platform::remove_file(platform::resolve_path(copy_name + ".ntx"));
-        auto copy = dbf::DbfFile::create(copy_name + ".dbf", goods.fields(), &s.clock);
-        auto sorted = dbf::DbfFile::create(sorted_name + ".dbf", goods.fields(), &s.clock);
+        // Both are written over the last send's files in place (see DbfFile::create).
+        auto copy = dbf::DbfFile::create(copy_name + ".dbf", goods.fields(), &s.clock, true);
+        auto sorted = dbf::DbfFile::create(sorted_name + ".dbf", goods.fields(), &s.clock, true);
         const std::vector<Run> runs = copy_goods(run, goods, key, *copy, *sorted);
         copy->close();
 

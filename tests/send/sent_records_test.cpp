@@ -161,6 +161,21 @@ TEST(SentRecords, CreatedWithItsIndexAndKeptAcrossSends) {
     EXPECT_EQ(s.areas.current(), 4);
     ASSERT_TRUE(sent.open());
     EXPECT_TRUE(f.table().seek(index_key("01", "5901234123457"), false));
+
+    // The index goes on with every send that changes the table, whether it
+    // takes many new rows or one.
+    auto code = [](int i) { return std::to_string(5900000000000LL + i); };
+    for (int i = 0; i < 100; ++i) sent.record("02", record(code(i), "I;1;" + code(i) + ";X;1;A;3;11100;01;00;;"), SendRoad::Main, false);
+    sent.finish();
+    keep_sent_changes(s);
+    ASSERT_TRUE(sent.open());
+    sent.record("02", record(code(100), "I;1;" + code(100) + ";X;1;A;3;11100;01;00;;"), SendRoad::Main, false);
+    sent.finish();
+    keep_sent_changes(s);
+    ASSERT_TRUE(sent.open());
+    ASSERT_EQ(f.table().record_count(), 102u);
+    EXPECT_EQ(f.table().index(1).verify(102), "");
+    for (int i = 0; i <= 100; ++i) EXPECT_TRUE(f.table().seek(index_key("02", code(i)), false)) << i;
 }
 
 TEST(SentRecords, AnEarlierLayoutIsReplacedByAnEmptyTable) {

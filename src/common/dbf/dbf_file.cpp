@@ -188,7 +188,7 @@ FieldList DbfFile::checked_layout(FieldList fields, const std::string& file) {
 }
 
 std::unique_ptr<DbfFile> DbfFile::create(std::string_view path, const FieldList& fields,
-                                         const platform::Clock* clock) {
+                                         const platform::Clock* clock, bool in_place) {
     std::string resolved = platform::resolve_path(path);
     FieldList laid = checked_layout(fields, resolved);
     int header_len = 32 + 32 * static_cast<int>(laid.size()) + 2;
@@ -217,8 +217,10 @@ std::unique_ptr<DbfFile> DbfFile::create(std::string_view path, const FieldList&
     h[header_len - 1] = 0x00;
     h[header_len] = 0x1A;
 
-    auto file = platform::File::create(resolved);
+    auto file = platform::File::create(resolved, in_place);
     std::unique_ptr<DbfFile> dbf(new DbfFile(std::move(file), clock));
+    // Whatever the old file held past the header goes at close().
+    dbf->changed_ = in_place;
     Date d = dbf->today();
     int y = 0, m = 0, day = 0;
     d.ymd(y, m, day);

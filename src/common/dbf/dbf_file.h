@@ -52,9 +52,11 @@ public:
 
     // Creates an empty table (replacing a file nobody has open) and returns it
     // held exclusively. The field list is checked first: a bad one is a
-    // DbError and no file is touched.
+    // DbError and no file is touched. With `in_place` (a scratch table made
+    // afresh at every run) the file replaced is written over rather than
+    // emptied first, and close() cuts it after the last record.
     static std::unique_ptr<DbfFile> create(std::string_view path, const FieldList& fields,
-                                           const platform::Clock* clock = nullptr);
+                                           const platform::Clock* clock = nullptr, bool in_place = false);
 
     // Checks a field list for creating a table and fills in the offsets:
     // names upper-cased (1 to 10 characters, no duplicates), C 1..65535,
