@@ -51,14 +51,32 @@ private:
 };
 
 // The order of the copy: its key expression and the key size an index of it
-// would have (the value on a blank record, as an index file fixes it).
+// would have (the value on a blank record, as an index file fixes it). A key
+// of character fields is their bytes one after another, and is taken so,
+// without the expression worked out for every good.
 struct SortKey {
     SortKey(std::string_view expression, const dbf::FieldList& fields, int record_length, const std::string& copy)
         : expr(compiled(expression, fields, copy)) {
         const std::string blank(static_cast<size_t>(record_length), ' ');
         size = static_cast<int>(std::min<size_t>(expr.eval(blank).s.size(), dbf::kNtxMaxKeySize));
     }
-    void of(std::string_view record, std::string& out) const { expr.eval_key_to(record, size, 0, out); }
+    // The key's pieces, when each is the first `length` bytes of a character field.
+    void take_fields(std::initializer_list<std::pair<std::string_view, int>> wanted, const dbf::FieldList& fields) {
+        std::vector<Piece> found;
+        size_t total = 0;
+        for (const auto& [name, most] : wanted) {
+            const auto f = std::find_if(fields.begin(), fields.end(), [&](const dbf::FieldDesc& d) { return d.name == name; });
+            if (f == fields.end() || f->type != 'C') return;
+            found.push_back({static_cast<size_t>(f->offset), static_cast<size_t>(std::min(f->length, most))});
+            total += found.back().length;
+        }
+        if (total == static_cast<size_t>(size)) this->pieces = std::move(found);
+    }
+    void of(std::string_view record, std::string& out) const {
+        if (pieces.empty()) return expr.eval_key_to(record, size, 0, out);
+        out.clear();
+        for (const Piece& p : pieces) out.append(record.substr(p.offset, p.length));
+    }
 
     // A goods table without the fields of the order cannot be sorted: said
     // as an index of the copy would say it.
@@ -70,8 +88,12 @@ struct SortKey {
         }
     }
 
+    struct Piece {
+        size_t offset, length;
+    };
     dbf::KeyExpr expr;
     int size = 0;
+    std::vector<Piece> pieces;
 };
 
 // A stretch of the copy sorted in itself.
@@ -79,67 +101,6 @@ struct Run {
     std::uint32_t first = 0;  // record number in the copy
     std::uint32_t count = 0;
 };
-
-// rob\as_NN: every good that is not deleted, with the cleaned name the
-// register will get (the goods table itself keeps its names), read straight
-// through the goods file in runs. The goods are gathered a megabyte at a
-// time and each such run is written to the copy sorted in itself, equal keys
-// in the goods' order; when one run holds them all it is the sorted copy
-// too. Returns the runs.
-std::vector<Run> copy_goods(SendRun& run, dbf::Table& goods, const SortKey& key, dbf::DbfFile& copy,
-                            dbf::DbfFile& sorted) {
-    // A change of this station's still waiting in the goods table goes to
-    // the file first, so that the copy has it.
-    goods.commit();
-    const bool hide_deleted = run.s.areas.settings.deleted_hidden;
-    dbf::DbfFile& in = goods.dbf();
-    const int nazwa = goods.field_pos("NAZWA");
-    const dbf::FieldDesc* name = nazwa > 0 ? &goods.fields()[static_cast<size_t>(nazwa - 1)] : nullptr;
-    const size_t rl = static_cast<size_t>(in.record_length()), ks = static_cast<size_t>(key.size);
-    const size_t per_run = std::max<size_t>(1, g_sort_run_bytes / (ks + rl));
-    std::vector<unsigned char> keys;  // the run's keys, one after another
-    std::vector<char> records;        // the run's records, in the same order
-    std::vector<Run> runs;
-    std::string k;
-
-    auto write_run = [&](bool last) {
-        const size_t n = records.size() / rl;
-        if (n == 0) return;
-        const std::vector<std::uint32_t> order = dbf::ntx_sort_entries(keys.data(), ks, n, false);
-        const std::uint32_t first = copy.record_count() + 1;
-        for (std::uint32_t i : order) copy.append_record(records.data() + i * rl);
-        if (last && runs.empty())
-            for (std::uint32_t i : order) sorted.append_record(records.data() + i * rl);
-        runs.push_back(Run{first, static_cast<std::uint32_t>(n)});
-        keys.clear();
-        records.clear();
-    };
-
-    RecordRuns source(in);
-    const std::uint32_t total = in.record_count();
-    keys.reserve(std::min<size_t>(per_run, total) * ks);
-    records.reserve(std::min<size_t>(per_run, total) * rl);
-    for (std::uint32_t r = 1; r <= total; ++r) {
-        const std::string_view rec = source.record(r);
-        if (rec.empty()) break;  // the file was cut meanwhile
-        if (hide_deleted && dbf::DbfFile::is_deleted(rec)) continue;
-        if (records.size() / rl == per_run) write_run(false);
-        const size_t at = records.size();
-        records.insert(records.end(), rec.begin(), rec.end());
-        char* bytes = records.data() + at;
-        if (name) {
-            const std::string_view field(bytes + name->offset, static_cast<size_t>(name->length));
-            std::string cleaned = USUN_PL_TRELOWA(field, run.plu.keep_national_letters);
-            cleaned.erase(0, cleaned.find_first_not_of(' '));
-            cleaned.resize(field.size(), ' ');
-            std::memcpy(bytes + name->offset, cleaned.data(), cleaned.size());
-        }
-        key.of(std::string_view(bytes, rl), k);
-        keys.insert(keys.end(), k.begin(), k.begin() + static_cast<std::ptrdiff_t>(ks));
-    }
-    write_run(true);
-    return runs;
-}
 
 // The records of one run of the copy, read in pieces while the merge goes
 // on, each with its key.
@@ -191,42 +152,136 @@ private:
     std::uint64_t head_ = 0;
 };
 
-// Merges the runs of the copy into the sorted copy: the smallest key first;
-// of equal keys the one of the earlier run, whose records come earlier in
-// the copy, as a sort of the whole copy would order them. The readers share
-// what one run took, so that more runs do not take more memory. Which run
-// goes next is kept in a tree of the runs' winners, settled again along one
-// path per record.
-void merge_runs(dbf::DbfFile& copy, const SortKey& key, const std::vector<Run>& runs, dbf::DbfFile& sorted) {
-    const size_t rl = static_cast<size_t>(copy.record_length());
-    const size_t reader_bytes = std::clamp(g_sort_run_bytes / std::max<size_t>(runs.size(), 1), rl, std::max(rl, kMergeBytes));
-    std::vector<RunReader> readers;
-    readers.reserve(runs.size());
-    for (const Run& r : runs) readers.emplace_back(copy, key, r, reader_bytes);
+// The runs of the copy merged: the smallest key first; of equal keys the one
+// of the earlier run, whose records come earlier in the copy, as a sort of
+// the whole copy would order them. The readers share what one run took, so
+// that more runs do not take more memory. Which run goes next is kept in a
+// tree of the runs' winners, settled again along one path per record.
+class Merge {
+public:
+    Merge(dbf::DbfFile& copy, const SortKey& key, const std::vector<Run>& runs) {
+        const size_t rl = static_cast<size_t>(copy.record_length());
+        const size_t bytes = std::clamp(g_sort_run_bytes / std::max<size_t>(runs.size(), 1), rl, std::max(rl, kMergeBytes));
+        readers_.reserve(runs.size());
+        for (const Run& r : runs) readers_.emplace_back(copy, key, r, bytes);
+        while (leaves_ < readers_.size()) leaves_ *= 2;
+        winner_.assign(2 * leaves_, kNoRun);
+        for (size_t i = 0; i < readers_.size(); ++i) winner_[leaves_ + i] = static_cast<int>(i);
+        for (size_t n = leaves_ - 1; n >= 1; --n) winner_[n] = better(winner_[2 * n], winner_[2 * n + 1]);
+    }
+    // The next record in order; empty after the last.
+    std::string_view next() {
+        if (last_ != kNoRun) {
+            reader(last_).advance();
+            for (size_t n = (leaves_ + static_cast<size_t>(last_)) / 2; n >= 1; n /= 2)
+                winner_[n] = better(winner_[2 * n], winner_[2 * n + 1]);
+        }
+        last_ = winner_[1];
+        if (last_ == kNoRun || reader(last_).done()) return {};
+        return reader(last_).record();
+    }
 
-    constexpr int kNoRun = -1;
-    auto better = [&](int a, int b) {
-        if (a == kNoRun || readers[static_cast<size_t>(a)].done()) return b;
-        if (b == kNoRun || readers[static_cast<size_t>(b)].done()) return a;
-        const RunReader& x = readers[static_cast<size_t>(a)];
-        const RunReader& y = readers[static_cast<size_t>(b)];
+private:
+    static constexpr int kNoRun = -1;
+    RunReader& reader(int i) { return readers_[static_cast<size_t>(i)]; }
+    int better(int a, int b) {
+        if (a == kNoRun || reader(a).done()) return b;
+        if (b == kNoRun || reader(b).done()) return a;
+        const RunReader &x = reader(a), &y = reader(b);
         if (x.head() != y.head()) return x.head() < y.head() ? a : b;
         const int c = x.key().compare(y.key());
         return c < 0 || (c == 0 && a < b) ? a : b;
-    };
-    size_t leaves = 1;
-    while (leaves < readers.size()) leaves *= 2;
-    std::vector<int> winner(2 * leaves, kNoRun);
-    for (size_t i = 0; i < readers.size(); ++i) winner[leaves + i] = static_cast<int>(i);
-    for (size_t n = leaves - 1; n >= 1; --n) winner[n] = better(winner[2 * n], winner[2 * n + 1]);
-    for (;;) {
-        const int w = winner[1];
-        if (w == kNoRun || readers[static_cast<size_t>(w)].done()) break;
-        sorted.append_record(readers[static_cast<size_t>(w)].record().data());
-        readers[static_cast<size_t>(w)].advance();
-        for (size_t n = (leaves + static_cast<size_t>(w)) / 2; n >= 1; n /= 2)
-            winner[n] = better(winner[2 * n], winner[2 * n + 1]);
     }
+
+    std::vector<RunReader> readers_;
+    size_t leaves_ = 1;
+    std::vector<int> winner_;
+    int last_ = kNoRun;
+};
+
+}  // namespace
+
+// Where the goods come from in order: the one run held whole, or the runs
+// of the copy merged.
+struct SortedGoods::Source {
+    Source(SortKey k) : key(std::move(k)) {}
+
+    std::string_view next() {
+        if (merge) return merge->next();
+        if (at == order.size()) return {};
+        return {records.data() + order[at++] * rl, rl};
+    }
+
+    SortKey key;
+    size_t rl = 0;
+    std::unique_ptr<dbf::DbfFile> copy, sorted;
+    std::vector<char> records;
+    std::vector<std::uint32_t> order;
+    size_t at = 0;
+    std::unique_ptr<Merge> merge;
+};
+
+namespace {
+
+// rob\as_NN: every good that is not deleted, with the cleaned name the
+// register will get (the goods table itself keeps its names), read straight
+// through the goods file in runs. The goods are gathered a megabyte at a
+// time and each such run is written to the copy sorted in itself, equal keys
+// in the goods' order; the last run stays in memory with its order, which
+// is all there is to walk when it is the only one. Returns the runs.
+std::vector<Run> copy_goods(SendRun& run, dbf::Table& goods, SortedGoods::Source& into) {
+    // A change of this station's still waiting in the goods table goes to
+    // the file first, so that the copy has it.
+    goods.commit();
+    const bool hide_deleted = run.s.areas.settings.deleted_hidden;
+    dbf::DbfFile& in = goods.dbf();
+    dbf::DbfFile& copy = *into.copy;
+    const int nazwa = goods.field_pos("NAZWA");
+    const dbf::FieldDesc* name = nazwa > 0 ? &goods.fields()[static_cast<size_t>(nazwa - 1)] : nullptr;
+    const size_t rl = into.rl, ks = static_cast<size_t>(into.key.size);
+    const size_t per_run = std::max<size_t>(1, g_sort_run_bytes / (ks + rl));
+    std::vector<unsigned char> keys;  // the run's keys, one after another
+    std::vector<char>& records = into.records;  // the run's records, in the same order
+    std::vector<Run> runs;
+    std::string k;
+
+    auto write_run = [&] {
+        const size_t n = records.size() / rl;
+        if (n == 0) return;
+        into.order = dbf::ntx_sort_entries(keys.data(), ks, n, false);
+        const std::uint32_t first = copy.record_count() + 1;
+        for (std::uint32_t i : into.order) copy.append_record(records.data() + i * rl);
+        runs.push_back(Run{first, static_cast<std::uint32_t>(n)});
+        keys.clear();
+    };
+
+    RecordRuns source(in);
+    const std::uint32_t total = in.record_count();
+    keys.reserve(std::min<size_t>(per_run, total) * ks);
+    records.reserve(std::min<size_t>(per_run, total) * rl);
+    for (std::uint32_t r = 1; r <= total; ++r) {
+        const std::string_view rec = source.record(r);
+        if (rec.empty()) break;  // the file was cut meanwhile
+        if (hide_deleted && dbf::DbfFile::is_deleted(rec)) continue;
+        if (records.size() / rl == per_run) {
+            write_run();
+            records.clear();
+        }
+        const size_t at = records.size();
+        records.insert(records.end(), rec.begin(), rec.end());
+        char* bytes = records.data() + at;
+        if (name) {
+            const std::string_view field(bytes + name->offset, static_cast<size_t>(name->length));
+            std::string cleaned = USUN_PL_TRELOWA(field, run.plu.keep_national_letters);
+            cleaned.erase(0, cleaned.find_first_not_of(' '));
+            cleaned.resize(field.size(), ' ');
+            std::memcpy(bytes + name->offset, cleaned.data(), cleaned.size());
+        }
+        into.key.of(std::string_view(bytes, rl), k);
+        keys.insert(keys.end(), k.begin(), k.begin() + static_cast<std::ptrdiff_t>(ks));
+    }
+    write_run();
+    return runs;
 }
 
 }  // namespace
@@ -234,37 +289,69 @@ void merge_runs(dbf::DbfFile& copy, const SortKey& key, const std::vector<Run>& 
 size_t sort_run_bytes() { return g_sort_run_bytes; }
 void set_sort_run_bytes(size_t bytes) { g_sort_run_bytes = bytes; }
 
-void make_sorted_copy(SendRun& run) {
+SortedGoods::SortedGoods(SendRun& run) {
     Session& s = run.s;
     auto& areas = s.areas;
     const std::string station = STR2(s.values.STACJA);
     const std::string copy_name = "rob\\as_" + station, sorted_name = "rob\\ass" + station;
     DIRMAKE("rob");
     with_error_handler(s, [&] {
+        source_.reset();
         areas.close(kCopyArea);
         areas.close(kSortedCopyArea);
         dbf::Table& goods = areas.table(kGoodsArea);
-        const SortKey key(run.plu.long_form ? "nazwa+mag+indeks" : "SUBSTR(nazwa,1,17)+mag+indeks", goods.fields(),
-                          goods.dbf().record_length(), platform::resolve_path(copy_name + ".dbf"));
+        const dbf::FieldList& fields = goods.fields();
+        const bool long_form = run.plu.long_form;
+        SortKey key(long_form ? "nazwa+mag+indeks" : "SUBSTR(nazwa,1,17)+mag+indeks", fields,
+                    goods.dbf().record_length(), platform::resolve_path(copy_name + ".dbf"));
+        key.take_fields({{"NAZWA", long_form ? 65535 : 17}, {"MAG", 65535}, {"INDEKS", 65535}}, fields);
+        auto source = std::make_unique<Source>(std::move(key));
+        source->rl = static_cast<size_t>(goods.dbf().record_length());
         // An index of the copy that earlier sends made: nothing reads the
         // copy in its order, and an index not kept with it would be wrong.
         if (FILE_X(copy_name + ".ntx")) platform::remove_file(platform::resolve_path(copy_name + ".ntx"));
         // Both are written over the last send's files in place (see DbfFile::create).
-        auto copy = dbf::DbfFile::create(copy_name + ".dbf", goods.fields(), &s.clock, true);
-        auto sorted = dbf::DbfFile::create(sorted_name + ".dbf", goods.fields(), &s.clock, true);
-        const std::vector<Run> runs = copy_goods(run, goods, key, *copy, *sorted);
-        copy->close();
-
-        // The copy is this station's own and nobody else's: read in runs,
-        // without a cache of its records.
-        copy = dbf::DbfFile::open(copy_name + ".dbf", platform::Share::Shared, true, &s.clock);
-        if (runs.size() > 1) merge_runs(*copy, key, runs, *sorted);
-        sorted->close();
-        copy->close();
-
-        areas.select(kSortedCopyArea);
-        areas.use(sorted_name, "ass", platform::Share::Exclusive).go_top();
+        source->copy = dbf::DbfFile::create(copy_name + ".dbf", fields, &s.clock, true);
+        source->sorted = dbf::DbfFile::create(sorted_name + ".dbf", fields, &s.clock, true);
+        const std::vector<Run> runs = copy_goods(run, goods, *source);
+        source->copy->close();
+        count_ = 0;
+        for (const Run& r : runs) count_ += r.count;
+        if (runs.size() > 1) {
+            source->records = {};
+            source->order = {};
+            // The copy is this station's own and nobody else's: read in
+            // runs, without a cache of its records.
+            source->copy = dbf::DbfFile::open(copy_name + ".dbf", platform::Share::Shared, true, &s.clock);
+            source->merge = std::make_unique<Merge>(*source->copy, source->key, runs);
+        }
+        source_ = std::move(source);
     });
+}
+
+SortedGoods::~SortedGoods() {
+    try {
+        close();
+    } catch (const DbError&) {
+        // A send that failed has said why already; its scratch copy is no one's.
+    }
+}
+
+std::string_view SortedGoods::next() {
+    if (!source_) return {};
+    const std::string_view record = source_->next();
+    if (record.empty()) return {};
+    source_->sorted->append_record(record.data());
+    ++position_;
+    return record;
+}
+
+void SortedGoods::close() {
+    if (!source_) return;
+    std::unique_ptr<Source> source = std::move(source_);
+    source->merge.reset();
+    if (source->copy) source->copy->close();
+    source->sorted->close();
 }
 
 }  // namespace durva
