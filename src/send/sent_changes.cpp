@@ -116,6 +116,7 @@ void fill_row(const SentRowLayout& into, ChangesFile& changes, std::string_view 
 void write_in(dbf::Table& table, const SentRowLayout& into, ChangesFile& changes) {
     dbf::DbfFile& t = table.dbf();
     const size_t rl = static_cast<size_t>(t.record_length());
+    const std::string blank = t.blank_record();
     std::string row;
     std::string batch;
     auto append_batch = [&] {
@@ -133,7 +134,7 @@ void write_in(dbf::Table& table, const SentRowLayout& into, ChangesFile& changes
             t.write_record(at, row.data());
             continue;
         }
-        row = t.blank_record();
+        row.assign(blank);
         fill_row(into, changes, change, row.data());
         batch += row;
         if (batch.size() >= kAppendBatch * rl) append_batch();
@@ -171,7 +172,7 @@ std::unique_ptr<SentChanges> SentChanges::create(const SentRowLayout& table, con
 
 SentChanges::SentChanges(std::unique_ptr<dbf::DbfFile> file, const SentRowLayout& layout, const dbf::FieldDesc& recno,
                          const dbf::FieldDesc& fresh)
-    : file_(std::move(file)), layout_(layout), recno_(recno), fresh_(fresh), buf_(file_->blank_record()) {}
+    : file_(std::move(file)), layout_(layout), recno_(recno), fresh_(fresh), blank_(file_->blank_record()) {}
 
 SentChanges::~SentChanges() {
     try {
@@ -182,7 +183,7 @@ SentChanges::~SentChanges() {
 }
 
 std::uint32_t SentChanges::add(std::string_view key, std::string_view text, std::uint32_t recno, bool fresh) {
-    buf_ = file_->blank_record();
+    buf_.assign(blank_);
     dbf::encode_text(layout_.pkasa, key.substr(0, 2), buf_.data());
     dbf::encode_text(layout_.kod13, key.substr(2), buf_.data());
     dbf::encode_text(layout_.tekst, text, buf_.data());

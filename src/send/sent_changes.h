@@ -74,7 +74,7 @@ private:
     std::unique_ptr<dbf::DbfFile> file_;
     SentRowLayout layout_;
     dbf::FieldDesc recno_, fresh_;
-    std::string buf_;
+    std::string blank_, buf_;
 };
 
 // The driver reported success: the changes of the send become the ones to
