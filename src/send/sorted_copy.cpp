@@ -211,6 +211,15 @@ struct SortedGoods::Source {
         if (at == order.size()) return {};
         return {records.data() + order[at++] * rl, rl};
     }
+    // The goods taken go on into the sorted copy in pieces of 64 KB.
+    void keep(std::string_view record) {
+        taken.append(record);
+        if (taken.size() >= 64 * 1024) write_taken();
+    }
+    void write_taken() {
+        if (!taken.empty()) sorted->append_records(taken.data(), static_cast<std::uint32_t>(taken.size() / rl));
+        taken.clear();
+    }
 
     SortKey key;
     size_t rl = 0;
@@ -219,6 +228,7 @@ struct SortedGoods::Source {
     std::vector<std::uint32_t> order;
     size_t at = 0;
     std::unique_ptr<Merge> merge;
+    std::string taken;
 };
 
 namespace {
@@ -245,12 +255,14 @@ std::vector<Run> copy_goods(SendRun& run, dbf::Table& goods, SortedGoods::Source
     std::vector<Run> runs;
     std::string k;
 
+    std::vector<char> sorted_run;
     auto write_run = [&] {
         const size_t n = records.size() / rl;
         if (n == 0) return;
         into.order = dbf::ntx_sort_entries(keys.data(), ks, n, false);
-        const std::uint32_t first = copy.record_count() + 1;
-        for (std::uint32_t i : into.order) copy.append_record(records.data() + i * rl);
+        sorted_run.resize(records.size());
+        for (size_t i = 0; i < n; ++i) std::memcpy(sorted_run.data() + i * rl, records.data() + into.order[i] * rl, rl);
+        const std::uint32_t first = copy.append_records(sorted_run.data(), static_cast<std::uint32_t>(n));
         runs.push_back(Run{first, static_cast<std::uint32_t>(n)});
         keys.clear();
     };
@@ -341,7 +353,7 @@ std::string_view SortedGoods::next() {
     if (!source_) return {};
     const std::string_view record = source_->next();
     if (record.empty()) return {};
-    source_->sorted->append_record(record.data());
+    source_->keep(record);
     ++position_;
     return record;
 }
@@ -351,6 +363,7 @@ void SortedGoods::close() {
     std::unique_ptr<Source> source = std::move(source_);
     source->merge.reset();
     if (source->copy) source->copy->close();
+    source->write_taken();
     source->sorted->close();
 }
 

@@ -560,8 +560,22 @@ std::uint32_t DbfFile::append_records(const char* bytes, std::uint32_t n) {
     if (!exclusive() && !file_locked_) throw DbError("Dopisanie wielu rekordow bez blokady pliku", path_);
     if (count_ >= std::numeric_limits<std::uint32_t>::max() - 2 - n) throw DbError("Tabela pelna", path_);
     if (exclusive()) {
+        // Straight to the file in one write, past the cache: a table being
+        // filled is seldom read back at once. What the cache holds goes to
+        // the file first, so that the table grows in record order and a
+        // program killed meanwhile leaves the records it had and some of the
+        // new ones, in order, never a gap; the block begun last leaves the
+        // cache, being written past.
         const std::uint32_t first = count_ + 1;
-        for (std::uint32_t i = 0; i < n; ++i) append_record(bytes + static_cast<size_t>(i) * static_cast<size_t>(record_len_));
+        const size_t rl = static_cast<size_t>(record_len_);
+        flush_cache();
+        if (count_ % per_chunk_ != 0) release_frame((count_ - 1) / per_chunk_);
+        changed_ = true;  // a write cut short is cut off at close
+        file_->write_at(bytes, n * rl, record_offset(first));
+        for (std::uint32_t k = 0; k < n; ++k) flags_.push_back(bytes[k * rl]);
+        count_ += n;
+        disk_count_ = std::max(disk_count_, count_);
+        header_dirty_ = true;
         return first;
     }
     changed_ = true;
