@@ -471,7 +471,16 @@ TEST(DbfFileCache, RandomChurnWithRoomForAFewBlocksMatchesAModel) {
                 };
                 for (int step = 0; step < 4000; ++step) {
                     int op = static_cast<int>(rng() % 10);
-                    if (model.empty() || op < 4) {
+                    if ((model.empty() || op < 4) && rng() % 4 == 0) {
+                        // Many at once, past the cache.
+                        std::string recs;
+                        const auto first = static_cast<std::uint32_t>(model.size() + 1);
+                        for (std::uint32_t k = 0, n = 1 + rng() % 40; k < n; ++k) {
+                            model.push_back(make(first + k));
+                            recs += model.back();
+                        }
+                        ASSERT_EQ(t->append_records(recs.data(), static_cast<std::uint32_t>(model.size() + 1 - first)), first);
+                    } else if (model.empty() || op < 4) {
                         std::string rec = make(static_cast<std::uint32_t>(model.size() + 1));
                         ASSERT_EQ(t->append_record(rec.data()), model.size() + 1);
                         model.push_back(rec);
