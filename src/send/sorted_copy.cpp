@@ -282,13 +282,7 @@ std::vector<Run> copy_goods(SendRun& run, dbf::Table& goods, SortedGoods::Source
         const size_t at = records.size();
         records.insert(records.end(), rec.begin(), rec.end());
         char* bytes = records.data() + at;
-        if (name) {
-            const std::string_view field(bytes + name->offset, static_cast<size_t>(name->length));
-            std::string cleaned = USUN_PL_TRELOWA(field, run.plu.keep_national_letters);
-            cleaned.erase(0, cleaned.find_first_not_of(' '));
-            cleaned.resize(field.size(), ' ');
-            std::memcpy(bytes + name->offset, cleaned.data(), cleaned.size());
-        }
+        if (name) clean_name_field(bytes + name->offset, static_cast<size_t>(name->length), run.plu.keep_national_letters);
         into.key.of(std::string_view(bytes, rl), k);
         keys.insert(keys.end(), k.begin(), k.begin() + static_cast<std::ptrdiff_t>(ks));
     }
