@@ -1,13 +1,11 @@
 #include "send/sent_changes.h"
 
+#include <algorithm>
 #include <string>
-#include <vector>
 
-#include "common/dbf/field_codec.h"
 #include "platform/errors.h"
 #include "platform/file.h"
 #include "platform/path_resolver.h"
-#include "send/sent_lookup.h"
 
 namespace durva {
 namespace {
@@ -62,26 +60,20 @@ public:
         return n >= 1 && n < 2147483648.0 ? static_cast<std::uint32_t>(n) : 0;
     }
     bool fresh(std::string_view row) const { return dbf::decode_logical(dbf::field_bytes(row, *fresh_)); }
-    std::string key(std::string_view row) const {
-        std::string k(dbf::field_bytes(row, layout_->pkasa).substr(0, 2));
-        k.resize(2, ' ');
-        k += dbf::field_bytes(row, layout_->kod13).substr(0, 13);
-        k.resize(kSentKeySize, ' ');
-        return k;
-    }
     const SentRowLayout& layout() const { return *layout_; }
 
     bool fits(dbf::Table& table, const SentRowLayout& into) {
         dbf::DbfFile& t = table.dbf();
         const std::uint32_t records = t.record_count();
         std::uint32_t next_fresh = 0;
+        std::string key;
         for (std::uint32_t r = 1, n = count(); r <= n; ++r) {
             const std::string_view bytes = row(r);
             if (bytes.empty() || dbf::DbfFile::is_deleted(bytes)) return false;
             const std::uint32_t at = recno(bytes);
             if (at == 0) return false;
             const bool is_fresh = fresh(bytes);
-            const std::string k = key(bytes);
+            layout_->key_of(bytes, key);
             if (is_fresh) {
                 if (next_fresh == 0) {
                     if (at - 1 > records) return false;  // the table lost records since the send
@@ -93,7 +85,7 @@ public:
                 return false;
             }
             // A row the table had, or a new one a write-in cut short appended already.
-            if (!into.holds(t.record_view(at), k)) return false;
+            if (!into.holds(t.record_view(at), key)) return false;
         }
         return true;
     }
@@ -211,7 +203,7 @@ bool commit_sent_changes() {
         platform::replace_file(platform::resolve_path(kChangesUnderWay), platform::resolve_path(kChangesToWriteIn));
         return true;
     } catch (const DbError&) {
-        forget_sent_changes();
+        drop_sent_changes();
         return false;
     }
 }
@@ -240,7 +232,7 @@ bool write_in_sent_changes(dbf::Table& table) {
 
 void sent_changes_written() { remove_if_present(kChangesToWriteIn); }
 
-void forget_sent_changes() {
+void drop_sent_changes() {
     try {
         remove_if_present(kChangesUnderWay);
     } catch (const DbError&) {

@@ -19,17 +19,21 @@
 // durva\as2000w.dbf, which the next send writes into the table again from its
 // first row before it reads the table: each row goes to the record it names,
 // so a row written twice is written the same. Every reader of the table thus
-// finds it as before the send or as after it. Only the holder of the table
-// (a send holds it exclusively) touches either file. Nothing here is forced
-// to the disk: a power cut can only lose changes, and a change lost is a good
-// sent again.
+// finds it as before the send or as after it. One station sends at a time
+// (the main menu is held by one station, and the table exclusively whenever
+// a send reads or writes it), and only that station touches either file.
+// Nothing here is forced to the disk: a power cut can only lose changes, and
+// a change lost is a good sent again.
 #include <cstdint>
 #include <memory>
 #include <optional>
+#include <string>
 #include <string_view>
 
 #include "common/dbf/dbf_file.h"
+#include "common/dbf/field_codec.h"
 #include "common/dbf/table.h"
+#include "send/sent_lookup.h"
 
 namespace durva {
 
@@ -45,6 +49,9 @@ struct SentRowLayout {
     static std::optional<SentRowLayout> of(const dbf::FieldList& fields);
     // The row carries `key` (register and code, kSentKeySize bytes).
     bool holds(std::string_view row, std::string_view key) const;
+    void key_of(std::string_view row, std::string& key) const {
+        make_sent_key(dbf::field_bytes(row, pkasa), dbf::field_bytes(row, kod13), key);
+    }
     std::string_view text(std::string_view row) const { return dbf::field_bytes(row, tekst); }
 };
 
@@ -95,6 +102,6 @@ void sent_changes_written();
 
 // Removes the changes of a send that did not reach the register, and those
 // of a send cut short.
-void forget_sent_changes();
+void drop_sent_changes();
 
 }  // namespace durva

@@ -10,6 +10,7 @@
 // that row for its text anyway), so eight bytes a row are all that is kept.
 #include <cstddef>
 #include <cstdint>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -18,6 +19,12 @@ namespace durva {
 // A key is the register's two characters and the code's thirteen,
 // blank-padded, as the table's PKASA and KOD13 hold them.
 inline constexpr size_t kSentKeySize = 15;
+inline void make_sent_key(std::string_view register_no, std::string_view code, std::string& key) {
+    key.assign(register_no.substr(0, 2));
+    key.resize(2, ' ');
+    key.append(code.substr(0, 13));
+    key.resize(kSentKeySize, ' ');
+}
 
 class SentLookup {
 public:

@@ -46,23 +46,10 @@ bool fail(Session& s) {
     return false;
 }
 
-// The look-up key: the register and the code, each cut or blank-padded to
-// the width the table keeps.
-void make_key(std::string_view register_no, std::string_view code, std::string& key) {
-    key.assign(register_no.substr(0, 2));
-    key.resize(2, ' ');
-    key.append(code.substr(0, 13));
-    key.resize(kSentKeySize, ' ');
-}
-
-void key_of_row(const SentRowLayout& layout, std::string_view row, std::string& key) {
-    make_key(dbf::field_bytes(row, layout.pkasa), dbf::field_bytes(row, layout.kod13), key);
-}
-
-// The index this send built at its opening, brought up to date with the rows
-// appended since record `first`: a few keys go into it, while many are put
-// in faster by building it afresh with all the others. An index that cannot
-// be read is built afresh too.
+// The table's index brought up to date with the rows appended since record
+// `first`: a few keys go into it, while many are put in faster by building
+// it afresh with all the others. An index that cannot be read is built
+// afresh too.
 void index_rows_from(dbf::Table& t, std::uint32_t first) {
     const std::uint32_t count = t.record_count();
     const std::uint32_t added = count >= first ? count - first + 1 : 0;
@@ -117,13 +104,13 @@ bool SentRecords::open() {
         dbf::Table& t = s_.areas.table(kSentRecordsArea);
         t.clear_indexes();
         const bool written_in = write_in_sent_changes(t);
-        forget_sent_changes();
+        drop_sent_changes();
         lookup_ = SentLookup();
         lookup_.reserve(t.record_count());
         std::string key;
         auto look_up = [&](std::uint32_t recno, std::string_view row) {
             if (dbf::DbfFile::is_deleted(row)) return;
-            key_of_row(*layout_, row, key);
+            layout_->key_of(row, key);
             lookup_.add(key, recno);
         };
         // Every send that changes the table keeps its index: one that opens
@@ -163,7 +150,7 @@ bool SentRecords::record(std::string_view register_no, const PluRecord& record, 
     if (!changes_) throw DbError("Tabela zamknieta", std::string(kSentRecordsTable) + ".dbf");
     dbf::DbfFile& table = s_.areas.table(kSentRecordsArea).dbf();
     const std::string_view cut = std::string_view(record.text).substr(0, kStoredText);
-    make_key(register_no, record.key, key_);
+    make_sent_key(register_no, record.key, key_);
     auto find = [&] { return lookup_.find(key_, [&](std::uint32_t ref) { return layout_->holds(row(table, ref), key_); }); };
     // The table's rows mostly come in the order the walk meets their goods,
     // as a send appends them: the row after the last one met is tried first,
@@ -211,7 +198,7 @@ void SentRecords::finish() {
         // Changes not all on the disk (a full disk) cannot be kept: the
         // table stays as it was, and the send's goods go again next time.
         changes_.reset();
-        forget_sent_changes();
+        drop_sent_changes();
     }
 }
 
@@ -236,7 +223,5 @@ void keep_sent_changes(Session& s) {
     if (!held) s.areas.close(kSentRecordsArea);
     s.areas.select(remembered);
 }
-
-void drop_sent_changes() { forget_sent_changes(); }
 
 }  // namespace durva

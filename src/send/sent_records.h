@@ -50,14 +50,14 @@ public:
     // Opens the table in work area 102 under alias as2000, held exclusively,
     // with its index as the controlling order, and builds the look-up of its
     // rows in memory; creates it when missing and replaces a table of an
-    // earlier layout (no PKASA) by an empty one. The index file is kept up
-    // to date by every send that changes the table, and built afresh only
-    // when it is missing or cannot be read, or rows were just written in
-    // again: changes of an earlier send that were being written in when its
-    // program was killed are written in first; changes of a send that never
-    // got the driver's report are dropped. One attempt: when another station holds the
-    // table, or it cannot be read, shows "PROBLEMY Z durva\as2000.dbf" for a
-    // second, selects the goods table (area 2) and returns false. The
+    // earlier layout (no PKASA) by an empty one. Changes of an earlier send
+    // that were being written in when its program was killed are written in
+    // first; changes of a send that never got the driver's report are
+    // dropped. The index file is kept up to date by every send that changes
+    // the table, and built afresh only when it is missing or cannot be read,
+    // or rows were written in again. One attempt: when another station holds
+    // the table, or it cannot be read, shows "PROBLEMY Z durva\as2000.dbf"
+    // for a second, selects the goods table (area 2) and returns false. The
     // current work area is otherwise kept.
     bool open();
 
@@ -93,9 +93,8 @@ private:
 // After the driver's run for a send that wrote its file. When the driver
 // reported success the send's changes go into the table, held for that
 // (when a leaflet send still holds it, through that hold); a table that
-// cannot be had now takes them at the next send's opening. Otherwise they
-// are dropped and the table stays as before the send.
+// cannot be had now takes them at the next send's opening. Otherwise
+// drop_sent_changes() (send/sent_changes.h): the table stays as before.
 void keep_sent_changes(Session& s);
-void drop_sent_changes();
 
 }  // namespace durva
