@@ -3,6 +3,7 @@
 #include <array>
 #include <cmath>
 #include <optional>
+#include <span>
 #include <vector>
 
 #include "app/run_log.h"
@@ -24,6 +25,7 @@
 #include "platform/path_resolver.h"
 #include "registers/par_durva.h"
 #include "send/kas_plu.h"
+#include "send/sent_records.h"
 #include "send/tworz_u.h"
 #include "receive/zrob_sd_voka.h"
 #include "registers/register_table.h"
@@ -35,7 +37,6 @@ namespace {
 using screen::Key;
 
 constexpr int kCompanyArea = 1;
-constexpr int kSentRecordsArea = 102;
 constexpr std::string_view kSalesFile = "durva\\data_out.xxx";
 constexpr std::string_view kPluListFile = "durva\\data_out.txt";
 constexpr std::array<int, 6> kItemRows = {5, 7, 8, 10, 11, 13};
@@ -162,18 +163,25 @@ void program_departments(Session& s, MenuValues& m) {
     report_driver_run(s, m, FILE_X("durvawin.txt") ? DriverCommand::DepartmentsStartWait : DriverCommand::Departments);
 }
 
-// Item 1.
+// Item 1. The sent-record table takes the send's changes only when the
+// driver reports that the register took the records.
 void send_goods(Session& s, MenuValues& m) {
     if (!stand_usable(s, m)) return;
     if (!TWORZ_U(s, m)) return;
-    if (!OKNO(s, "Kasa gotowa do transmisji ?", " ")) return;
+    if (!OKNO(s, "Kasa gotowa do transmisji ?", " ")) {
+        drop_sent_changes();
+        return;
+    }
     _OKNO_(s, "Przesylam dane - czekac", "...");
-    report_driver_run(s, m, DriverCommand::Send);
+    if (run_driver(s, m, DriverCommand::Send) && ERROR_DURVA(s).good())
+        keep_sent_changes(s);
+    else
+        drop_sent_changes();
 }
 
 // Deletes the files of those present, all or (when one cannot go, say
 // another program has it open) none; false then.
-bool delete_together(std::initializer_list<std::string_view> dos_paths) {
+bool delete_together(std::span<const std::string_view> dos_paths) {
     std::vector<std::string> present;
     for (std::string_view p : dos_paths)
         if (FILE_X(p)) present.push_back(platform::resolve_path(p));
@@ -186,11 +194,11 @@ bool delete_together(std::initializer_list<std::string_view> dos_paths) {
 }
 
 // The sent-record table goes, so the next send sends every good again. Its
-// index goes with it or stays with it.
+// index and the changes of a send waiting beside it go with it or stay with it.
 void remove_sent_records(Session& s) {
     s.areas.select(kSentRecordsArea);
     with_error_handler(s, [&] { s.areas.close(); });
-    const bool gone = delete_together({"durva\\as2000.dbf", "durva\\as2000.ntx"});
+    const bool gone = delete_together(kSentRecordFiles);
     s.areas.select(kCompanyArea);
     if (!gone) _OKNO_(s, "Nie moge skasowac pliku durva\\as2000.dbf", 0.0);
 }

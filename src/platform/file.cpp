@@ -137,7 +137,7 @@ std::shared_ptr<File> File::open(const std::string& path, Share mode, bool read_
     return f;
 }
 
-std::shared_ptr<File> File::create(const std::string& path) {
+std::shared_ptr<File> File::create(const std::string& path, bool in_place) {
     // The name is made a new file: what stands there that is no regular
     // file of one name is removed, never written through.
     int fd = open_own(path);
@@ -161,7 +161,7 @@ std::shared_ptr<File> File::create(const std::string& path) {
         ::close(fd);
         throw SharingError(path, EACCES);
     }
-    if (::ftruncate(fd, 0) != 0) {
+    if (!in_place && ::ftruncate(fd, 0) != 0) {
         int e = errno;
         ::close(fd);
         throw DbError("Nie moge utworzyc pliku", path, e);

@@ -69,7 +69,10 @@ public:
     // Creates the file, or empties an existing one, holding it exclusively.
     // An existing file is emptied only after the exclusive share lock was
     // granted, so a file another workstation has open is never cut short.
-    static std::shared_ptr<File> create(const std::string& path);
+    // With `in_place` an existing file keeps its bytes, to be written over
+    // and cut at its new end by the caller: rewriting a large file whole
+    // costs several times less than freeing its pages and taking new ones.
+    static std::shared_ptr<File> create(const std::string& path, bool in_place = false);
 
     ~File();
     File(const File&) = delete;

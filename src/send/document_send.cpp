@@ -84,7 +84,7 @@ bool DURVA_1_PZ(SendRun& run, InputFileWriter& out, std::string_view number) {
         if (run.filter.skips(fields.mag(rec), nazwa, fields.ilosc(rec))) continue;
         const PluRecord r = build_plu_record(run.plu, fields.good(rec, nazwa), SendRoad::Documents, previous);
         if (!r.accepted()) continue;
-        if (record_sent(s, run.m.NR_KASY, r, SendRoad::Documents, false)) out.record(r.text);
+        if (run.sent.record(run.m.NR_KASY, r, SendRoad::Documents, false)) out.record(r.text);
     }
     return restore();
 }

@@ -10,6 +10,11 @@
 #include "platform/path_resolver.h"
 
 namespace durva {
+namespace {
+
+constexpr size_t kPiece = 64 * 1024;
+
+}  // namespace
 
 InputFileWriter::InputFileWriter(Session& s, std::string_view control_line, bool echo) : s_(s), echo_(echo) {
     DIRMAKE("durva");
@@ -27,8 +32,14 @@ InputFileWriter::~InputFileWriter() {
     if (file_) std::fclose(file_);
 }
 
+void InputFileWriter::write_out() {
+    if (file_ && !pending_.empty()) std::fwrite(pending_.data(), 1, pending_.size(), file_);
+    pending_.clear();
+}
+
 void InputFileWriter::put(std::string_view text) {
-    if (file_) std::fwrite(text.data(), 1, text.size(), file_);
+    pending_.append(text);
+    if (pending_.size() >= kPiece) write_out();
     if (echo_) s_.screen.out(text);
 }
 
@@ -40,6 +51,7 @@ void InputFileWriter::record(std::string_view line) {
 void InputFileWriter::finish() {
     if (!file_) return;
     put("\r\n");
+    write_out();
     const bool failed = std::ferror(file_) != 0;
     const int closed = std::fclose(file_);
     const int code = errno;

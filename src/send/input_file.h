@@ -2,9 +2,11 @@
 // The driver input file durva\data_in.txt as a send writes it: created
 // afresh, the control line with no line break before it, each record on a
 // line of its own preceded by CR LF, a final CR LF and no end-of-file byte.
-// Records are written as they are made, so a send of any size holds only the
-// line at hand. With echo the same text goes to the screen from the cursor on.
+// Records are written as they are made, gathered in pieces of 64 KB, so a
+// send of any size holds little. With echo the same text goes to the screen
+// from the cursor on.
 #include <cstdio>
+#include <string>
 #include <string_view>
 
 #include "common/session.h"
@@ -31,10 +33,12 @@ public:
 
 private:
     void put(std::string_view text);
+    void write_out();
 
     Session& s_;
     bool echo_;
     std::FILE* file_ = nullptr;
+    std::string pending_;  // written when it reaches a piece
 };
 
 }  // namespace durva

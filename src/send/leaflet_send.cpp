@@ -61,7 +61,7 @@ std::string DURVA_1POZ(SendRun& run, InputFileWriter& out) {
     std::string previous(kNoPreviousCode);
     const PluRecord r = build_plu_record(run.plu, fields.good(rec, nazwa), SendRoad::Leaflet, previous);
     if (!r.accepted()) return {};
-    if (record_sent(s, run.m.NR_KASY, r, SendRoad::Leaflet, false)) out.record(r.text);
+    if (run.sent.record(run.m.NR_KASY, r, SendRoad::Leaflet, false)) out.record(r.text);
     return {};
 }
 

@@ -30,7 +30,7 @@ public:
         steps_ = steps;
         ProgressTexts now = progress_texts(recno, count);
         if (drawn_ && now == last_) return;
-        RYSUNEK(s_);
+        RYSUNEK(s_, recno, count);
         last_ = std::move(now);
         drawn_ = true;
     }
@@ -55,10 +55,8 @@ ProgressTexts progress_texts(std::uint32_t recno, std::uint32_t count) {
     return t;
 }
 
-bool RYSUNEK(Session& s) {
-    dbf::Table* ass = s.areas.find("ass");
-    if (!ass) return true;
-    const ProgressTexts t = progress_texts(ass->recno(), ass->record_count());
+bool RYSUNEK(Session& s, std::uint32_t recno, std::uint32_t count) {
+    const ProgressTexts t = progress_texts(recno, count);
     s.screen.say(17, 33, t.percent);
     s.screen.say(18, 33, t.bar);
     return true;
@@ -67,7 +65,7 @@ bool RYSUNEK(Session& s) {
 bool main_send(SendRun& run) {
     Session& s = run.s;
     const SendOptions& o = run.o;
-    make_sorted_copy(run);
+    SortedGoods sorted(run);
 
     s.screen.clear();
     _OKNO_(s, "Tworze plik ....", "...");
@@ -76,16 +74,15 @@ bool main_send(SendRun& run) {
     bool resend = false;
     std::uint32_t count = 0;
 
-    dbf::Table& ass = s.areas.table(kSortedCopyArea);
-    const GoodsFields goods(ass);
+    const GoodsFields goods(s.areas.table(kGoodsArea));
     const bool date_filter = !o.M_DATA.empty() && goods.has_receipt_fields();
     const bool any_type = is_blank(o.M_RD);
-    const std::uint32_t total = ass.record_count();
+    const std::uint32_t total = sorted.count();
+    run.sent.expect(total);
     Progress progress(s);
     try {
-        for (ass.go_top(); !ass.eof(); ass.skip(1)) {
-            progress.update(ass.recno(), total);
-            const std::string_view rec = ass.record();
+        for (std::string_view rec = sorted.next(); !rec.empty(); rec = sorted.next()) {
+            progress.update(sorted.position(), total);
             if (goods.cena2(rec) <= 0) continue;
             const std::string_view nazwa = goods.nazwa(rec);
             if (run.filter.skips(goods.mag(rec), nazwa, goods.ilosc(rec))) continue;
@@ -98,24 +95,24 @@ bool main_send(SendRun& run) {
             }
             const PluRecord r = build_plu_record(run.plu, goods.good(rec, nazwa), SendRoad::Main, previous);
             if (!r.accepted()) continue;
-            if (record_sent(s, run.m.NR_KASY, r, SendRoad::Main, resend)) {
+            if (run.sent.record(run.m.NR_KASY, r, SendRoad::Main, resend)) {
                 out.record(r.text);
                 ++count;
             }
         }
+        sorted.close();
     } catch (const DbError& e) {
         // Half a file is no file to send: the operator sees why, and the
         // register is not offered the transfer.
         out.finish();
         handle_db_error(s, e);
         s.areas.close(kSentRecordsArea);
-        s.areas.close(kSortedCopyArea);
         s.areas.select(kGoodsArea);
         return false;
-    }out.finish();
+    }
+    out.finish();
 
     s.areas.close(kSentRecordsArea);
-    s.areas.close(kSortedCopyArea);
     s.areas.select(kGoodsArea);
     if (dbf::Table* g = s.areas.find(kGoodsArea)) {
         g->set_order(1);

@@ -16,10 +16,10 @@ namespace durva {
 // the file is written; false only when a table failed under the walk.
 bool main_send(SendRun& run);
 
-// Draws the progress of the walk over the sorted copy (alias ass) at rows 17
-// and 18 from column 33, inside the waiting message: the percentage and a
-// bar of up to 35 full blocks.
-bool RYSUNEK(Session& s);
+// Draws the progress of the walk at good `recno` of `count` in the sorted
+// copy at rows 17 and 18 from column 33, inside the waiting message: the
+// percentage and a bar of up to 35 full blocks.
+bool RYSUNEK(Session& s, std::uint32_t recno, std::uint32_t count);
 
 // The texts RYSUNEK draws for record `recno` of `count`.
 struct ProgressTexts {

@@ -1,6 +1,7 @@
 #include "send/name_cleaning.h"
 
 #include <array>
+#include <cstring>
 
 namespace durva {
 namespace {
@@ -31,17 +32,29 @@ constexpr std::array<unsigned char, 256> kTranslation = make_translation();
 }  // namespace
 
 std::string clean_goods_name(std::string_view text) {
-    std::string out;
-    out.reserve(text.size());
-    for (char c : text) {
-        const unsigned char sent = kTranslation[static_cast<unsigned char>(c)];
-        if (sent) out += static_cast<char>(sent);
-    }
+    std::string out(text.size(), ' ');
+    size_t n = 0;
+    for (char c : text)
+        if (const unsigned char sent = kTranslation[static_cast<unsigned char>(c)]) out[n++] = static_cast<char>(sent);
+    out.resize(n);
     return out;
 }
 
 std::string USUN_PL_TRELOWA(std::string_view text, bool names_as_they_are) {
     return names_as_they_are ? std::string(text) : clean_goods_name(text);
+}
+
+void clean_name_field(char* field, size_t length, bool names_as_they_are) {
+    // Kept bytes move forward only, so the field is its own output.
+    size_t n = 0;
+    for (size_t i = 0; i < length; ++i) {
+        const unsigned char c = static_cast<unsigned char>(field[i]);
+        const unsigned char sent = names_as_they_are ? c : kTranslation[c];
+        if (!sent && !names_as_they_are) continue;
+        if (n == 0 && sent == ' ') continue;
+        field[n++] = static_cast<char>(sent);
+    }
+    std::memset(field + n, ' ', length - n);
 }
 
 }  // namespace durva

@@ -19,4 +19,9 @@ std::string clean_goods_name(std::string_view text);
 // for once a send: PluSettings::keep_national_letters), else cleaned.
 std::string USUN_PL_TRELOWA(std::string_view text, bool names_as_they_are);
 
+// A name field of `length` bytes made what the main send's copy of the goods
+// holds: USUN_PL_TRELOWA's name with its leading blanks removed, padded with
+// blanks to the field. In place, as the copy is made of every good.
+void clean_name_field(char* field, size_t length, bool names_as_they_are);
+
 }  // namespace durva

@@ -3,18 +3,18 @@
 #include <algorithm>
 #include <cstring>
 #include <memory>
-#include <queue>
 #include <vector>
 
 #include "common/_fun3.h"
 #include "common/dbf/dbf_file.h"
 #include "common/dbf/field_codec.h"
 #include "common/dbf/key_expr.h"
+#include "common/dbf/ntx_build.h"
 #include "common/dbf/ntx_header.h"
-#include "common/dbf/ntx_index.h"
 #include "common/dirmake.h"
 #include "common/error_handler.h"
 #include "platform/errors.h"
+#include "platform/file.h"
 #include "platform/path_resolver.h"
 #include "send/name_cleaning.h"
 
@@ -51,28 +51,49 @@ private:
 };
 
 // The order of the copy: its key expression and the key size an index of it
-// has (the value on a blank record, as the index file fixes it).
+// would have (the value on a blank record, as an index file fixes it). A key
+// of character fields is their bytes one after another, and is taken so,
+// without the expression worked out for every good.
 struct SortKey {
-    SortKey(std::string_view expression, const dbf::FieldList& fields, int record_length, const std::string& index)
-        : text(expression), expr(compiled(expression, fields, index)) {
+    SortKey(std::string_view expression, const dbf::FieldList& fields, int record_length, const std::string& copy)
+        : expr(compiled(expression, fields, copy)) {
         const std::string blank(static_cast<size_t>(record_length), ' ');
         size = static_cast<int>(std::min<size_t>(expr.eval(blank).s.size(), dbf::kNtxMaxKeySize));
     }
-    void of(std::string_view record, std::string& out) const { expr.eval_key_to(record, size, 0, out); }
+    // The key's pieces, when each is the first `length` bytes of a character field.
+    void take_fields(std::initializer_list<std::pair<std::string_view, int>> wanted, const dbf::FieldList& fields) {
+        std::vector<Piece> found;
+        size_t total = 0;
+        for (const auto& [name, most] : wanted) {
+            const auto f = std::find_if(fields.begin(), fields.end(), [&](const dbf::FieldDesc& d) { return d.name == name; });
+            if (f == fields.end() || f->type != 'C') return;
+            found.push_back({static_cast<size_t>(f->offset), static_cast<size_t>(std::min(f->length, most))});
+            total += found.back().length;
+        }
+        if (total == static_cast<size_t>(size)) this->pieces = std::move(found);
+    }
+    void of(std::string_view record, std::string& out) const {
+        if (pieces.empty()) return expr.eval_key_to(record, size, 0, out);
+        out.clear();
+        for (const Piece& p : pieces) out.append(record.substr(p.offset, p.length));
+    }
 
     // A goods table without the fields of the order cannot be sorted: said
-    // as the index of the copy would say it.
-    static dbf::KeyExpr compiled(std::string_view expression, const dbf::FieldList& fields, const std::string& index) {
+    // as an index of the copy would say it.
+    static dbf::KeyExpr compiled(std::string_view expression, const dbf::FieldList& fields, const std::string& copy) {
         try {
             return dbf::KeyExpr::compile(expression, fields);
         } catch (const dbf::KeyExprError& e) {
-            throw DbError(std::string("Nie mozna obliczyc klucza indeksu: ") + e.what(), index);
+            throw DbError(std::string("Nie mozna obliczyc klucza indeksu: ") + e.what(), copy);
         }
     }
 
-    std::string text;
+    struct Piece {
+        size_t offset, length;
+    };
     dbf::KeyExpr expr;
     int size = 0;
+    std::vector<Piece> pieces;
 };
 
 // A stretch of the copy sorted in itself.
@@ -80,71 +101,6 @@ struct Run {
     std::uint32_t first = 0;  // record number in the copy
     std::uint32_t count = 0;
 };
-
-// rob\as_NN: every good that is not deleted, with the cleaned name the
-// register will get (the goods table itself keeps its names), read straight
-// through the goods file in runs. The goods are gathered a megabyte at a
-// time and each such run is written to the copy sorted in itself, equal keys
-// in the goods' order; when one run holds them all it is the sorted copy
-// too. Returns the runs.
-std::vector<Run> copy_goods(SendRun& run, dbf::Table& goods, const SortKey& key, dbf::DbfFile& copy,
-                            dbf::DbfFile& sorted) {
-    // A change of this station's still waiting in the goods table goes to
-    // the file first, so that the copy has it.
-    goods.commit();
-    const bool hide_deleted = run.s.areas.settings.deleted_hidden;
-    dbf::DbfFile& in = goods.dbf();
-    const int nazwa = goods.field_pos("NAZWA");
-    const dbf::FieldDesc* name = nazwa > 0 ? &goods.fields()[static_cast<size_t>(nazwa - 1)] : nullptr;
-    const size_t rl = static_cast<size_t>(in.record_length()), ks = static_cast<size_t>(key.size);
-    const size_t entry = ks + rl;
-    const size_t per_run = std::max<size_t>(1, g_sort_run_bytes / entry);
-    std::vector<char> buf;
-    std::vector<std::uint32_t> order;
-    std::vector<Run> runs;
-    std::string k;
-
-    auto write_run = [&](bool last) {
-        const auto n = static_cast<std::uint32_t>(buf.size() / entry);
-        if (n == 0) return;
-        order.resize(n);
-        for (std::uint32_t i = 0; i < n; ++i) order[i] = i;
-        std::stable_sort(order.begin(), order.end(), [&](std::uint32_t a, std::uint32_t b) {
-            return std::memcmp(buf.data() + a * entry, buf.data() + b * entry, ks) < 0;
-        });
-        const std::uint32_t first = copy.record_count() + 1;
-        for (std::uint32_t i : order) copy.append_record(buf.data() + i * entry + ks);
-        if (last && runs.empty())
-            for (std::uint32_t i : order) sorted.append_record(buf.data() + i * entry + ks);
-        runs.push_back(Run{first, n});
-        buf.clear();
-    };
-
-    RecordRuns records(in);
-    const std::uint32_t total = in.record_count();
-    buf.reserve(std::min<size_t>(per_run, total) * entry);
-    for (std::uint32_t r = 1; r <= total; ++r) {
-        const std::string_view rec = records.record(r);
-        if (rec.empty()) break;  // the file was cut meanwhile
-        if (hide_deleted && dbf::DbfFile::is_deleted(rec)) continue;
-        if (buf.size() / entry == per_run) write_run(false);
-        const size_t at = buf.size();
-        buf.resize(at + entry);
-        char* bytes = buf.data() + at + ks;
-        std::memcpy(bytes, rec.data(), rl);
-        if (name) {
-            const std::string_view field(bytes + name->offset, static_cast<size_t>(name->length));
-            std::string cleaned = USUN_PL_TRELOWA(field, run.plu.keep_national_letters);
-            cleaned.erase(0, cleaned.find_first_not_of(' '));
-            cleaned.resize(field.size(), ' ');
-            std::memcpy(bytes + name->offset, cleaned.data(), cleaned.size());
-        }
-        key.of(std::string_view(bytes, rl), k);
-        std::memcpy(buf.data() + at, k.data(), ks);
-    }
-    write_run(true);
-    return runs;
-}
 
 // The records of one run of the copy, read in pieces while the merge goes
 // on, each with its key.
@@ -158,13 +114,23 @@ public:
     }
     bool done() const { return at_ >= held_; }
     std::string_view record() const { return {buf_.data() + at_ * rl_, rl_}; }
+    // The key's first eight bytes as one number, for the comparisons most
+    // keys settle, and the whole key for the rest.
+    std::uint64_t head() const { return head_; }
     const std::string& key() const { return current_key_; }
     void advance() {
-        if (++at_ < held_) key_.of(record(), current_key_);
+        if (++at_ < held_) take_key();
         else fill();
     }
 
 private:
+    void take_key() {
+        key_.of(record(), current_key_);
+        unsigned char b[8] = {};
+        std::memcpy(b, current_key_.data(), std::min<size_t>(8, current_key_.size()));
+        head_ = 0;
+        for (unsigned char c : b) head_ = head_ << 8 | c;
+    }
     void fill() {
         at_ = held_ = 0;
         if (left_ == 0) return;
@@ -173,7 +139,7 @@ private:
         next_ += want;
         left_ -= want;
         held_ = want;
-        key_.of(record(), current_key_);
+        take_key();
     }
 
     dbf::DbfFile& copy_;
@@ -183,32 +149,145 @@ private:
     std::vector<char> buf_;
     size_t held_ = 0, at_ = 0;
     std::string current_key_;
+    std::uint64_t head_ = 0;
 };
 
-// Merges the runs of the copy into the sorted copy: the smallest key first;
-// of equal keys the one of the earlier run, whose records come earlier in
-// the copy, just as the copy's index orders them. The readers share what one
-// run took, so that more runs do not take more memory.
-void merge_runs(dbf::DbfFile& copy, const SortKey& key, const std::vector<Run>& runs, dbf::DbfFile& sorted) {
-    const size_t rl = static_cast<size_t>(copy.record_length());
-    const size_t reader_bytes = std::clamp(g_sort_run_bytes / std::max<size_t>(runs.size(), 1), rl, std::max(rl, kMergeBytes));
-    std::vector<RunReader> readers;
-    readers.reserve(runs.size());
-    for (const Run& r : runs) readers.emplace_back(copy, key, r, reader_bytes);
-    auto later = [&](size_t a, size_t b) {
-        const int c = readers[a].key().compare(readers[b].key());
-        return c != 0 ? c > 0 : a > b;
-    };
-    std::priority_queue<size_t, std::vector<size_t>, decltype(later)> next(later);
-    for (size_t i = 0; i < readers.size(); ++i)
-        if (!readers[i].done()) next.push(i);
-    while (!next.empty()) {
-        const size_t i = next.top();
-        next.pop();
-        sorted.append_record(readers[i].record().data());
-        readers[i].advance();
-        if (!readers[i].done()) next.push(i);
+// The runs of the copy merged: the smallest key first; of equal keys the one
+// of the earlier run, whose records come earlier in the copy, as a sort of
+// the whole copy would order them. The readers share what one run took, so
+// that more runs do not take more memory. Which run goes next is kept in a
+// tree of the runs' winners, settled again along one path per record.
+class Merge {
+public:
+    Merge(dbf::DbfFile& copy, const SortKey& key, const std::vector<Run>& runs) {
+        const size_t rl = static_cast<size_t>(copy.record_length());
+        const size_t bytes = std::clamp(g_sort_run_bytes / std::max<size_t>(runs.size(), 1), rl, std::max(rl, kMergeBytes));
+        readers_.reserve(runs.size());
+        for (const Run& r : runs) readers_.emplace_back(copy, key, r, bytes);
+        while (leaves_ < readers_.size()) leaves_ *= 2;
+        winner_.assign(2 * leaves_, kNoRun);
+        for (size_t i = 0; i < readers_.size(); ++i) winner_[leaves_ + i] = static_cast<int>(i);
+        for (size_t n = leaves_ - 1; n >= 1; --n) winner_[n] = better(winner_[2 * n], winner_[2 * n + 1]);
     }
+    // The next record in order; empty after the last.
+    std::string_view next() {
+        if (last_ != kNoRun) {
+            reader(last_).advance();
+            for (size_t n = (leaves_ + static_cast<size_t>(last_)) / 2; n >= 1; n /= 2)
+                winner_[n] = better(winner_[2 * n], winner_[2 * n + 1]);
+        }
+        last_ = winner_[1];
+        if (last_ == kNoRun || reader(last_).done()) return {};
+        return reader(last_).record();
+    }
+
+private:
+    static constexpr int kNoRun = -1;
+    RunReader& reader(int i) { return readers_[static_cast<size_t>(i)]; }
+    int better(int a, int b) {
+        if (a == kNoRun || reader(a).done()) return b;
+        if (b == kNoRun || reader(b).done()) return a;
+        const RunReader &x = reader(a), &y = reader(b);
+        if (x.head() != y.head()) return x.head() < y.head() ? a : b;
+        const int c = x.key().compare(y.key());
+        return c < 0 || (c == 0 && a < b) ? a : b;
+    }
+
+    std::vector<RunReader> readers_;
+    size_t leaves_ = 1;
+    std::vector<int> winner_;
+    int last_ = kNoRun;
+};
+
+}  // namespace
+
+// Where the goods come from in order: the one run held whole, or the runs
+// of the copy merged.
+struct SortedGoods::Source {
+    Source(SortKey k) : key(std::move(k)) {}
+
+    std::string_view next() {
+        if (merge) return merge->next();
+        if (at == order.size()) return {};
+        return {records.data() + order[at++] * rl, rl};
+    }
+    // The goods taken go on into the sorted copy in pieces of 64 KB.
+    void keep(std::string_view record) {
+        taken.append(record);
+        if (taken.size() >= 64 * 1024) write_taken();
+    }
+    void write_taken() {
+        if (!taken.empty()) sorted->append_records(taken.data(), static_cast<std::uint32_t>(taken.size() / rl));
+        taken.clear();
+    }
+
+    SortKey key;
+    size_t rl = 0;
+    std::unique_ptr<dbf::DbfFile> copy, sorted;
+    std::vector<char> records;
+    std::vector<std::uint32_t> order;
+    size_t at = 0;
+    std::unique_ptr<Merge> merge;
+    std::string taken;
+};
+
+namespace {
+
+// rob\as_NN: every good that is not deleted, with the cleaned name the
+// register will get (the goods table itself keeps its names), read straight
+// through the goods file in runs. The goods are gathered a megabyte at a
+// time and each such run is written to the copy sorted in itself, equal keys
+// in the goods' order; the last run stays in memory with its order, which
+// is all there is to walk when it is the only one. Returns the runs.
+std::vector<Run> copy_goods(SendRun& run, dbf::Table& goods, SortedGoods::Source& into) {
+    // A change of this station's still waiting in the goods table goes to
+    // the file first, so that the copy has it.
+    goods.commit();
+    const bool hide_deleted = run.s.areas.settings.deleted_hidden;
+    dbf::DbfFile& in = goods.dbf();
+    dbf::DbfFile& copy = *into.copy;
+    const int nazwa = goods.field_pos("NAZWA");
+    const dbf::FieldDesc* name = nazwa > 0 ? &goods.fields()[static_cast<size_t>(nazwa - 1)] : nullptr;
+    const size_t rl = into.rl, ks = static_cast<size_t>(into.key.size);
+    const size_t per_run = std::max<size_t>(1, g_sort_run_bytes / (ks + rl));
+    std::vector<unsigned char> keys;  // the run's keys, one after another
+    std::vector<char>& records = into.records;  // the run's records, in the same order
+    std::vector<Run> runs;
+    std::string k;
+
+    std::vector<char> sorted_run;
+    auto write_run = [&] {
+        const size_t n = records.size() / rl;
+        if (n == 0) return;
+        into.order = dbf::ntx_sort_entries(keys.data(), ks, n, false);
+        sorted_run.resize(records.size());
+        for (size_t i = 0; i < n; ++i) std::memcpy(sorted_run.data() + i * rl, records.data() + into.order[i] * rl, rl);
+        const std::uint32_t first = copy.append_records(sorted_run.data(), static_cast<std::uint32_t>(n));
+        runs.push_back(Run{first, static_cast<std::uint32_t>(n)});
+        keys.clear();
+    };
+
+    RecordRuns source(in);
+    const std::uint32_t total = in.record_count();
+    keys.reserve(std::min<size_t>(per_run, total) * ks);
+    records.reserve(std::min<size_t>(per_run, total) * rl);
+    for (std::uint32_t r = 1; r <= total; ++r) {
+        const std::string_view rec = source.record(r);
+        if (rec.empty()) break;  // the file was cut meanwhile
+        if (hide_deleted && dbf::DbfFile::is_deleted(rec)) continue;
+        if (records.size() / rl == per_run) {
+            write_run();
+            records.clear();
+        }
+        const size_t at = records.size();
+        records.insert(records.end(), rec.begin(), rec.end());
+        char* bytes = records.data() + at;
+        if (name) clean_name_field(bytes + name->offset, static_cast<size_t>(name->length), run.plu.keep_national_letters);
+        into.key.of(std::string_view(bytes, rl), k);
+        keys.insert(keys.end(), k.begin(), k.begin() + static_cast<std::ptrdiff_t>(ks));
+    }
+    write_run();
+    return runs;
 }
 
 }  // namespace
@@ -216,38 +295,70 @@ void merge_runs(dbf::DbfFile& copy, const SortKey& key, const std::vector<Run>& 
 size_t sort_run_bytes() { return g_sort_run_bytes; }
 void set_sort_run_bytes(size_t bytes) { g_sort_run_bytes = bytes; }
 
-void make_sorted_copy(SendRun& run) {
+SortedGoods::SortedGoods(SendRun& run) {
     Session& s = run.s;
     auto& areas = s.areas;
     const std::string station = STR2(s.values.STACJA);
     const std::string copy_name = "rob\\as_" + station, sorted_name = "rob\\ass" + station;
     DIRMAKE("rob");
     with_error_handler(s, [&] {
+        source_.reset();
         areas.close(kCopyArea);
         areas.close(kSortedCopyArea);
         dbf::Table& goods = areas.table(kGoodsArea);
-        const SortKey key(run.plu.long_form ? "nazwa+mag+indeks" : "SUBSTR(nazwa,1,17)+mag+indeks", goods.fields(),
-                          goods.dbf().record_length(), platform::resolve_path(copy_name + ".ntx"));
-        auto copy = dbf::DbfFile::create(copy_name + ".dbf", goods.fields(), &s.clock);
-        auto sorted = dbf::DbfFile::create(sorted_name + ".dbf", goods.fields(), &s.clock);
-        const std::vector<Run> runs = copy_goods(run, goods, key, *copy, *sorted);
-        copy->close();
-
-        // The copy is this station's own and nobody else's: read in runs,
-        // without a cache of its records.
-        copy = dbf::DbfFile::open(copy_name + ".dbf", platform::Share::Shared, true, &s.clock);
-        RecordRuns records(*copy);
-        dbf::NtxIndex::create(platform::resolve_path(copy_name + ".ntx"), key.text, copy->fields(),
-                              copy->record_count(), [&](std::uint32_t r) { return records.record(r); },
-                              platform::Share::Exclusive)
-            ->flush();
-        if (runs.size() > 1) merge_runs(*copy, key, runs, *sorted);
-        sorted->close();
-        copy->close();
-
-        areas.select(kSortedCopyArea);
-        areas.use(sorted_name, "ass", platform::Share::Exclusive).go_top();
+        const dbf::FieldList& fields = goods.fields();
+        const bool long_form = run.plu.long_form;
+        SortKey key(long_form ? "nazwa+mag+indeks" : "SUBSTR(nazwa,1,17)+mag+indeks", fields,
+                    goods.dbf().record_length(), platform::resolve_path(copy_name + ".dbf"));
+        key.take_fields({{"NAZWA", long_form ? 65535 : 17}, {"MAG", 65535}, {"INDEKS", 65535}}, fields);
+        auto source = std::make_unique<Source>(std::move(key));
+        source->rl = static_cast<size_t>(goods.dbf().record_length());
+        // An index of the copy that earlier sends made: nothing reads the
+        // copy in its order, and an index not kept with it would be wrong.
+        if (FILE_X(copy_name + ".ntx")) platform::remove_file(platform::resolve_path(copy_name + ".ntx"));
+        // Both are written over the last send's files in place (see DbfFile::create).
+        source->copy = dbf::DbfFile::create(copy_name + ".dbf", fields, &s.clock, true);
+        source->sorted = dbf::DbfFile::create(sorted_name + ".dbf", fields, &s.clock, true);
+        const std::vector<Run> runs = copy_goods(run, goods, *source);
+        source->copy->close();
+        count_ = 0;
+        for (const Run& r : runs) count_ += r.count;
+        if (runs.size() > 1) {
+            source->records = {};
+            source->order = {};
+            // The copy is this station's own and nobody else's: read in
+            // runs, without a cache of its records.
+            source->copy = dbf::DbfFile::open(copy_name + ".dbf", platform::Share::Shared, true, &s.clock);
+            source->merge = std::make_unique<Merge>(*source->copy, source->key, runs);
+        }
+        source_ = std::move(source);
     });
+}
+
+SortedGoods::~SortedGoods() {
+    try {
+        close();
+    } catch (const DbError&) {
+        // A send that failed has said why already; its scratch copy is no one's.
+    }
+}
+
+std::string_view SortedGoods::next() {
+    if (!source_) return {};
+    const std::string_view record = source_->next();
+    if (record.empty()) return {};
+    source_->keep(record);
+    ++position_;
+    return record;
+}
+
+void SortedGoods::close() {
+    if (!source_) return;
+    std::unique_ptr<Source> source = std::move(source_);
+    source->merge.reset();
+    if (source->copy) source->copy->close();
+    source->write_taken();
+    source->sorted->close();
 }
 
 }  // namespace durva

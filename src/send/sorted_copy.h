@@ -1,17 +1,22 @@
 #pragma once
-// The main send's scratch copies of the goods, per station: rob\as_NN, every
-// good that is not deleted with the cleaned name the register will get;
-// its index rob\as_NN.ntx by name (or its first 17 characters, all a
-// short-form register shows), warehouse and index; and rob\assNN, the same
-// records physically in that order, which the walk reads from the top.
+// The main send's goods in the order it writes them, through its scratch
+// copies per station: rob\as_NN, every good that is not deleted with the
+// cleaned name the register will get; and rob\assNN, the same records
+// physically in order of name (or its first 17 characters, all a short-form
+// register shows), warehouse and index. Nothing reads the copy in that
+// order, so it gets no index.
 //
 // However many goods there are, what stays in memory is one run of goods
-// being sorted, the keys of the index being built and its pages: the goods
-// are read straight through the file in runs of a megabyte, each run sorted
-// and written to the copy as it is made, and the sorted copy merged from the
-// copy's runs. The copy therefore holds the goods run by run, each run in
-// the order of the index; nothing reads it but this send.
+// being sorted and a piece of each run being merged: the goods are read
+// straight through the file in runs of a megabyte, each run sorted and
+// written to the copy as it is made. The walk then takes the goods in order
+// as the runs are merged, and each good it takes goes on into the sorted
+// copy, so the sorted copy is never read back. When one run holds all the
+// goods, they come from memory.
 #include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string_view>
 
 #include "send/send_run.h"
 
@@ -24,9 +29,31 @@ inline constexpr size_t kSortRunBytes = 1024 * 1024;
 size_t sort_run_bytes();
 void set_sort_run_bytes(size_t bytes);
 
-// Makes the three files (replacing those of the station's last send) and
-// leaves the sorted copy open in work area 202 under alias ass, at its top.
-// A failure goes to the general error handler.
-void make_sorted_copy(SendRun& run);
+class SortedGoods {
+public:
+    // Makes the copy and gets the sorted copy ready (replacing the files of
+    // the station's last send). A failure goes to the general error handler.
+    explicit SortedGoods(SendRun& run);
+    ~SortedGoods();
+    SortedGoods(const SortedGoods&) = delete;
+    SortedGoods& operator=(const SortedGoods&) = delete;
+
+    // The goods there are to walk.
+    std::uint32_t count() const { return count_; }
+    // The next good in order, the record's bytes valid until the next call;
+    // empty after the last. A copy that cannot be read or written is a DbError.
+    std::string_view next();
+    // Which good next() gave last, counted from 1.
+    std::uint32_t position() const { return position_; }
+    // The sorted copy complete on the disk.
+    void close();
+
+    struct Source;
+
+private:
+    std::unique_ptr<Source> source_;
+    std::uint32_t count_ = 0;
+    std::uint32_t position_ = 0;
+};
 
 }  // namespace durva

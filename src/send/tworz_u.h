@@ -11,6 +11,8 @@ namespace durva {
 // True when the input file is written and the driver may be run; false on
 // Esc, a "no" to the confirmation, a sent-record table that cannot be had
 // (another station is sending), or no leaflet table for a leaflet send.
+// When true, the send's changes to the sent-record table wait for the
+// driver's report: keep_sent_changes() or drop_sent_changes() after it.
 bool TWORZ_U(Session& s, MenuValues& m);
 
 }  // namespace durva

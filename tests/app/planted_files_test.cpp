@@ -101,8 +101,9 @@ TEST(PlantedFiles, SymlinksAtTheFilesOfASendLeadNowhere) {
     for (const char* name : {"rob/as_01.dbf", "rob/as_01.ntx", "rob/ass01.dbf", "durva/data_in.txt"})
         victims.plant(office.folder.path(), name);
     SendOptions o;
-    ASSERT_TRUE(open_sent_records(office.session()));
-    SendRun run(office.session(), office.menu, o);
+    SentRecords sent(office.session());
+    ASSERT_TRUE(sent.open());
+    SendRun run(office.session(), office.menu, o, sent);
     EXPECT_TRUE(main_send(run));
     victims.expect_untouched();
     EXPECT_GT(office.records().size(), 150u);
@@ -111,15 +112,18 @@ TEST(PlantedFiles, SymlinksAtTheFilesOfASendLeadNowhere) {
 TEST(PlantedFiles, ASymlinkAtATableTheSendWritesIsRefusedByName) {
     testing::SendOffice office("kod13");
     // Another user's sent-record table, which a send would add to.
-    ASSERT_TRUE(open_sent_records(office.session()));
+    SentRecords sent(office.session());
+    ASSERT_TRUE(sent.open());
     office.session().areas.close(kSentRecordsArea);
     std::ifstream in(office.folder.path() / "durva/as2000.dbf", std::ios::binary);
     Victims victims;
     victims.plant(office.folder.path(), "durva/as2000.dbf", std::string(std::istreambuf_iterator<char>(in), {}));
-    if (open_sent_records(office.session())) {
+    if (sent.open()) {
         SendOptions o;
-        SendRun run(office.session(), office.menu, o);
+        SendRun run(office.session(), office.menu, o, sent);
         main_send(run);
+        sent.finish();
+        keep_sent_changes(office.session());
     }
     EXPECT_TRUE(office.h.saw(std::string(kSentRecordsTrouble)));
     victims.expect_untouched();

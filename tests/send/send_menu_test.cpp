@@ -7,12 +7,14 @@
 #include <fstream>
 #include <iterator>
 #include <set>
+#include <signal.h>
 
 #include "app/durva_menu.h"
 #include "common/_fun3.h"
 #include "common/screen/keys.h"
 #include "driver/driver_run.h"
 #include "send/send_office.h"
+#include "support/child_process.h"
 
 namespace durva {
 namespace {
@@ -47,9 +49,19 @@ std::set<std::string> codes_of(const std::string& text) {
 }
 
 struct SimulatedOffice : SendOffice {
-    SimulatedOffice() : SendOffice("kod13") {
+    SimulatedOffice() : SendOffice("kod13") { simulator(); }
+    void simulator() {
+        std::filesystem::remove(folder.path() / "durvadrv.exe");
         std::filesystem::create_symlink(std::string(DURVA_BUILD_DIR) + "/durvadrv.exe",
                                         folder.path() / "durvadrv.exe");
+    }
+    // A driver that lets the simulated register take the records, then runs
+    // `then` (a shell command) before it ends.
+    void simulator_then(const std::string& then) {
+        const std::filesystem::path p = folder.path() / "durvadrv.exe";
+        std::filesystem::remove(p);
+        std::ofstream(p) << "#!/bin/sh\n\"" DURVA_BUILD_DIR "/durvadrv.exe\" \"$@\"\n" << then << "\n";
+        std::filesystem::permissions(p, std::filesystem::perms::owner_all);
     }
     void menu_run(std::initializer_list<platform::ScriptStep> keys) {
         h.terminal.inner.push_keys(keys);
@@ -92,7 +104,92 @@ TEST(SendFromTheMenu, TheRegisterHoldsWhatWasSentUntilItsPlusAreDeleted) {
 TEST(SendFromTheMenu, RegisterNotReadySendsNothing) {
     SimulatedOffice office;
     office.menu_run({Key::Enter, Key::Enter, Key::Enter, 'T', kLetPass, 'N', Key::Esc});
+    const std::set<std::string> every = codes_of(office.input_file());
+    ASSERT_GT(every.size(), 150u);
     EXPECT_TRUE(office.register_plus().empty());
+
+    // Nothing went, so nothing counts as sent: the next send sends every good.
+    office.menu_run({Key::Enter, Key::Enter, Key::Enter, 'T', kLetPass, 'T', kLetPass, Key::Esc});
+    EXPECT_EQ(codes_of(office.input_file()), every);
+    EXPECT_EQ(office.register_plus(), every);
+}
+
+// The register took the records, but the driver reported an error, or
+// nothing: what it took is not known, so the next send sends every good.
+TEST(SendFromTheMenu, AfterADriverErrorOrNoReportTheNextSendSendsEveryGood) {
+    auto check = [](const std::string& then, const std::string& shown,
+                    std::initializer_list<platform::ScriptStep> report_keys) {
+        SCOPED_TRACE(then);
+        SimulatedOffice office;
+        office.simulator_then(then);
+        office.h.terminal.inner.push_keys({Key::Enter, Key::Enter, Key::Enter, 'T', kLetPass, 'T'});
+        office.menu_run(report_keys);
+        EXPECT_TRUE(office.h.saw(shown));
+        const std::set<std::string> every = codes_of(office.input_file());
+        ASSERT_GT(every.size(), 150u);
+
+        office.simulator();
+        office.menu_run({Key::Enter, Key::Enter, Key::Enter, 'T', kLetPass, 'T', kLetPass, Key::Esc});
+        EXPECT_TRUE(office.h.saw("Wszystko dobrze"));
+        EXPECT_EQ(codes_of(office.input_file()), every);
+        EXPECT_EQ(office.register_plus(), every);
+    };
+    // The error's message, then the record it names, each until a key.
+    check("printf '1;3;Blad transmisji' > durva/error.txt", "1;3;Blad transmisji", {' ', ' ', Key::Esc});
+    check("rm durva/error.txt", "Sterownik nie zostawil pliku error.txt", {' ', Key::Esc});
+}
+
+// Another workstation's program sends the goods to the register, as an
+// operator answering T to both questions, and is killed on the way: at the
+// question, or at each write into the sent-record table in turn. Whatever
+// moment it died at, the table is as before its send or as after it: the
+// next send writes either all that send wrote or what a send after it writes.
+TEST(SendFromTheMenu, AProgramKilledMidSendLeavesTheTableAsBeforeOrAsAfter) {
+    SimulatedOffice office;
+    const std::filesystem::path durva = office.folder.path() / "durva";
+    auto send_elsewhere = [&](std::vector<std::string> how) {
+        how.insert(how.begin(), office.folder.path().string());
+        test::ChildProcess other(test::proc_path("goods_sender"), how);
+        if (how.size() > 1 && how[1] == "question") {
+            EXPECT_EQ(other.read_line(), "asked");
+            other.kill_now();
+        }
+        return other.wait_exit_code();
+    };
+    // Warehouse 2 first: the send under test then has rows to add for the
+    // other warehouses and rows to change for the codes they share with it.
+    office.menu_run({Key::Enter, '2', Key::Enter, Key::Enter, 'T', kLetPass, 'T', kLetPass, Key::Esc});
+    ASSERT_TRUE(office.h.saw("Na pewno z magazynu 2"));
+    const std::string table = read_bytes(durva / "as2000.dbf"), index = read_bytes(durva / "as2000.ntx");
+    auto as_before = [&] {
+        std::ofstream(durva / "as2000.dbf", std::ios::binary | std::ios::trunc) << table;
+        std::ofstream(durva / "as2000.ntx", std::ios::binary | std::ios::trunc) << index;
+        std::filesystem::remove(durva / "as2000z.dbf");
+        std::filesystem::remove(durva / "as2000w.dbf");
+    };
+    ASSERT_EQ(send_elsewhere({}), 0);
+    const std::string sent = office.input_file();
+    ASSERT_EQ(send_elsewhere({}), 0);
+    const std::string after = office.input_file();
+    ASSERT_LT(after.size(), sent.size() / 4);
+
+    as_before();
+    ASSERT_EQ(send_elsewhere({"question"}), 128 + SIGKILL);
+    ASSERT_EQ(send_elsewhere({}), 0);
+    EXPECT_EQ(office.input_file(), sent) << "killed at the question";
+
+    int killed = 0;
+    for (int write = 1; write < 100; ++write) {
+        as_before();
+        const int code = send_elsewhere({"write", std::to_string(write)});
+        if (code == 0) break;
+        ASSERT_EQ(code, 128 + SIGKILL);
+        ++killed;
+        ASSERT_EQ(send_elsewhere({}), 0);
+        const std::string next = office.input_file();
+        EXPECT_TRUE(next == sent || next == after) << "killed at write " << write << " into the table";
+    }
+    EXPECT_GT(killed, 0);
 }
 
 }  // namespace

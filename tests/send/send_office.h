@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "app/init_dbf.h"
+#include "send/sample_office.h"
 #include "send/watched_session.h"
 #include "support/current_folder.h"
 #include "support/fixture_folder.h"
@@ -21,18 +21,7 @@ namespace durva::testing {
 struct SendOffice {
     explicit SendOffice(const std::string& sample, std::initializer_list<platform::ScriptStep> keys = {})
         : folder(sample), here(folder.path()), h(keys) {
-        Session& s = h.session;
-        s.values.STACJA = 1;
-        s.vars.set_text("J_MAG_K", "K");
-        s.vars.set_text("J_MAG_U", "U ");
-        s.vars.set_text("J_KOD13ZN", "T");
-        s.vars.set_number("J_POZIOM", 1);
-        const char* rates[] = {"23", " 8", " 5", " 0", " 0", " 0"};
-        for (int g = 0; g < 6; ++g) s.vars.set_text(std::string("J_PTU") + static_cast<char>('A' + g), rates[g]);
-        // The tables as start-up opens them, each with its index list in
-        // the program's order.
-        if (!INIT_DBF(s)) throw std::runtime_error("the company tables of " + sample + " did not open");
-        s.areas.select(2);
+        if (!open_sample_office(h.session)) throw std::runtime_error("the company tables of " + sample + " did not open");
     }
 
     Session& session() { return h.session; }

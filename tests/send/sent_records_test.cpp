@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <fstream>
 #include <map>
+#include <memory>
 #include <random>
 
 #include "common/_fun3.h"
@@ -46,10 +47,21 @@ std::map<std::string, std::string> rows_of(dbf::Table& t) {
     return rows;
 }
 
+// The key of a row in the table's index: the register, then the code with
+// every byte inverted.
+std::string index_key(const std::string& reg, std::string code) {
+    code.resize(13, ' ');
+    for (char& c : code) c = static_cast<char>((256 - static_cast<unsigned char>(c)) & 0xFF);
+    return reg + code;
+}
+
+// Sends decided against a model of the table, each send's changes kept (the
+// register took them) or dropped (it did not), at random.
 TEST(SentRecords, RandomSendsAgreeWithAModel) {
     Folder f;
     Session& s = f.h.session;
-    ASSERT_TRUE(open_sent_records(s));
+    auto sent = std::make_unique<SentRecords>(s);
+    ASSERT_TRUE(sent->open());
 
     std::mt19937 rng(20160301);
     const std::vector<std::string> registers = {"01", "02", "17"};
@@ -62,7 +74,7 @@ TEST(SentRecords, RandomSendsAgreeWithAModel) {
         long_head + ";;00;0;", long_head + ";;00;1;",   // differ only past the 80th character
         long_head.substr(0, 60) + ";;",
     };
-    std::map<std::string, std::string> model;  // register + code -> stored text, padded to 80
+    std::map<std::string, std::string> table, model;  // register + code -> stored text, padded to 80
     auto padded = [](std::string t) {
         t.resize(80, ' ');
         return t;
@@ -70,8 +82,17 @@ TEST(SentRecords, RandomSendsAgreeWithAModel) {
 
     for (int op = 0; op < 600; ++op) {
         if (op % 97 == 96) {
-            s.areas.close(kSentRecordsArea);
-            ASSERT_TRUE(open_sent_records(s));
+            sent->finish();
+            if (rng() % 3 == 0) {
+                drop_sent_changes();
+                model = table;
+            } else {
+                keep_sent_changes(s);
+                table = model;
+            }
+            sent = std::make_unique<SentRecords>(s);
+            ASSERT_TRUE(sent->open());
+            ASSERT_EQ(rows_of(f.table()), table) << "operation " << op;
         }
         const std::string& reg = registers[rng() % registers.size()];
         const std::string& code = codes[rng() % codes.size()];
@@ -95,25 +116,31 @@ TEST(SentRecords, RandomSendsAgreeWithAModel) {
                 if (!same) it->second = padded(cut);
             }
         }
-        ASSERT_EQ(record_sent(s, reg, record(code, text), road, resend), expected) << "operation " << op;
+        ASSERT_EQ(sent->record(reg, record(code, text), road, resend), expected) << "operation " << op;
     }
+    sent->finish();
+    keep_sent_changes(s);
+    ASSERT_TRUE(sent->open());
     EXPECT_EQ(rows_of(f.table()), model);
-    for (const auto& [key, text] : model) EXPECT_TRUE(seek_sent_record(s, key.substr(0, 2), key.substr(2)));
-    EXPECT_FALSE(seek_sent_record(s, "03", codes[0]));
+    for (const auto& [key, text] : model) EXPECT_TRUE(f.table().seek(index_key(key.substr(0, 2), key.substr(2)), false));
+    EXPECT_FALSE(f.table().seek(index_key("03", codes[0]), false));
 }
 
 TEST(SentRecords, SameGoodToTwoRegistersAndTheIndexKeyOfAnIndexCode) {
     Folder f;
     Session& s = f.h.session;
-    ASSERT_TRUE(open_sent_records(s));
+    SentRecords sent(s);
+    ASSERT_TRUE(sent.open());
     const std::string code = "1234" + std::string(9, ' ');
-    EXPECT_TRUE(record_sent(s, "01", record(code, "I;1;1234;A;1;A;3;11100;01;00;;"), SendRoad::Main, false));
-    EXPECT_TRUE(record_sent(s, "02", record(code, "I;1;1234;A;1;A;3;11100;01;00;;"), SendRoad::Main, false));
-    EXPECT_FALSE(record_sent(s, "01", record(code, "I;1;1234;A;1;A;3;11100;01;00;;"), SendRoad::Main, false));
+    EXPECT_TRUE(sent.record("01", record(code, "I;1;1234;A;1;A;3;11100;01;00;;"), SendRoad::Main, false));
+    EXPECT_TRUE(sent.record("02", record(code, "I;1;1234;A;1;A;3;11100;01;00;;"), SendRoad::Main, false));
+    EXPECT_FALSE(sent.record("01", record(code, "I;1;1234;A;1;A;3;11100;01;00;;"), SendRoad::Main, false));
+    sent.finish();
+    keep_sent_changes(s);
+    ASSERT_TRUE(sent.open());
     EXPECT_EQ(f.table().record_count(), 2u);
     // The key as the index holds it: register, then the inverted code.
-    EXPECT_EQ(sent_record_key("01", "12"), std::string("01\xCF\xCE") + std::string(11, '\xE0'));
-    ASSERT_TRUE(seek_sent_record(s, "02", code));
+    ASSERT_TRUE(f.table().seek(std::string("02\xCF\xCE\xCD\xCC") + std::string(9, '\xE0'), false));
     EXPECT_EQ(f.table().text("KOD13"), code);
 }
 
@@ -121,15 +148,34 @@ TEST(SentRecords, CreatedWithItsIndexAndKeptAcrossSends) {
     Folder f;
     Session& s = f.h.session;
     s.areas.select(4);
-    ASSERT_TRUE(open_sent_records(s));
+    SentRecords sent(s);
+    ASSERT_TRUE(sent.open());
     EXPECT_EQ(s.areas.current(), 4);  // the caller's area stays selected
     EXPECT_TRUE(FILE_X("durva\\as2000.dbf"));
     EXPECT_TRUE(FILE_X("durva\\as2000.ntx"));
     EXPECT_TRUE(f.table().exclusive());
-    record_sent(s, "01", record("5901234123457", "I;1;5901234123457;X;1;A;3;11100;01;00;;"), SendRoad::Main, false);
+    sent.record("01", record("5901234123457", "I;1;5901234123457;X;1;A;3;11100;01;00;;"), SendRoad::Main, false);
+    sent.finish();
     s.areas.close(kSentRecordsArea);
-    ASSERT_TRUE(open_sent_records(s));
-    EXPECT_TRUE(seek_sent_record(s, "01", "5901234123457"));
+    keep_sent_changes(s);
+    EXPECT_EQ(s.areas.current(), 4);
+    ASSERT_TRUE(sent.open());
+    EXPECT_TRUE(f.table().seek(index_key("01", "5901234123457"), false));
+
+    // The index goes on with every send that changes the table, whether it
+    // takes many new rows or one.
+    auto code = [](int i) { return std::to_string(5900000000000LL + i); };
+    for (int i = 0; i < 100; ++i) sent.record("02", record(code(i), "I;1;" + code(i) + ";X;1;A;3;11100;01;00;;"), SendRoad::Main, false);
+    sent.finish();
+    keep_sent_changes(s);
+    ASSERT_TRUE(sent.open());
+    sent.record("02", record(code(100), "I;1;" + code(100) + ";X;1;A;3;11100;01;00;;"), SendRoad::Main, false);
+    sent.finish();
+    keep_sent_changes(s);
+    ASSERT_TRUE(sent.open());
+    ASSERT_EQ(f.table().record_count(), 102u);
+    EXPECT_EQ(f.table().index(1).verify(102), "");
+    for (int i = 0; i <= 100; ++i) EXPECT_TRUE(f.table().seek(index_key("02", code(i)), false)) << i;
 }
 
 TEST(SentRecords, AnEarlierLayoutIsReplacedByAnEmptyTable) {
@@ -143,7 +189,7 @@ TEST(SentRecords, AnEarlierLayoutIsReplacedByAnEmptyTable) {
     s.areas.table().put("KOD13", std::string("5901234123457"));
     s.areas.close();
 
-    ASSERT_TRUE(open_sent_records(s));
+    ASSERT_TRUE(SentRecords(s).open());
     EXPECT_GT(f.table().field_pos("PKASA"), 0);
     EXPECT_EQ(f.table().record_count(), 0u);
 }
@@ -151,13 +197,15 @@ TEST(SentRecords, AnEarlierLayoutIsReplacedByAnEmptyTable) {
 TEST(SentRecords, ADamagedIndexIsBuiltAgain) {
     Folder f;
     Session& s = f.h.session;
-    ASSERT_TRUE(open_sent_records(s));
-    record_sent(s, "01", record("5901234123457", "I;1;5901234123457;X;1;A;3;11100;01;00;;"), SendRoad::Main, false);
-    s.areas.close(kSentRecordsArea);
+    SentRecords sent(s);
+    ASSERT_TRUE(sent.open());
+    sent.record("01", record("5901234123457", "I;1;5901234123457;X;1;A;3;11100;01;00;;"), SendRoad::Main, false);
+    sent.finish();
+    keep_sent_changes(s);
     std::ofstream(f.folder.file("durva/as2000.ntx"), std::ios::trunc) << "not an index";
 
-    ASSERT_TRUE(open_sent_records(s));
-    EXPECT_TRUE(seek_sent_record(s, "01", "5901234123457"));
+    ASSERT_TRUE(sent.open());
+    EXPECT_TRUE(f.table().seek(index_key("01", "5901234123457"), false));
 }
 
 TEST(SentRecords, ADamagedTableRefusesTheSendAndIsLeftAlone) {
@@ -167,7 +215,7 @@ TEST(SentRecords, ADamagedTableRefusesTheSendAndIsLeftAlone) {
     const std::string junk(100, '\x07');
     std::ofstream(f.folder.file("durva/as2000.dbf"), std::ios::binary) << junk;
 
-    EXPECT_FALSE(open_sent_records(s));
+    EXPECT_FALSE(SentRecords(s).open());
     EXPECT_TRUE(f.screen_shows("PROBLEMY Z durva\\as2000.dbf"));
     EXPECT_EQ(s.areas.current(), 2);
     EXPECT_FALSE(s.areas.used(kSentRecordsArea));
@@ -177,12 +225,12 @@ TEST(SentRecords, ADamagedTableRefusesTheSendAndIsLeftAlone) {
 TEST(SentRecords, ASecondStationIsRefusedWhileOneSends) {
     Folder f;
     Session& s = f.h.session;
-    ASSERT_TRUE(open_sent_records(s));
+    ASSERT_TRUE(SentRecords(s).open());
     s.areas.close(kSentRecordsArea);
 
     test::ChildProcess other(test::proc_path("dbf_holder"), {f.folder.file("durva/as2000.dbf"), "exclusive"});
     ASSERT_EQ(other.read_line(), "ready");
-    EXPECT_FALSE(open_sent_records(s));
+    EXPECT_FALSE(SentRecords(s).open());
     EXPECT_TRUE(f.screen_shows("PROBLEMY Z durva\\as2000.dbf"));
     EXPECT_EQ(s.areas.current(), 2);
     other.write_line("quit");

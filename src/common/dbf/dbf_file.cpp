@@ -188,7 +188,7 @@ FieldList DbfFile::checked_layout(FieldList fields, const std::string& file) {
 }
 
 std::unique_ptr<DbfFile> DbfFile::create(std::string_view path, const FieldList& fields,
-                                         const platform::Clock* clock) {
+                                         const platform::Clock* clock, bool in_place) {
     std::string resolved = platform::resolve_path(path);
     FieldList laid = checked_layout(fields, resolved);
     int header_len = 32 + 32 * static_cast<int>(laid.size()) + 2;
@@ -217,8 +217,10 @@ std::unique_ptr<DbfFile> DbfFile::create(std::string_view path, const FieldList&
     h[header_len - 1] = 0x00;
     h[header_len] = 0x1A;
 
-    auto file = platform::File::create(resolved);
+    auto file = platform::File::create(resolved, in_place);
     std::unique_ptr<DbfFile> dbf(new DbfFile(std::move(file), clock));
+    // Whatever the old file held past the header goes at close().
+    dbf->changed_ = in_place;
     Date d = dbf->today();
     int y = 0, m = 0, day = 0;
     d.ymd(y, m, day);
@@ -558,8 +560,22 @@ std::uint32_t DbfFile::append_records(const char* bytes, std::uint32_t n) {
     if (!exclusive() && !file_locked_) throw DbError("Dopisanie wielu rekordow bez blokady pliku", path_);
     if (count_ >= std::numeric_limits<std::uint32_t>::max() - 2 - n) throw DbError("Tabela pelna", path_);
     if (exclusive()) {
+        // Straight to the file in one write, past the cache: a table being
+        // filled is seldom read back at once. What the cache holds goes to
+        // the file first, so that the table grows in record order and a
+        // program killed meanwhile leaves the records it had and some of the
+        // new ones, in order, never a gap; the block begun last leaves the
+        // cache, being written past.
         const std::uint32_t first = count_ + 1;
-        for (std::uint32_t i = 0; i < n; ++i) append_record(bytes + static_cast<size_t>(i) * static_cast<size_t>(record_len_));
+        const size_t rl = static_cast<size_t>(record_len_);
+        flush_cache();
+        if (count_ % per_chunk_ != 0) release_frame((count_ - 1) / per_chunk_);
+        changed_ = true;  // a write cut short is cut off at close
+        file_->write_at(bytes, n * rl, record_offset(first));
+        for (std::uint32_t k = 0; k < n; ++k) flags_.push_back(bytes[k * rl]);
+        count_ += n;
+        disk_count_ = std::max(disk_count_, count_);
+        header_dirty_ = true;
         return first;
     }
     changed_ = true;

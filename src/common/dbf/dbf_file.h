@@ -52,9 +52,11 @@ public:
 
     // Creates an empty table (replacing a file nobody has open) and returns it
     // held exclusively. The field list is checked first: a bad one is a
-    // DbError and no file is touched.
+    // DbError and no file is touched. With `in_place` (a scratch table made
+    // afresh at every run) the file replaced is written over rather than
+    // emptied first, and close() cuts it after the last record.
     static std::unique_ptr<DbfFile> create(std::string_view path, const FieldList& fields,
-                                           const platform::Clock* clock = nullptr);
+                                           const platform::Clock* clock = nullptr, bool in_place = false);
 
     // Checks a field list for creating a table and fills in the offsets:
     // names upper-cased (1 to 10 characters, no duplicates), C 1..65535,
@@ -110,7 +112,9 @@ public:
     // or under its file lock (a DbError otherwise), so that no other program
     // can lock or append a record meanwhile: the append lock is taken once,
     // the records go to the file in one write and the header is rewritten
-    // once. A failed write leaves the table as it was.
+    // once. A failed write leaves the table as it was. Held exclusively,
+    // the records past the last block begun go to the file at once, not
+    // through the cache.
     std::uint32_t append_records(const char* bytes, std::uint32_t n);
     std::string blank_record() const;
     static bool is_deleted(std::string_view record) { return !record.empty() && record[0] == '*'; }

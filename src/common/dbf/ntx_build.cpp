@@ -31,7 +31,10 @@ public:
     // record order among equals. `tmp` is scratch space of the same size.
     void sort(Entry* a, Entry* tmp, size_t n, size_t depth, int shift) const {
         if (n < 2) return;
-        if (n < 32) {
+        // A pass over 256 buckets costs more than comparing a hundred
+        // entries: names that share their beginnings split into many such
+        // small groups.
+        if (n < 96) {
             std::sort(a, a + n, [](const Entry& x, const Entry& y) {
                 return x.chunk != y.chunk ? x.chunk < y.chunk : x.index < y.index;
             });

@@ -666,11 +666,16 @@ bool marks_extended_locks(const std::string& path) {
 }
 }  // namespace
 
-void Table::create_index(std::string_view path, std::string_view expression, bool unique, bool additive) {
+void Table::create_index(std::string_view path, std::string_view expression, bool unique, bool additive,
+                         const RecordSeen& seen) {
     flush();
     if (!additive) clear_indexes();
     std::string resolved = platform::resolve_path(with_extension(path, ".ntx"));
-    RecordSource source = [this](std::uint32_t r) { return dbf_->record_view(r); };
+    RecordSource source = [this, &seen](std::uint32_t r) {
+        const std::string_view record = dbf_->record_view(r);
+        if (seen) seen(r, record);
+        return record;
+    };
     // A table the other programs lock at the extended offsets (an index of it
     // says so) keeps saying so through every index made again for it.
     NtxOptions options;

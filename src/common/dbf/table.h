@@ -145,7 +145,12 @@ public:
     void add_index(std::string_view path);
     // Builds an index file from a key expression over every record; it
     // replaces the list (or is added to it) and becomes the controlling order.
-    void create_index(std::string_view path, std::string_view expression, bool unique = false, bool additive = false);
+    // `seen`, when given, is shown every record (deleted ones too) in record
+    // order as the build reads it, so that a caller wanting something else
+    // of every record gets it from the same pass.
+    using RecordSeen = std::function<void(std::uint32_t recno, std::string_view record)>;
+    void create_index(std::string_view path, std::string_view expression, bool unique = false, bool additive = false,
+                      const RecordSeen& seen = {});
     void clear_indexes();
     // Sets the controlling order (0 = record order); false for no such index.
     bool set_order(int n);

@@ -204,6 +204,30 @@ TEST(DbfFileWrite, ExclusiveAppendsEndWithTheEofByteAtClose) {
     EXPECT_EQ(text_of(*r, 499, "ILE"), "  499");
 }
 
+// A table made in place over a larger one of the last run holds only what
+// was written this time, however little: nothing of the old file is left
+// past the new end to be read back as records.
+TEST(DbfFileCreate, InPlaceOverALargerFileKeepsOnlyTheNewRecords) {
+    test::TempFolder dir;
+    const FieldList fl = {field("KOD", 'C', 4)};
+    auto old = DbfFile::create(dir.file("s.dbf"), fl);
+    std::string rec = old->blank_record();
+    for (int i = 0; i < 300; ++i) old->append_record(rec.data());
+    old->close();
+    for (int n : {3, 0}) {
+        auto t = DbfFile::create(dir.file("s.dbf"), fl, nullptr, true);
+        encode_text(t->fields()[0], "NOWY", rec.data());
+        for (int i = 0; i < n; ++i) t->append_record(rec.data());
+        t->close();
+        EXPECT_EQ(slurp(dir.file("s.dbf")).size(), 32u + 32 + 2 + 5 * static_cast<size_t>(n) + 1) << n;
+        auto r = DbfFile::open(dir.file("s.dbf"), Share::Shared);
+        ASSERT_EQ(r->record_count(), static_cast<std::uint32_t>(n));
+        if (n > 0) {
+            EXPECT_EQ(text_of(*r, 3, "KOD"), "NOWY");
+        }
+    }
+}
+
 TEST(DbfFileWrite, SharedAppendLeavesNoEofByteAndKeepsTheNewRecordLocked) {
     test::TempFolder dir("kod13");
     platform::TestClock clock({2026, 1, 2, 9, 0, 0});
@@ -447,7 +471,16 @@ TEST(DbfFileCache, RandomChurnWithRoomForAFewBlocksMatchesAModel) {
                 };
                 for (int step = 0; step < 4000; ++step) {
                     int op = static_cast<int>(rng() % 10);
-                    if (model.empty() || op < 4) {
+                    if ((model.empty() || op < 4) && rng() % 4 == 0) {
+                        // Many at once, past the cache.
+                        std::string recs;
+                        const auto first = static_cast<std::uint32_t>(model.size() + 1);
+                        for (std::uint32_t k = 0, n = 1 + rng() % 40; k < n; ++k) {
+                            model.push_back(make(first + k));
+                            recs += model.back();
+                        }
+                        ASSERT_EQ(t->append_records(recs.data(), static_cast<std::uint32_t>(model.size() + 1 - first)), first);
+                    } else if (model.empty() || op < 4) {
                         std::string rec = make(static_cast<std::uint32_t>(model.size() + 1));
                         ASSERT_EQ(t->append_record(rec.data()), model.size() + 1);
                         model.push_back(rec);

@@ -1,0 +1,243 @@
+#include "send/sent_changes.h"
+
+#include <algorithm>
+#include <string>
+
+#include "platform/errors.h"
+#include "platform/file.h"
+#include "platform/path_resolver.h"
+
+namespace durva {
+namespace {
+
+// The record of the table a row goes to, and whether it is appended there.
+constexpr std::string_view kRecnoField = "NR";
+constexpr std::string_view kFreshField = "NOWY";
+// New rows go into the table this many at a time, each batch in one write.
+constexpr size_t kAppendBatch = 4096;
+
+const dbf::FieldDesc* character_field(const dbf::FieldList& fields, std::string_view name) {
+    for (const dbf::FieldDesc& f : fields)
+        if (f.name == name) return f.type == 'C' ? &f : nullptr;
+    return nullptr;
+}
+
+// The field's bytes and the text, both as if blank-padded to the longer.
+bool same_padded(std::string_view field, std::string_view text) {
+    const size_t n = std::max(field.size(), text.size());
+    for (size_t i = 0; i < n; ++i) {
+        const char a = i < field.size() ? field[i] : ' ';
+        const char b = i < text.size() ? text[i] : ' ';
+        if (a != b) return false;
+    }
+    return true;
+}
+
+void remove_if_present(std::string_view dos_path) {
+    if (platform::file_exists(dos_path)) platform::remove_file(platform::resolve_path(dos_path));
+}
+
+// The rows of a file of changes, checked against the table before any goes
+// in: each row names a record of the table that carries its key, or (new
+// rows, in the order they were appended) one after the records the table
+// had at the send.
+class ChangesFile {
+public:
+    explicit ChangesFile(dbf::DbfFile& file) : file_(file) {
+        const dbf::FieldList& f = file.fields();
+        layout_ = SentRowLayout::of(f);
+        for (const dbf::FieldDesc& d : f) {
+            if (d.name == kRecnoField && d.type == 'N') recno_ = &d;
+            if (d.name == kFreshField && d.type == 'L') fresh_ = &d;
+        }
+    }
+    bool readable() const { return layout_ && recno_ && fresh_; }
+    std::uint32_t count() { return file_.record_count(); }
+    std::string_view row(std::uint32_t r) { return file_.record_view(r); }
+    // The record of the table a row goes to; 0 for a row that names none.
+    std::uint32_t recno(std::string_view row) const {
+        const double n = dbf::decode_number(dbf::field_bytes(row, *recno_));
+        return n >= 1 && n < 2147483648.0 ? static_cast<std::uint32_t>(n) : 0;
+    }
+    bool fresh(std::string_view row) const { return dbf::decode_logical(dbf::field_bytes(row, *fresh_)); }
+    const SentRowLayout& layout() const { return *layout_; }
+
+    bool fits(dbf::Table& table, const SentRowLayout& into) {
+        dbf::DbfFile& t = table.dbf();
+        const std::uint32_t records = t.record_count();
+        std::uint32_t next_fresh = 0;
+        std::string key;
+        for (std::uint32_t r = 1, n = count(); r <= n; ++r) {
+            const std::string_view bytes = row(r);
+            if (bytes.empty() || dbf::DbfFile::is_deleted(bytes)) return false;
+            const std::uint32_t at = recno(bytes);
+            if (at == 0) return false;
+            const bool is_fresh = fresh(bytes);
+            layout_->key_of(bytes, key);
+            if (is_fresh) {
+                if (next_fresh == 0) {
+                    if (at - 1 > records) return false;  // the table lost records since the send
+                    next_fresh = at;
+                }
+                if (at != next_fresh++) return false;
+                if (at > records) continue;  // not in the table yet
+            } else if (at > records) {
+                return false;
+            }
+            // A row the table had, or a new one a write-in cut short appended already.
+            if (!into.holds(t.record_view(at), key)) return false;
+        }
+        return true;
+    }
+
+private:
+    dbf::DbfFile& file_;
+    std::optional<SentRowLayout> layout_;
+    const dbf::FieldDesc* recno_ = nullptr;
+    const dbf::FieldDesc* fresh_ = nullptr;
+};
+
+// The table's row for a row of changes: register, code and text put in.
+void fill_row(const SentRowLayout& into, ChangesFile& changes, std::string_view change, char* row) {
+    const SentRowLayout& from = changes.layout();
+    dbf::encode_text(into.pkasa, dbf::field_bytes(change, from.pkasa), row);
+    dbf::encode_text(into.kod13, dbf::field_bytes(change, from.kod13), row);
+    dbf::encode_text(into.tekst, dbf::field_bytes(change, from.tekst), row);
+}
+
+void write_in(dbf::Table& table, const SentRowLayout& into, ChangesFile& changes) {
+    dbf::DbfFile& t = table.dbf();
+    const size_t rl = static_cast<size_t>(t.record_length());
+    const std::string blank = t.blank_record();
+    std::string row;
+    std::string batch;
+    auto append_batch = [&] {
+        if (batch.empty()) return;
+        table.append_records(batch);
+        batch.clear();
+    };
+    for (std::uint32_t r = 1, n = changes.count(); r <= n; ++r) {
+        // A view of the file of changes, which nothing below reads or moves.
+        const std::string_view change = changes.row(r);
+        const std::uint32_t at = changes.recno(change);
+        if (at <= t.record_count()) {
+            row = t.record_view(at);
+            fill_row(into, changes, change, row.data());
+            t.write_record(at, row.data());
+            continue;
+        }
+        row.assign(blank);
+        fill_row(into, changes, change, row.data());
+        batch += row;
+        if (batch.size() >= kAppendBatch * rl) append_batch();
+    }
+    append_batch();
+    table.commit();
+    // The rows were written under the table's current record: it is read again.
+    table.go_top();
+}
+
+}  // namespace
+
+std::optional<SentRowLayout> SentRowLayout::of(const dbf::FieldList& fields) {
+    const dbf::FieldDesc* pkasa = character_field(fields, "PKASA");
+    const dbf::FieldDesc* kod13 = character_field(fields, "KOD13");
+    const dbf::FieldDesc* tekst = character_field(fields, "TEKST");
+    if (!pkasa || !kod13 || !tekst) return std::nullopt;
+    return SentRowLayout{*pkasa, *kod13, *tekst};
+}
+
+bool SentRowLayout::holds(std::string_view row, std::string_view key) const {
+    if (row.empty() || dbf::DbfFile::is_deleted(row)) return false;
+    return same_padded(dbf::field_bytes(row, pkasa), key.substr(0, 2)) &&
+           same_padded(dbf::field_bytes(row, kod13), key.substr(2));
+}
+
+std::unique_ptr<SentChanges> SentChanges::create(const SentRowLayout& table, const platform::Clock* clock) {
+    const dbf::FieldDesc recno{std::string(kRecnoField), 'N', 10, 0, 0};
+    const dbf::FieldDesc fresh{std::string(kFreshField), 'L', 1, 0, 0};
+    auto file = dbf::DbfFile::create(kChangesUnderWay, {table.pkasa, table.kod13, table.tekst, recno, fresh}, clock);
+    const dbf::FieldList& laid = file->fields();
+    const SentRowLayout layout{laid[0], laid[1], laid[2]};
+    return std::unique_ptr<SentChanges>(new SentChanges(std::move(file), layout, laid[3], laid[4]));
+}
+
+SentChanges::SentChanges(std::unique_ptr<dbf::DbfFile> file, const SentRowLayout& layout, const dbf::FieldDesc& recno,
+                         const dbf::FieldDesc& fresh)
+    : file_(std::move(file)), layout_(layout), recno_(recno), fresh_(fresh), blank_(file_->blank_record()) {}
+
+SentChanges::~SentChanges() {
+    try {
+        close();
+    } catch (const DbError&) {
+        // Changes not all on the disk are changes lost: their goods go again.
+    }
+}
+
+std::uint32_t SentChanges::add(std::string_view key, std::string_view text, std::uint32_t recno, bool fresh) {
+    buf_.assign(blank_);
+    dbf::encode_text(layout_.pkasa, key.substr(0, 2), buf_.data());
+    dbf::encode_text(layout_.kod13, key.substr(2), buf_.data());
+    dbf::encode_text(layout_.tekst, text, buf_.data());
+    dbf::encode_number(recno_, recno, buf_.data());
+    dbf::encode_logical(fresh_, fresh, buf_.data());
+    return file_->append_record(buf_.data());
+}
+
+void SentChanges::set_text(std::uint32_t row, std::string_view text) {
+    buf_ = file_->record_view(row);
+    dbf::encode_text(layout_.tekst, text, buf_.data());
+    file_->write_record(row, buf_.data());
+}
+
+std::string_view SentChanges::row(std::uint32_t row) { return file_->record_view(row); }
+
+void SentChanges::close() {
+    if (file_) file_->close();
+    file_.reset();
+}
+
+bool commit_sent_changes() {
+    if (!platform::file_exists(kChangesUnderWay)) return false;
+    try {
+        platform::replace_file(platform::resolve_path(kChangesUnderWay), platform::resolve_path(kChangesToWriteIn));
+        return true;
+    } catch (const DbError&) {
+        drop_sent_changes();
+        return false;
+    }
+}
+
+bool write_in_sent_changes(dbf::Table& table) {
+    if (!platform::file_exists(kChangesToWriteIn)) return false;
+    const std::optional<SentRowLayout> into = SentRowLayout::of(table.fields());
+    std::unique_ptr<dbf::DbfFile> file;
+    try {
+        file = dbf::DbfFile::open(kChangesToWriteIn, platform::Share::Exclusive, true);
+    } catch (const DbError&) {
+        // Changes that cannot be read are changes lost: their goods go again.
+    }
+    bool written = false;
+    if (file && into) {
+        ChangesFile changes(*file);
+        if (changes.readable() && changes.fits(table, *into)) {
+            write_in(table, *into, changes);
+            written = true;
+        }
+        file->close();
+    }
+    if (!written) remove_if_present(kChangesToWriteIn);
+    return written;
+}
+
+void sent_changes_written() { remove_if_present(kChangesToWriteIn); }
+
+void drop_sent_changes() {
+    try {
+        remove_if_present(kChangesUnderWay);
+    } catch (const DbError&) {
+        // Held by another program: the next send removes it.
+    }
+}
+
+}  // namespace durva

@@ -1,0 +1,61 @@
+#include "send/sent_lookup.h"
+
+#include <cstring>
+
+namespace durva {
+namespace {
+
+// The quarters of the slots that may be taken before the array grows: with
+// more, a key that is not there is looked for through ever longer runs.
+constexpr size_t kMaxFillQuarters = 3;
+
+std::uint64_t load(const char* p, size_t n) {
+    std::uint64_t v = 0;
+    std::memcpy(&v, p, n);
+    return v;
+}
+
+size_t capacity_for(size_t rows) { return rows * 4 / kMaxFillQuarters + 16; }
+
+}  // namespace
+
+std::uint32_t SentLookup::tag_of(std::string_view key) {
+    // The register and the code's first six characters, then the code's last
+    // seven, mixed so that codes differing in one digit land far apart.
+    std::uint64_t h = load(key.data(), 8) * 0x9E3779B97F4A7C15ull;
+    h ^= (load(key.data() + 8, kSentKeySize - 8) + 0x632BE59BD9B4E019ull) * 0xC2B2AE3D27D4EB4Full;
+    h ^= h >> 31;
+    h *= 0x94D049BB133111EBull;
+    h ^= h >> 29;
+    return static_cast<std::uint32_t>(h >> 32);
+}
+
+void SentLookup::reserve(size_t rows) {
+    if (capacity_for(rows) > slots_.size()) grow(capacity_for(rows));
+}
+
+void SentLookup::set_row(size_t slot, std::uint32_t row) {
+    slots_[slot] = (slots_[slot] & 0xFFFFFFFF00000000ull) | row;
+}
+
+void SentLookup::add(std::string_view key, std::uint32_t row) {
+    if ((used_ + 1) * 4 > slots_.size() * kMaxFillQuarters) grow(capacity_for(used_ + 1 + used_ / 2));
+    place(static_cast<std::uint64_t>(tag_of(key)) << 32 | row);
+    ++used_;
+}
+
+void SentLookup::place(std::uint64_t slot) {
+    size_t i = home(static_cast<std::uint32_t>(slot >> 32));
+    while (slots_[i] != 0) i = next(i);
+    slots_[i] = slot;
+}
+
+void SentLookup::grow(size_t capacity) {
+    std::vector<std::uint64_t> old;
+    old.swap(slots_);
+    slots_.assign(capacity, 0);
+    for (std::uint64_t s : old)
+        if (s != 0) place(s);
+}
+
+}  // namespace durva
