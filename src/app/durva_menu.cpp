@@ -376,6 +376,11 @@ GoodsSend send_unattended(Session& s, MenuValues& m) {
     g.records = records_in_request();
     g.driver_ran = run_driver(s, m, DriverCommand::Send);
     if (g.driver_ran) g.driver = ERROR_DURVA(s);
+    // As in the menu: the sent-record table keeps what the register took.
+    if (g.driver_ran && g.driver.good())
+        keep_sent_changes(s);
+    else
+        drop_sent_changes();
     return g;
 }
 

@@ -244,6 +244,23 @@ TEST(ScheduledSend, SendsWhatChangedAndRunsEveryStandWithAPortInTurn) {
     EXPECT_LT(sent_in(again.line), sent_in(first.line) / 2);
     EXPECT_NE(office.read("durva/odczyt.log").find("wysylka, kasa 01: wyslano "), std::string::npos);
 
+    // A driver that reports an error: the goods it was given go again.
+    std::filesystem::remove(office.path() / "durvadrv.exe");
+    std::ofstream(office.path() / "durvadrv.exe") << "#!/bin/sh\nprintf '3;1;Brak papieru' > durva/error.txt\n";
+    ::chmod((office.path() / "durvadrv.exe").c_str(), 0755);
+    for (std::uint32_t good = 6; good <= 7; ++good) office.set_field("16/03/as.dbf", good, "CENA2", "9.99");
+    const ProgramRun refused = run_program(kProgram, {"--wyslij", "1", "--folder", folder});
+    EXPECT_EQ(refused.code, 10) << refused.line;
+    const std::string records = refused.line.substr(refused.line.find(": ") + 2);
+    ASSERT_TRUE(records.ends_with("Brak papieru - wyslane towary pojda ponownie przy nastepnej wysylce"))
+        << refused.line;
+    std::filesystem::remove(office.path() / "durvadrv.exe");
+    std::filesystem::create_symlink(kSimulator, office.path() / "durvadrv.exe");
+    const ProgramRun retried = run_program(kProgram, {"--wyslij", "1", "--folder", folder});
+    EXPECT_EQ(retried.code, 0) << retried.line;
+    EXPECT_EQ(sent_in(retried.line), std::stoul(records));
+    EXPECT_GT(sent_in(retried.line), sent_in(again.line));
+
     // Every stand with a port, one line each; the worst status is the run's.
     office.set_field("durva/durva.dbf", 2, "PPORT", "18");
     ChildProcess all(kProgram, {"--odczyt", "wszystkie", "--folder", folder});
