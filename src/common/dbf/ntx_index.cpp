@@ -140,7 +140,7 @@ NtxIndex::~NtxIndex() = default;
 std::unique_ptr<NtxIndex> NtxIndex::open(const std::string& path, platform::Share mode, const FieldList& fields,
                                          bool read_only) {
     std::shared_ptr<platform::File> file;
-    if (platform::OwnFile::filled(ntx_redo_path(path))) file = mend_before_opening(path, mode, read_only);
+    if (ntx_redo_pending(ntx_redo_path(path))) file = mend_before_opening(path, mode, read_only);
     if (!file || read_only) {
         file.reset();  // an exclusive opening is let go of before it is made again
         file = platform::File::open(path, mode, read_only);
