@@ -20,6 +20,8 @@ constexpr char kBadFieldList[] = "Bledna lista pol tabeli";
 constexpr std::uint32_t kChunkBytes = 4 * 1024;
 // Blocks read at once while misses run forward through the file.
 constexpr std::uint32_t kReadAhead = 8;
+// Bytes read at once when the deletion flags are gathered.
+constexpr size_t kFlagPassBytes = 256 * 1024;
 size_t g_cache_budget = kDbfCacheBytes;
 
 std::uint32_t get_u32(const unsigned char* p) {
@@ -40,6 +42,8 @@ std::string upper_ascii(std::string_view s) {
         if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
     return out;
 }
+
+char flag_of(char deletion_byte) { return deletion_byte == '*' ? '*' : ' '; }
 
 const platform::Clock& real_clock() {
     static platform::RealClock clock;
@@ -138,7 +142,7 @@ void DbfFile::parse_header(std::uint64_t size) {
     buf_.assign(static_cast<size_t>(record_len_), ' ');
     per_chunk_ = std::max<std::uint32_t>(1, kChunkBytes / static_cast<std::uint32_t>(record_len_));
     max_frames_ = std::max<size_t>(2, g_cache_budget / (static_cast<size_t>(per_chunk_) * static_cast<size_t>(record_len_)));
-    if (file_->exclusive()) flags_.assign(count_, ' ');
+    if (file_->exclusive()) flags_.assign(count_, 0);
 }
 
 std::uint32_t DbfFile::count_from_size(std::uint64_t size) const {
@@ -269,7 +273,18 @@ void DbfFile::require_writable() const {
     if (read_only()) throw DbError("Tabela otwarta tylko do odczytu", path_, EACCES);
 }
 
-char* DbfFile::cached_record(std::uint32_t recno) {
+// Held exclusively, for reading: the record where the cache keeps it, or
+// read alone when its block is not worth reading (dbf_file.h).
+const char* DbfFile::cached_record(std::uint32_t recno) {
+    std::uint32_t idx = (recno - 1) / per_chunk_;
+    if (idx < where_.size() && where_[idx] != 0) return block_record(recno);
+    if (recno == alone_) return buf_.data();
+    if (!wants_block(recno, idx)) return read_alone(recno);
+    return block_record(recno);
+}
+
+// Held exclusively: the record in its block, the block read when missing.
+char* DbfFile::block_record(std::uint32_t recno) {
     std::uint32_t idx = (recno - 1) / per_chunk_;
     std::uint32_t within = (recno - 1) % per_chunk_;
     if (idx >= where_.size() || where_[idx] == 0) load_chunks(idx);
@@ -277,6 +292,60 @@ char* DbfFile::cached_record(std::uint32_t recno) {
     c.referenced = true;
     pinned_ = idx;
     return c.bytes.get() + static_cast<size_t>(within) * static_cast<size_t>(record_len_);
+}
+
+// Whether a record whose block is not in memory comes with its block: when
+// the whole table fits in the cache, when the record is not in the file yet
+// (only its block can hold it), and while reads run forward through the file.
+bool DbfFile::wants_block(std::uint32_t recno, std::uint32_t idx) {
+    const std::uint32_t blocks_on_disk = (disk_count_ + per_chunk_ - 1) / per_chunk_;
+    if (blocks_on_disk <= max_frames_ || recno > disk_count_) return true;
+    if (last_miss_ != kNoChunk && idx == last_miss_ + 1) return true;
+    return last_alone_ != 0 && recno == last_alone_ + 1;
+}
+
+const char* DbfFile::read_alone(std::uint32_t recno) {
+    last_alone_ = recno;
+    alone_ = 0;
+    const size_t rl = static_cast<size_t>(record_len_);
+    if (file_->read_at(buf_.data(), rl, record_offset(recno)) != rl) throw DbError("Blad odczytu tabeli", path_);
+    alone_ = recno;
+    flags_[recno - 1] = flag_of(buf_[0]);
+    ++alone_reads_;
+    return buf_.data();
+}
+
+bool DbfFile::deleted(std::uint32_t recno) {
+    char f = flags_[recno - 1];
+    if (f != 0) return f == '*';
+    // Reading the table's flags in one pass costs about as much as reading
+    // alone one record for every 8 KB of the table: once that many were
+    // read alone for their flags, the rest come from one pass.
+    const std::uint64_t table_bytes = static_cast<std::uint64_t>(disk_count_) * static_cast<std::uint64_t>(record_len_);
+    if (alone_reads_ >= table_bytes / (2 * kChunkBytes)) {
+        gather_flags();
+        return flags_[recno - 1] == '*';
+    }
+    return cached_record(recno)[0] == '*';
+}
+
+// Every deletion flag not yet known, from one pass over the file; those of
+// records changed in memory are known already.
+void DbfFile::gather_flags() {
+    const size_t rl = static_cast<size_t>(record_len_);
+    const std::uint32_t per_read = static_cast<std::uint32_t>(std::max<size_t>(1, kFlagPassBytes / rl));
+    std::vector<char> buf(static_cast<size_t>(per_read) * rl);
+    for (std::uint32_t first = 1; first <= disk_count_; first += per_read) {
+        const std::uint32_t n = std::min(per_read, disk_count_ - first + 1);
+        bool known = true;
+        for (std::uint32_t i = 0; i < n && known; ++i) known = flags_[first - 1 + i] != 0;
+        if (known) continue;
+        const size_t want = static_cast<size_t>(n) * rl;
+        if (file_->read_at(buf.data(), want, record_offset(first)) != want) throw DbError("Blad odczytu tabeli", path_);
+        for (std::uint32_t i = 0; i < n; ++i)
+            if (flags_[first - 1 + i] == 0) flags_[first - 1 + i] = flag_of(buf[i * rl]);
+    }
+    alone_reads_ = 0;
 }
 
 // Writes the records a block changed; those past the file's end make it longer.
@@ -395,7 +464,7 @@ void DbfFile::load_chunks(std::uint32_t idx) {
         throw DbError("Blad odczytu tabeli", path_);
     }
     std::memset(into + want, ' ', static_cast<size_t>(n) * block - want);
-    for (std::uint32_t i = 0; i < on_disk; ++i) flags_[first - 1 + i] = into[i * rl];
+    for (std::uint32_t i = 0; i < on_disk; ++i) flags_[first - 1 + i] = flag_of(into[i * rl]);
     for (std::uint32_t k = 0; k < n; ++k) {
         size_t f = k == 0 ? f0 : take_frame();
         Chunk& c = frames_[f];
@@ -462,6 +531,8 @@ void DbfFile::drop_cache() {
     hand_ = 0;
     pinned_ = last_miss_ = kNoChunk;
     recycle_from_ = 0;
+    alone_ = last_alone_ = 0;
+    alone_reads_ = 0;
 }
 
 size_t DbfFile::cached_blocks() const {
@@ -517,10 +588,20 @@ void DbfFile::write_record(std::uint32_t recno, const char* bytes) {
         throw DbError("Zapis poza tabela", path_);
     changed_ = true;
     if (exclusive()) {
-        std::memcpy(cached_record(recno), bytes, static_cast<size_t>(record_len_));
-        flags_[recno - 1] = bytes[0];
-        mark_dirty(recno);
+        const size_t rl = static_cast<size_t>(record_len_);
+        const std::uint32_t idx = (recno - 1) / per_chunk_;
         header_dirty_ = true;
+        if (recno == alone_) alone_ = 0;
+        if ((idx >= where_.size() || where_[idx] == 0) && recno <= disk_count_ && !wants_block(recno, idx)) {
+            // Its block is not worth reading for one record: the change goes
+            // to the file now, as it would when the block left the cache.
+            file_->write_at(bytes, rl, record_offset(recno));
+            flags_[recno - 1] = flag_of(bytes[0]);
+            return;
+        }
+        std::memmove(block_record(recno), bytes, rl);
+        flags_[recno - 1] = flag_of(bytes[0]);
+        mark_dirty(recno);
         return;
     }
     file_->write_at(bytes, static_cast<size_t>(record_len_), record_offset(recno));
@@ -532,8 +613,8 @@ std::uint32_t DbfFile::append_record(const char* bytes) {
     changed_ = true;
     if (exclusive()) {
         std::uint32_t recno = count_ + 1;
-        std::memcpy(cached_record(recno), bytes, static_cast<size_t>(record_len_));
-        flags_.push_back(bytes[0]);
+        std::memmove(block_record(recno), bytes, static_cast<size_t>(record_len_));
+        flags_.push_back(flag_of(bytes[0]));
         count_ = recno;
         mark_dirty(recno);
         header_dirty_ = true;
