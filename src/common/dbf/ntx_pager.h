@@ -47,7 +47,7 @@
 namespace durva::dbf {
 
 // Pages one index file keeps in memory at most (1 KB each).
-inline constexpr size_t kNtxCachePages = 4096;
+inline constexpr size_t kNtxCachePages = 2048;
 // The budget new pagers take; tests make it tiny to exercise eviction.
 size_t ntx_cache_budget();
 void set_ntx_cache_budget(size_t pages);
