@@ -298,8 +298,7 @@ char* DbfFile::block_record(std::uint32_t recno) {
 // the whole table fits in the cache, when the record is not in the file yet
 // (only its block can hold it), and while reads run forward through the file.
 bool DbfFile::wants_block(std::uint32_t recno, std::uint32_t idx) {
-    const std::uint32_t blocks_on_disk = (disk_count_ + per_chunk_ - 1) / per_chunk_;
-    if (blocks_on_disk <= max_frames_ || recno > disk_count_) return true;
+    if (fits_cache() || recno > disk_count_) return true;
     if (last_miss_ != kNoChunk && idx == last_miss_ + 1) return true;
     return last_alone_ != 0 && recno == last_alone_ + 1;
 }
@@ -556,6 +555,34 @@ std::uint32_t DbfFile::read_records(std::uint32_t first, std::uint32_t count, ch
     // Whole records only: a file cut short meanwhile ends the run early.
     const size_t got = file_->read_at(out, want * rl, record_offset(first));
     return static_cast<std::uint32_t>(got / rl);
+}
+
+std::uint32_t DbfFile::read_run(std::uint32_t first, std::uint32_t count, char* out) {
+    if (!file_ || !exclusive()) throw DbError("Tabela nie jest otwarta na wylacznosc", path_, EACCES);
+    if (first == 0 || first > count_) return 0;
+    flush_cache();
+    const std::uint32_t n = std::min(count, count_ - first + 1);
+    const size_t want = static_cast<size_t>(n) * static_cast<size_t>(record_len_);
+    if (file_->read_at(out, want, record_offset(first)) != want) throw DbError("Blad odczytu tabeli", path_);
+    return n;
+}
+
+void DbfFile::write_run(std::uint32_t first, const char* bytes, std::uint32_t count) {
+    require_writable();
+    if (!exclusive()) throw DbError("Tabela nie jest otwarta na wylacznosc", path_, EACCES);
+    if (first == 0 || count == 0) return;
+    if (first > std::numeric_limits<std::uint32_t>::max() - 2 - count) throw DbError("Tabela pelna", path_);
+    flush_cache();
+    const std::uint32_t last = first + count - 1;
+    for (std::uint32_t k = (first - 1) / per_chunk_; k <= (last - 1) / per_chunk_; ++k) release_frame(k);
+    if (alone_ >= first && alone_ <= last) alone_ = 0;
+    const size_t rl = static_cast<size_t>(record_len_);
+    changed_ = header_dirty_ = true;
+    file_->write_at(bytes, static_cast<size_t>(count) * rl, record_offset(first));
+    if (flags_.size() < last) flags_.resize(last, 0);
+    for (std::uint32_t i = 0; i < count; ++i) flags_[first - 1 + i] = flag_of(bytes[i * rl]);
+    count_ = std::max(count_, last);
+    disk_count_ = std::max(disk_count_, last);
 }
 
 bool DbfFile::read_record(std::uint32_t recno, char* out) {

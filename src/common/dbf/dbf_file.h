@@ -99,6 +99,16 @@ public:
     // table in one read, as a copy of a shared table takes it. Shared, it is
     // what the file holds at the moment of the read.
     std::uint32_t read_records(std::uint32_t first, std::uint32_t count, char* out);
+    // Held exclusively, for passes over a whole table: runs of records read
+    // from and written to the file itself, not through the cache (changes it
+    // holds are written first, blocks a run writes over are let go). A run
+    // read ends with the table; a run written may start past the last record
+    // (those between stay zeros until written) and makes the count reach its
+    // last record.
+    std::uint32_t read_run(std::uint32_t first, std::uint32_t count, char* out);
+    void write_run(std::uint32_t first, const char* bytes, std::uint32_t count);
+    // Held exclusively: every record of the file fits in the cache.
+    bool fits_cache() const { return (disk_count_ + per_chunk_ - 1) / per_chunk_ <= max_frames_; }
     // Rewrites an existing record. In a shared table the caller holds its lock.
     void write_record(std::uint32_t recno, const char* bytes);
     // Appends a record and returns its number. Shared: under the append lock

@@ -26,6 +26,14 @@ std::uint32_t Table::copy_to(std::string_view path, const Condition& condition,
     const FieldList& laid = out->fields();
     std::string buf = out->blank_record();
     std::uint32_t n = 0;
+    if (!condition && copies_in_passes()) {
+        n = copy_in_key_order(*out, from);
+        found_ = false;
+        to_phantom(n == 0);
+        after_move();
+        out->close();
+        return n;
+    }
     for (go_top(); !eof_; skip(1)) {
         if (condition && !condition(*this)) continue;
         const char* rec = cur();

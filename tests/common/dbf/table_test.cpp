@@ -430,6 +430,60 @@ TEST(TableIndexes, AWalkPastTheCacheSeesItsOwnChanges) {
     }
 }
 
+// A copy in index order of a table larger than its cache (made in passes
+// over whole files) is byte for byte the copy made record by record, with
+// deleted records hidden or not, all fields or some; records changed,
+// deleted and appended just before are copied as changed; the table ends at
+// its end as after any copy.
+TEST(TableIndexes, ACopyInKeyOrderPastTheCacheIsTheRecordByRecordCopy) {
+    struct Budget {
+        size_t old = dbf_cache_budget();
+        Budget() { set_dbf_cache_budget(1); }
+        ~Budget() { set_dbf_cache_budget(old); }
+    } tiny;
+    durva::test::TempFolder dir;
+    const std::uint32_t n = 20000;  // some 4 MB: several stretches, each dealt in several runs
+    {
+        auto t = DbfFile::create(dir.file("t.dbf"), {field("KOD", 'C', 6), field("OPIS", 'C', 200), field("ILE", 'N', 8)});
+        std::string rec = t->blank_record();
+        for (std::uint32_t r = 1; r <= n; ++r) {
+            encode_text(t->fields()[0], std::to_string(r * 7919 % 100000), rec.data());
+            encode_text(t->fields()[1], "opis " + std::to_string(r), rec.data());
+            encode_number(t->fields()[2], r, rec.data());
+            rec[0] = r % 11 == 0 ? '*' : ' ';
+            t->append_record(rec.data());
+        }
+        t->close();
+    }
+    for (bool hidden : {true, false}) {
+        for (const std::vector<std::string>& fields : {std::vector<std::string>{}, std::vector<std::string>{"ILE", "KOD"}}) {
+            SCOPED_TRACE(std::string(hidden ? "deleted hidden" : "deleted shown") + ", fields " +
+                         std::to_string(fields.size()));
+            TableSettings s;
+            s.deleted_hidden = hidden;
+            auto t = Table::open(dir.file("t"), Share::Exclusive, s);
+            t->create_index(dir.file("t_kod"), "KOD");
+            for (std::uint32_t r : {5u, 777u, 15000u}) {
+                t->go_to(r);
+                t->put("OPIS", std::string("zmieniony"));
+            }
+            t->go_to(9000);
+            t->delete_record();
+            ASSERT_TRUE(t->append_blank());
+            t->put("KOD", std::string("00001"));
+            t->go_top();
+            const std::uint32_t one_by_one = t->copy_to(dir.file("a"), [](Table&) { return true; }, fields);
+            const std::uint32_t in_passes = t->copy_to(dir.file("b"), {}, fields);
+            EXPECT_EQ(in_passes, one_by_one);
+            EXPECT_GT(in_passes, n / 2);
+            EXPECT_TRUE(t->eof());
+            EXPECT_EQ(t->recno(), t->record_count() + 1);
+            EXPECT_TRUE(slurp(dir.file("a.dbf")) == slurp(dir.file("b.dbf")));
+            t->close();
+        }
+    }
+}
+
 class TableRelations : public ::testing::Test {
 protected:
     void SetUp() override {
