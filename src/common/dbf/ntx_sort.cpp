@@ -12,7 +12,7 @@ namespace {
 
 // What one share may hold: its keys, and the sort's working entries (about
 // 36 bytes a key besides); never fewer keys than the least.
-size_t g_share_bytes = 4 << 20;
+size_t g_share_bytes = 8 << 20;
 constexpr size_t kSortBytesPerKey = 36;
 constexpr size_t kLeastShare = 1024;
 // The scratch file is read back through a buffer of this size for all
@@ -72,16 +72,19 @@ public:
     bool next(const unsigned char*& key, std::uint32_t& recno) override {
         for (;;) {
             if (heap_.empty()) return false;
-            std::pop_heap(heap_.begin(), heap_.end(), later());
-            const size_t i = heap_.back();
+            const size_t i = heap_.front();
             Share& s = shares_[i];
             // Taken out before the share's buffer is read into again.
             const unsigned char* e = head(i);
             std::memcpy(taken_.data(), e, ks_);
             const std::uint32_t r = ntx_load32(e + ks_);
             s.at += es_;
-            if (s.at == s.have && !fill(i)) heap_.pop_back();
-            else std::push_heap(heap_.begin(), heap_.end(), later());
+            if (s.at == s.have && !fill(i)) {
+                std::pop_heap(heap_.begin(), heap_.end(), later());
+                heap_.pop_back();
+            } else {
+                settle_top();
+            }
             // Equal keys come in record order: a unique index keeps the first.
             if (unique_ && emitted_ && std::memcmp(taken_.data(), last_.data(), ks_) == 0) continue;
             last_.swap(taken_);
@@ -118,6 +121,21 @@ private:
         if (descending_) c = -c;
         if (c != 0) return c > 0;
         return ntx_load32(x + ks_) > ntx_load32(y + ks_);
+    }
+    // The share at the top of the heap has a new head: down to its place.
+    void settle_top() {
+        const size_t n = heap_.size();
+        const size_t v = heap_[0];
+        size_t pos = 0;
+        for (;;) {
+            size_t c = 2 * pos + 1;
+            if (c >= n) break;
+            if (c + 1 < n && comes_after(heap_[c], heap_[c + 1])) ++c;
+            if (!comes_after(v, heap_[c])) break;
+            heap_[pos] = heap_[c];
+            pos = c;
+        }
+        heap_[pos] = v;
     }
     struct Later {
         const Merge* m;
