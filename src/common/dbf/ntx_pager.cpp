@@ -132,7 +132,7 @@ void NtxPager::refresh() {
 bool NtxPager::mend() {
     if (!redo_.mend(*file_)) return false;
     ++mends_;
-    redo_emptied_ = true;
+    redo_cleared_ = true;
     reload();
     return true;
 }
@@ -343,7 +343,7 @@ void NtxPager::write_update(std::vector<std::uint32_t>& offsets, const NtxHeader
     if (!record) return;
     try {
         redo_.clear();
-        redo_emptied_ = true;
+        redo_cleared_ = true;
     } catch (const DbError&) {
         // The update is whole; a record over the header it made is dropped
         // by the next writer.
@@ -394,9 +394,9 @@ void NtxPager::flush() {
 void NtxPager::sync() {
     flush();
     if (read_only()) return;
-    if (redo_emptied_) {
+    if (redo_cleared_) {
         redo_.force();
-        redo_emptied_ = false;
+        redo_cleared_ = false;
     }
     file_->sync();
 }

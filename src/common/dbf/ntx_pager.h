@@ -226,7 +226,7 @@ private:
     bool header_unflushed_ = false;
     NtxRedo redo_;                              // the side file of redo records
     std::uint64_t mends_ = 0;                   // updates left halfway by others and finished here
-    bool redo_emptied_ = false;                 // a redo record cleared since the last sync()
+    bool redo_cleared_ = false;                 // a redo record cleared since the last sync()
     int read_holds_ = 0;                        // hold_read_lock() calls not yet released
     std::vector<unsigned char> staging_;        // runs of adjacent pages written at once
     std::vector<std::uint32_t> changed_;        // the pages an update writes (shared)

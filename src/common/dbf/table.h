@@ -208,7 +208,6 @@ private:
     void skip_index_order(std::int64_t n);
     void require_writable_record() const;
     const FieldDesc& field_at(int pos) const;
-    std::uint32_t append_record_bytes(const std::string& bytes);
     // copy_to's way for a table whose records a move in index order would
     // read one by one from the file (table_ordered_copy.cpp).
     bool copies_in_passes() const;
