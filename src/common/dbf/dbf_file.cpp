@@ -452,27 +452,34 @@ void DbfFile::load_chunks(std::uint32_t idx) {
     std::uint32_t on_disk = 0;
     if (first <= disk_count_) on_disk = std::min(n * per_chunk_, disk_count_ - first + 1);
     size_t want = on_disk * rl;
-    size_t f0 = take_frame();
-    char* into = frames_[f0].bytes.get();
-    if (n > 1) {
-        read_buf_.resize(static_cast<size_t>(n) * block);
-        into = read_buf_.data();
+    // The frames first (each marked with its block, so that taking the next
+    // cannot hand it out again), then one read straight into them.
+    char* into[kReadAhead];
+    size_t taken[kReadAhead];
+    for (std::uint32_t k = 0; k < n; ++k) {
+        taken[k] = take_frame();
+        frames_[taken[k]].index = idx + k;
+        into[k] = frames_[taken[k]].bytes.get();
     }
-    if (want > 0 && file_->read_at(into, want, record_offset(first)) != want) {
+    if (want > 0 && file_->read_pieces(into, n, block, record_offset(first)) < want) {
+        for (std::uint32_t k = 0; k < n; ++k) {
+            frames_[taken[k]].index = kNoChunk;
+            free_frames_.push_back(taken[k]);
+        }
         run_lo_ = run_hi_ = 0;
         throw DbError("Blad odczytu tabeli", path_);
     }
-    std::memset(into + want, ' ', static_cast<size_t>(n) * block - want);
-    for (std::uint32_t i = 0; i < on_disk; ++i) flags_[first - 1 + i] = flag_of(into[i * rl]);
     for (std::uint32_t k = 0; k < n; ++k) {
-        size_t f = k == 0 ? f0 : take_frame();
-        Chunk& c = frames_[f];
-        if (n > 1) std::memcpy(c.bytes.get(), into + k * block, block);
-        c.index = idx + k;
+        const size_t from = std::min(block, want - std::min(want, k * block));
+        std::memset(into[k] + from, ' ', block - from);
+    }
+    for (std::uint32_t i = 0; i < on_disk; ++i) flags_[first - 1 + i] = flag_of(into[i / per_chunk_][(i % per_chunk_) * rl]);
+    for (std::uint32_t k = 0; k < n; ++k) {
+        Chunk& c = frames_[taken[k]];
         c.dirty_lo = c.dirty_hi = 0;
         c.referenced = k == 0;
         if (where_.size() <= c.index) where_.resize(static_cast<size_t>(c.index) + 1);
-        where_[c.index] = static_cast<std::uint32_t>(f + 1);
+        where_[c.index] = static_cast<std::uint32_t>(taken[k] + 1);
     }
     last_miss_ = idx + n - 1;
     run_lo_ = run_hi_ = 0;
