@@ -203,7 +203,7 @@ std::unique_ptr<NtxIndex> NtxIndex::create(const std::string& path, std::string_
     h.descending = options.descending;
     h.prefix.signature = sig;
 
-    NtxKeySort sorted(static_cast<size_t>(h.key_size), options.unique, options.descending);
+    NtxKeySort sorted(static_cast<size_t>(h.key_size), options.unique, options.descending, record_count);
     std::string key;
     for (std::uint32_t r = 1; r <= record_count; ++r) {
         expr.eval_key_to(record(r), h.key_size, h.key_decimals, key);

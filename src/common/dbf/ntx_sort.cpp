@@ -157,11 +157,13 @@ private:
 size_t ntx_sort_budget() { return g_share_bytes; }
 void set_ntx_sort_budget(size_t bytes) { g_share_bytes = bytes; }
 
-NtxKeySort::NtxKeySort(size_t key_size, bool unique, bool descending)
+NtxKeySort::NtxKeySort(size_t key_size, bool unique, bool descending, std::uint32_t expected)
     : ks_(key_size),
       unique_(unique),
       descending_(descending),
-      per_share_(static_cast<std::uint32_t>(std::max(kLeastShare, g_share_bytes / (key_size + kSortBytesPerKey)))) {}
+      per_share_(static_cast<std::uint32_t>(std::max(kLeastShare, g_share_bytes / (key_size + kSortBytesPerKey)))) {
+    keys_.reserve(static_cast<size_t>(std::min(expected, per_share_)) * ks_);
+}
 
 NtxKeySort::~NtxKeySort() = default;
 

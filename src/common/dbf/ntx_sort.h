@@ -24,7 +24,8 @@ void set_ntx_sort_budget(size_t bytes);
 
 class NtxKeySort {
 public:
-    NtxKeySort(size_t key_size, bool unique, bool descending);
+    // `expected`: how many keys will come (room is made for them, up to a share).
+    NtxKeySort(size_t key_size, bool unique, bool descending, std::uint32_t expected);
     ~NtxKeySort();
     NtxKeySort(const NtxKeySort&) = delete;
     NtxKeySort& operator=(const NtxKeySort&) = delete;
