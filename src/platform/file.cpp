@@ -6,6 +6,7 @@
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
+#include <sys/uio.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -202,6 +203,36 @@ void write_all_at(int fd, const void* buf, size_t len, std::uint64_t offset, con
 
 size_t File::read_at(void* buf, size_t len, std::uint64_t offset) const {
     return read_all_at(fd_, buf, len, offset, path_);
+}
+
+size_t File::read_pieces(char* const* bufs, size_t count, size_t piece, std::uint64_t offset) const {
+    constexpr size_t kAtOnce = 64;
+    size_t done = 0;
+    for (size_t i = 0; i < count;) {
+        const size_t n = std::min(count - i, kAtOnce);
+        iovec v[kAtOnce];
+        for (size_t k = 0; k < n; ++k) v[k] = {bufs[i + k], piece};
+        const ssize_t got = ::preadv(fd_, v, static_cast<int>(n), static_cast<off_t>(offset + done));
+        if (got < 0) {
+            if (errno == EINTR) continue;
+            throw DbError("Blad odczytu pliku", path_, errno);
+        }
+        const auto g = static_cast<size_t>(got);
+        done += g;
+        if (g < n * piece) {
+            // Cut short (the end of the file, or a signal): the rest of these
+            // pieces one at a time, as far as the file goes.
+            for (size_t k = g / piece; k < n; ++k) {
+                const size_t have = k == g / piece ? g % piece : 0;
+                const size_t more =
+                    read_all_at(fd_, bufs[i + k] + have, piece - have, offset + (i + k) * piece + have, path_);
+                done += more;
+                if (more < piece - have) return done;
+            }
+        }
+        i += n;
+    }
+    return done;
 }
 
 void File::write_at(const void* buf, size_t len, std::uint64_t offset) {

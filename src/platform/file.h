@@ -85,6 +85,10 @@ public:
 
     // Reads up to `len` bytes at `offset`; returns the count read (short at end of file).
     size_t read_at(void* buf, size_t len, std::uint64_t offset) const;
+    // Reads the bytes from `offset` on into `count` buffers of `piece` bytes
+    // each, one after the other, in one system call; returns the count read
+    // (short at end of file).
+    size_t read_pieces(char* const* bufs, size_t count, size_t piece, std::uint64_t offset) const;
     // Writes all bytes at `offset`; throws DbError on failure.
     void write_at(const void* buf, size_t len, std::uint64_t offset);
     // The same in pieces of at most 64 KB, each within one 64 KB stretch of

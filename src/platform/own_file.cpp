@@ -83,6 +83,10 @@ void OwnFile::empty() {
     if (::ftruncate(fd_, 0) != 0) throw DbError("Blad zapisu pliku", path_, errno);
 }
 
+void OwnFile::force() {
+    if (!force_to_disk(fd_, path_)) throw DbError("Blad zapisu pliku", path_, errno);
+}
+
 void sync_own_file(const std::string& path) {
     int fd = ::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) {

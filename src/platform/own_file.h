@@ -4,9 +4,10 @@
 // so such a file is only ever a regular file of ours, with no other name:
 // what stands at its name otherwise (a symlink, a second link to another
 // file, a pipe) is removed itself, never followed, and the file made afresh
-// and exclusively. It is made once and then kept, emptied when it has
-// served: an empty one means nothing is under way, and making and removing a
-// file for every update would cost far more than the update.
+// and exclusively. It is made once and then kept open and written over
+// (what it holds says whether it still matters): making and removing a file,
+// or cutting it and letting it grow again, for every update would cost far
+// more than the update.
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -31,13 +32,18 @@ public:
     OwnFile& operator=(const OwnFile&) = delete;
 
     const std::string& path() const { return path_; }
+    // False when this user may only read it (opened by open_filled).
+    bool writable() const { return writable_; }
     // Up to `len` bytes at `offset`; the count read (short at the end).
     size_t read_at(void* buf, size_t len, std::uint64_t offset) const;
     // All bytes at `offset`; DbError on failure (a full disk among them).
     void write_at(const void* buf, size_t len, std::uint64_t offset);
     std::uint64_t size() const;
-    // Cuts the file to nothing: it has served. DbError on failure.
+    // Cuts the file to nothing: it has served. DbError on failure. Where
+    // this user may not write it, it is removed instead.
     void empty();
+    // What was written forced onto the disk. DbError on failure.
+    void force();
 
 private:
     OwnFile(std::string path, int fd, bool writable) : path_(std::move(path)), fd_(fd), writable_(writable) {}

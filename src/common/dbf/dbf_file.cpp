@@ -20,6 +20,8 @@ constexpr char kBadFieldList[] = "Bledna lista pol tabeli";
 constexpr std::uint32_t kChunkBytes = 4 * 1024;
 // Blocks read at once while misses run forward through the file.
 constexpr std::uint32_t kReadAhead = 8;
+// Bytes read at once when the deletion flags are gathered.
+constexpr size_t kFlagPassBytes = 256 * 1024;
 size_t g_cache_budget = kDbfCacheBytes;
 
 std::uint32_t get_u32(const unsigned char* p) {
@@ -40,6 +42,8 @@ std::string upper_ascii(std::string_view s) {
         if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
     return out;
 }
+
+char flag_of(char deletion_byte) { return deletion_byte == '*' ? '*' : ' '; }
 
 const platform::Clock& real_clock() {
     static platform::RealClock clock;
@@ -138,7 +142,7 @@ void DbfFile::parse_header(std::uint64_t size) {
     buf_.assign(static_cast<size_t>(record_len_), ' ');
     per_chunk_ = std::max<std::uint32_t>(1, kChunkBytes / static_cast<std::uint32_t>(record_len_));
     max_frames_ = std::max<size_t>(2, g_cache_budget / (static_cast<size_t>(per_chunk_) * static_cast<size_t>(record_len_)));
-    if (file_->exclusive()) flags_.assign(count_, ' ');
+    if (file_->exclusive()) flags_.assign(count_, 0);
 }
 
 std::uint32_t DbfFile::count_from_size(std::uint64_t size) const {
@@ -271,7 +275,18 @@ void DbfFile::require_writable() const {
     if (read_only()) throw DbError("Tabela otwarta tylko do odczytu", path_, EACCES);
 }
 
-char* DbfFile::cached_record(std::uint32_t recno) {
+// Held exclusively, for reading: the record where the cache keeps it, or
+// read alone when its block is not worth reading (dbf_file.h).
+const char* DbfFile::cached_record(std::uint32_t recno) {
+    std::uint32_t idx = (recno - 1) / per_chunk_;
+    if (idx < where_.size() && where_[idx] != 0) return block_record(recno);
+    if (recno == alone_) return buf_.data();
+    if (!wants_block(recno, idx)) return read_alone(recno);
+    return block_record(recno);
+}
+
+// Held exclusively: the record in its block, the block read when missing.
+char* DbfFile::block_record(std::uint32_t recno) {
     std::uint32_t idx = (recno - 1) / per_chunk_;
     std::uint32_t within = (recno - 1) % per_chunk_;
     if (idx >= where_.size() || where_[idx] == 0) load_chunks(idx);
@@ -279,6 +294,59 @@ char* DbfFile::cached_record(std::uint32_t recno) {
     c.referenced = true;
     pinned_ = idx;
     return c.bytes.get() + static_cast<size_t>(within) * static_cast<size_t>(record_len_);
+}
+
+// Whether a record whose block is not in memory comes with its block: when
+// the whole table fits in the cache, when the record is not in the file yet
+// (only its block can hold it), and while reads run forward through the file.
+bool DbfFile::wants_block(std::uint32_t recno, std::uint32_t idx) {
+    if (fits_cache() || recno > disk_count_) return true;
+    if (last_miss_ != kNoChunk && idx == last_miss_ + 1) return true;
+    return last_alone_ != 0 && recno == last_alone_ + 1;
+}
+
+const char* DbfFile::read_alone(std::uint32_t recno) {
+    last_alone_ = recno;
+    alone_ = 0;
+    const size_t rl = static_cast<size_t>(record_len_);
+    if (file_->read_at(buf_.data(), rl, record_offset(recno)) != rl) throw DbError("Blad odczytu tabeli", path_);
+    alone_ = recno;
+    flags_[recno - 1] = flag_of(buf_[0]);
+    ++alone_reads_;
+    return buf_.data();
+}
+
+bool DbfFile::deleted(std::uint32_t recno) {
+    char f = flags_[recno - 1];
+    if (f != 0) return f == '*';
+    // Reading the table's flags in one pass costs about as much as reading
+    // alone one record for every 8 KB of the table: once that many were
+    // read alone for their flags, the rest come from one pass.
+    const std::uint64_t table_bytes = static_cast<std::uint64_t>(disk_count_) * static_cast<std::uint64_t>(record_len_);
+    if (alone_reads_ >= table_bytes / (2 * kChunkBytes)) {
+        gather_flags();
+        return flags_[recno - 1] == '*';
+    }
+    return cached_record(recno)[0] == '*';
+}
+
+// Every deletion flag not yet known, from one pass over the file; those of
+// records changed in memory are known already.
+void DbfFile::gather_flags() {
+    const size_t rl = static_cast<size_t>(record_len_);
+    const std::uint32_t per_read = static_cast<std::uint32_t>(std::max<size_t>(1, kFlagPassBytes / rl));
+    std::vector<char> buf(static_cast<size_t>(per_read) * rl);
+    for (std::uint32_t first = 1; first <= disk_count_; first += per_read) {
+        const std::uint32_t n = std::min(per_read, disk_count_ - first + 1);
+        bool known = true;
+        for (std::uint32_t i = 0; i < n && known; ++i) known = flags_[first - 1 + i] != 0;
+        if (known) continue;
+        const size_t want = static_cast<size_t>(n) * rl;
+        if (file_->read_at(buf.data(), want, record_offset(first)) != want) throw DbError("Blad odczytu tabeli", path_);
+        for (std::uint32_t i = 0; i < n; ++i)
+            if (flags_[first - 1 + i] == 0) flags_[first - 1 + i] = flag_of(buf[i * rl]);
+    }
+    alone_reads_ = 0;
 }
 
 // Writes the records a block changed; those past the file's end make it longer.
@@ -386,27 +454,34 @@ void DbfFile::load_chunks(std::uint32_t idx) {
     std::uint32_t on_disk = 0;
     if (first <= disk_count_) on_disk = std::min(n * per_chunk_, disk_count_ - first + 1);
     size_t want = on_disk * rl;
-    size_t f0 = take_frame();
-    char* into = frames_[f0].bytes.get();
-    if (n > 1) {
-        read_buf_.resize(static_cast<size_t>(n) * block);
-        into = read_buf_.data();
+    // The frames first (each marked with its block, so that taking the next
+    // cannot hand it out again), then one read straight into them.
+    char* into[kReadAhead];
+    size_t taken[kReadAhead];
+    for (std::uint32_t k = 0; k < n; ++k) {
+        taken[k] = take_frame();
+        frames_[taken[k]].index = idx + k;
+        into[k] = frames_[taken[k]].bytes.get();
     }
-    if (want > 0 && file_->read_at(into, want, record_offset(first)) != want) {
+    if (want > 0 && file_->read_pieces(into, n, block, record_offset(first)) < want) {
+        for (std::uint32_t k = 0; k < n; ++k) {
+            frames_[taken[k]].index = kNoChunk;
+            free_frames_.push_back(taken[k]);
+        }
         run_lo_ = run_hi_ = 0;
         throw DbError("Blad odczytu tabeli", path_);
     }
-    std::memset(into + want, ' ', static_cast<size_t>(n) * block - want);
-    for (std::uint32_t i = 0; i < on_disk; ++i) flags_[first - 1 + i] = into[i * rl];
     for (std::uint32_t k = 0; k < n; ++k) {
-        size_t f = k == 0 ? f0 : take_frame();
-        Chunk& c = frames_[f];
-        if (n > 1) std::memcpy(c.bytes.get(), into + k * block, block);
-        c.index = idx + k;
+        const size_t from = std::min(block, want - std::min(want, k * block));
+        std::memset(into[k] + from, ' ', block - from);
+    }
+    for (std::uint32_t i = 0; i < on_disk; ++i) flags_[first - 1 + i] = flag_of(into[i / per_chunk_][(i % per_chunk_) * rl]);
+    for (std::uint32_t k = 0; k < n; ++k) {
+        Chunk& c = frames_[taken[k]];
         c.dirty_lo = c.dirty_hi = 0;
         c.referenced = k == 0;
         if (where_.size() <= c.index) where_.resize(static_cast<size_t>(c.index) + 1);
-        where_[c.index] = static_cast<std::uint32_t>(f + 1);
+        where_[c.index] = static_cast<std::uint32_t>(taken[k] + 1);
     }
     last_miss_ = idx + n - 1;
     run_lo_ = run_hi_ = 0;
@@ -464,6 +539,8 @@ void DbfFile::drop_cache() {
     hand_ = 0;
     pinned_ = last_miss_ = kNoChunk;
     recycle_from_ = 0;
+    alone_ = last_alone_ = 0;
+    alone_reads_ = 0;
 }
 
 size_t DbfFile::cached_blocks() const {
@@ -487,6 +564,34 @@ std::uint32_t DbfFile::read_records(std::uint32_t first, std::uint32_t count, ch
     // Whole records only: a file cut short meanwhile ends the run early.
     const size_t got = file_->read_at(out, want * rl, record_offset(first));
     return static_cast<std::uint32_t>(got / rl);
+}
+
+std::uint32_t DbfFile::read_run(std::uint32_t first, std::uint32_t count, char* out) {
+    if (!file_ || !exclusive()) throw DbError("Tabela nie jest otwarta na wylacznosc", path_, EACCES);
+    if (first == 0 || first > count_) return 0;
+    flush_cache();
+    const std::uint32_t n = std::min(count, count_ - first + 1);
+    const size_t want = static_cast<size_t>(n) * static_cast<size_t>(record_len_);
+    if (file_->read_at(out, want, record_offset(first)) != want) throw DbError("Blad odczytu tabeli", path_);
+    return n;
+}
+
+void DbfFile::write_run(std::uint32_t first, const char* bytes, std::uint32_t count) {
+    require_writable();
+    if (!exclusive()) throw DbError("Tabela nie jest otwarta na wylacznosc", path_, EACCES);
+    if (first == 0 || count == 0) return;
+    if (first > std::numeric_limits<std::uint32_t>::max() - 2 - count) throw DbError("Tabela pelna", path_);
+    flush_cache();
+    const std::uint32_t last = first + count - 1;
+    for (std::uint32_t k = (first - 1) / per_chunk_; k <= (last - 1) / per_chunk_; ++k) release_frame(k);
+    if (alone_ >= first && alone_ <= last) alone_ = 0;
+    const size_t rl = static_cast<size_t>(record_len_);
+    changed_ = header_dirty_ = true;
+    file_->write_at(bytes, static_cast<size_t>(count) * rl, record_offset(first));
+    if (flags_.size() < last) flags_.resize(last, 0);
+    for (std::uint32_t i = 0; i < count; ++i) flags_[first - 1 + i] = flag_of(bytes[i * rl]);
+    count_ = std::max(count_, last);
+    disk_count_ = std::max(disk_count_, last);
 }
 
 bool DbfFile::read_record(std::uint32_t recno, char* out) {
@@ -519,10 +624,20 @@ void DbfFile::write_record(std::uint32_t recno, const char* bytes) {
         throw DbError("Zapis poza tabela", path_);
     changed_ = true;
     if (exclusive()) {
-        std::memcpy(cached_record(recno), bytes, static_cast<size_t>(record_len_));
-        flags_[recno - 1] = bytes[0];
-        mark_dirty(recno);
+        const size_t rl = static_cast<size_t>(record_len_);
+        const std::uint32_t idx = (recno - 1) / per_chunk_;
         header_dirty_ = true;
+        if (recno == alone_) alone_ = 0;
+        if ((idx >= where_.size() || where_[idx] == 0) && recno <= disk_count_ && !wants_block(recno, idx)) {
+            // Its block is not worth reading for one record: the change goes
+            // to the file now, as it would when the block left the cache.
+            file_->write_at(bytes, rl, record_offset(recno));
+            flags_[recno - 1] = flag_of(bytes[0]);
+            return;
+        }
+        std::memmove(block_record(recno), bytes, rl);
+        flags_[recno - 1] = flag_of(bytes[0]);
+        mark_dirty(recno);
         return;
     }
     file_->write_at(bytes, static_cast<size_t>(record_len_), record_offset(recno));
@@ -534,8 +649,8 @@ std::uint32_t DbfFile::append_record(const char* bytes) {
     changed_ = true;
     if (exclusive()) {
         std::uint32_t recno = count_ + 1;
-        std::memcpy(cached_record(recno), bytes, static_cast<size_t>(record_len_));
-        flags_.push_back(bytes[0]);
+        std::memmove(block_record(recno), bytes, static_cast<size_t>(record_len_));
+        flags_.push_back(flag_of(bytes[0]));
         count_ = recno;
         mark_dirty(recno);
         header_dirty_ = true;

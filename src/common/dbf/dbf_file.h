@@ -2,14 +2,19 @@
 // One DBF table file: the header and field descriptors, the records, the
 // deletion flag, appends and the locks the office's other programs see.
 //
-// Held exclusively, the records are read and written in blocks through a
-// cache that reaches the file at commit and close; no other program can be
-// looking. The cache keeps a fixed number of blocks however large the table:
-// beyond it the block least recently wanted makes room, written first when
-// it holds changes. Blocks filled by appends go to the file as soon as a run
-// of them is complete, so that filling a large table keeps little in memory,
-// and a pass in record order lets the blocks it has gone past go (those it
-// changed written first).
+// Held exclusively, the records are read and written through a cache of
+// blocks that reaches the file at commit and close; no other program can be
+// looking. The cache is as large as the table, up to a fixed budget. A
+// table that fits is read in blocks and stays. In a larger one, blocks are
+// read only while reads run forward through the file (a pass in record
+// order reads ahead, and lets the blocks it has gone past go, those it
+// changed written first); a record wanted out of that order is read alone,
+// and a change to one whose block is not in memory is written at once: a
+// walk in index order costs one small read a record, not a block. Blocks
+// filled by appends go to the file as soon as a run of them is complete.
+// The deletion flag of every record is known without its bytes once records
+// read alone add up to about what reading the whole table costs: the flags
+// are then gathered in one pass.
 // Opened shared, every record is read from the file when asked for and
 // written straight back, and the record count follows the file size, so
 // what other workstations append and change is seen at once.
@@ -37,7 +42,7 @@ inline constexpr std::uint64_t kDbfExtendedLockBase = 4'000'000'000;
 inline constexpr std::uint64_t kDbfExtendedFileLockLength = 294'967'295;
 
 // The bytes of records one exclusive table keeps in memory at most.
-inline constexpr size_t kDbfCacheBytes = 32 * 1024 * 1024;
+inline constexpr size_t kDbfCacheBytes = 4 * 1024 * 1024;
 // The budget tables opened from now on take; tests make it tiny.
 size_t dbf_cache_budget();
 void set_dbf_cache_budget(size_t bytes);
@@ -89,14 +94,23 @@ public:
     // Copies record `recno` (1-based, deletion flag first) into `out`, which
     // holds record_length() bytes; false when there is no such record.
     bool read_record(std::uint32_t recno, char* out);
-    // The same as a view that stays valid until the next call on this file
-    // (held exclusively: until a call for a record of another block).
+    // The same as a view that stays valid until the next call on this file.
     std::string_view record_view(std::uint32_t recno);
     // Copies up to `count` records from `first` on into `out` (count *
     // record_length() bytes) and returns how many there were: a run of the
     // table in one read, as a copy of a shared table takes it. Shared, it is
     // what the file holds at the moment of the read.
     std::uint32_t read_records(std::uint32_t first, std::uint32_t count, char* out);
+    // Held exclusively, for passes over a whole table: runs of records read
+    // from and written to the file itself, not through the cache (changes it
+    // holds are written first, blocks a run writes over are let go). A run
+    // read ends with the table; a run written may start past the last record
+    // (those between stay zeros until written) and makes the count reach its
+    // last record.
+    std::uint32_t read_run(std::uint32_t first, std::uint32_t count, char* out);
+    void write_run(std::uint32_t first, const char* bytes, std::uint32_t count);
+    // Held exclusively: every record of the file fits in the cache.
+    bool fits_cache() const { return (disk_count_ + per_chunk_ - 1) / per_chunk_ <= max_frames_; }
     // Rewrites an existing record. In a shared table the caller holds its lock.
     void write_record(std::uint32_t recno, const char* bytes);
     // Appends a record and returns its number. Shared: under the append lock
@@ -118,10 +132,10 @@ public:
     std::uint32_t append_records(const char* bytes, std::uint32_t n);
     std::string blank_record() const;
     static bool is_deleted(std::string_view record) { return !record.empty() && record[0] == '*'; }
-    // Held exclusively: the deletion flag of a record record_view() has just
-    // returned, from a compact copy of the flags, so that moving through a
-    // large table need not touch each record's bytes.
-    bool cached_deleted(std::uint32_t recno) const { return flags_[recno - 1] == '*'; }
+    // Held exclusively: whether record `recno` (1..record_count()) is marked
+    // deleted, from a compact copy of the flags where it is known, so that
+    // moving through a large table need not read each record's bytes.
+    bool deleted(std::uint32_t recno);
     // Held exclusively: the blocks of records in memory now (budget tests).
     size_t cached_blocks() const;
 
@@ -174,7 +188,11 @@ private:
         std::uint32_t dirty_lo = 0, dirty_hi = 0;  // records [lo, hi) within the block
         bool referenced = false;                   // wanted since the eviction hand last passed
     };
-    char* cached_record(std::uint32_t recno);
+    const char* cached_record(std::uint32_t recno);
+    char* block_record(std::uint32_t recno);
+    bool wants_block(std::uint32_t recno, std::uint32_t idx);
+    const char* read_alone(std::uint32_t recno);
+    void gather_flags();
     void load_chunks(std::uint32_t idx);
     size_t take_frame();
     void write_dirty(Chunk& c);
@@ -200,7 +218,7 @@ private:
     bool file_locked_ = false;
     std::uint64_t lock_base_ = kDbfLockBase;
     std::uint64_t file_lock_length_ = kDbfFileLockLength;
-    std::string buf_;               // one record for shared reads and views
+    std::string buf_;               // one record for shared reads and views, or read alone
 
     // Exclusive cache: block i holds records i*per_chunk_+1 .. (i+1)*per_chunk_.
     std::uint32_t per_chunk_ = 1;
@@ -216,7 +234,11 @@ private:
     std::uint32_t recycle_from_ = 0;      // the first block a forward pass has not gone past
     std::uint32_t run_lo_ = 0, run_hi_ = 0;  // blocks being read in now
     std::vector<char> read_buf_;  // blocks read or written together
-    std::vector<char> flags_;  // deletion flag of every record, as far as loaded
+    // Exclusive: the deletion flag of every record, '*' or ' ', 0 while not known.
+    std::vector<char> flags_;
+    std::uint32_t alone_ = 0;         // the record buf_ holds, read alone (0: none)
+    std::uint32_t last_alone_ = 0;    // the last record read alone
+    std::uint64_t alone_reads_ = 0;   // records read alone since the flags were last gathered
 };
 
 }  // namespace durva::dbf

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "common/dbf/ntx_page.h"
+#include "platform/errors.h"
 
 namespace durva::dbf {
 
@@ -111,89 +112,112 @@ std::vector<std::uint32_t> ntx_sort_entries(const unsigned char* keys, size_t ke
     return order;
 }
 
-std::uint64_t ntx_build_pages(NtxHeader header, const unsigned char* keys, const std::vector<std::uint32_t>& order,
+namespace {
+
+struct Run {
+    size_t start, count;
+};
+
+// The pages of a level of `k` items: full pages, each followed by the item
+// moved up, the last two evened out when the last would be under half full.
+void runs_of(size_t k, size_t max, size_t limit, std::vector<Run>& runs) {
+    runs.clear();
+    size_t pos = 0;
+    while (k - pos > max) {
+        runs.push_back({pos, max});
+        pos += max + 1;
+    }
+    runs.push_back({pos, k - pos});
+    if (runs.size() > 1 && runs.back().count < limit) {
+        // Share the keys of the last two pages (and their separator) evenly.
+        Run& a = runs[runs.size() - 2];
+        Run& b = runs.back();
+        size_t total = a.count + b.count;
+        a.count = (total + 1) / 2;
+        b.start = a.start + a.count + 1;
+        b.count = total - a.count;
+    }
+}
+
+}  // namespace
+
+std::uint64_t ntx_build_pages(NtxHeader header, std::uint64_t count, NtxEntryStream& entries,
                               const NtxPageSink& sink) {
     const NtxLayout layout = NtxLayout::of(header);
     const auto ks = static_cast<size_t>(header.key_size);
     const size_t max = static_cast<size_t>(header.max_items);
     const size_t limit = static_cast<size_t>(header.underflow_limit());
 
-    // The leaves take their items straight from the sorted order; each level
-    // above is a list of the keys moved up, about 1/(max + 1) of the one below.
-    bool leaves = true;
-    std::vector<NtxItemRef> level, upper;
-    auto item = [&](size_t i) -> NtxItemRef {
-        if (!leaves) return level[i];
-        return {0, order[i] + 1, keys + static_cast<size_t>(order[i]) * ks};
-    };
-    std::uint32_t rightmost = 0;
-
     // Pages go out in batches as they are filled, after the header's place,
-    // so that building a large index holds little more than its keys.
+    // so that building a large index holds little more than its upper levels.
     constexpr size_t kBatchPages = 64;
     std::vector<unsigned char> batch;
     batch.reserve(kBatchPages * kNtxPageSize);
     std::uint64_t batch_at = kNtxPageSize, end = kNtxPageSize;
-    std::vector<NtxItemRef> items;
-    auto put_page = [&](size_t start, size_t count, std::uint32_t right) {
+    auto put_page = [&](const NtxItemRef* items, size_t n, std::uint32_t right) {
         if (batch.size() == kBatchPages * kNtxPageSize) {
             sink(batch.data(), batch.size(), batch_at);
             batch_at += batch.size();
             batch.clear();
         }
-        items.clear();
-        for (size_t i = start; i < start + count; ++i) items.push_back(item(i));
         size_t at = batch.size();
         batch.resize(at + kNtxPageSize);  // zero-filled, as a fresh page is
-        NtxPage(batch.data() + at, layout).store(items.data(), static_cast<int>(count), right);
+        NtxPage(batch.data() + at, layout).store(items, static_cast<int>(n), right);
         auto off = static_cast<std::uint32_t>(end);
         end += kNtxPageSize;
         return off;
     };
 
-    std::uint32_t root = 0;
-    struct Run {
-        size_t start, count;
+    // The leaves take their entries from the stream in order; the keys moved
+    // up from them are kept (the levels above point into them), and each
+    // level above is a list of the items moved up from the one below, about
+    // 1/(max + 1) of it.
+    std::vector<unsigned char> leaf_keys(max * ks), moved;
+    moved.reserve((static_cast<size_t>(count) / (max + 1) + 1) * ks);
+    auto pull = [&](unsigned char* into) -> std::uint32_t {
+        const unsigned char* key = nullptr;
+        std::uint32_t recno = 0;
+        if (!entries.next(key, recno)) throw DbError("Budowa indeksu: za malo kluczy", "");
+        std::memcpy(into, key, ks);
+        return recno;
     };
     std::vector<Run> runs;
-    for (;;) {
-        size_t k = leaves ? order.size() : level.size();
-        if (k <= max) {
-            root = put_page(0, k, rightmost);
-            break;
+    std::vector<NtxItemRef> items, level, upper;
+    runs_of(static_cast<size_t>(count), max, limit, runs);
+    std::uint32_t last_page = 0;
+    for (size_t r = 0; r < runs.size(); ++r) {
+        items.clear();
+        for (size_t i = 0; i < runs[r].count; ++i) {
+            unsigned char* key = leaf_keys.data() + i * ks;
+            items.push_back({0, pull(key), key});
         }
-        runs.clear();
-        size_t pos = 0;
-        while (k - pos > max) {
-            runs.push_back({pos, max});
-            pos += max + 1;
+        last_page = put_page(items.data(), items.size(), 0);
+        if (r + 1 < runs.size()) {
+            const size_t at = moved.size();
+            moved.resize(at + ks);
+            upper.push_back({last_page, pull(moved.data() + at), moved.data() + at});
         }
-        runs.push_back({pos, k - pos});
-        if (runs.back().count < limit) {
-            // Share the keys of the last two pages (and their separator) evenly.
-            Run& a = runs[runs.size() - 2];
-            Run& b = runs.back();
-            size_t total = a.count + b.count;
-            a.count = (total + 1) / 2;
-            b.start = a.start + a.count + 1;
-            b.count = total - a.count;
-        }
+    }
+    std::uint32_t rightmost = last_page;
+    level.swap(upper);
+
+    std::uint32_t root = last_page;
+    while (runs.size() > 1) {
+        runs_of(level.size(), max, limit, runs);
         upper.clear();
-        std::uint32_t last_page = 0;
         for (size_t r = 0; r < runs.size(); ++r) {
-            bool is_last = r + 1 == runs.size();
             const Run& run = runs[r];
-            std::uint32_t right = is_last ? rightmost : item(run.start + run.count).child;
-            std::uint32_t off = put_page(run.start, run.count, right);
+            const bool is_last = r + 1 == runs.size();
+            std::uint32_t right = is_last ? rightmost : level[run.start + run.count].child;
+            last_page = put_page(level.data() + run.start, run.count, right);
             if (!is_last) {
-                NtxItemRef sep = item(run.start + run.count);
-                upper.push_back({off, sep.recno, sep.key});
+                const NtxItemRef& sep = level[run.start + run.count];
+                upper.push_back({last_page, sep.recno, sep.key});
             }
-            last_page = off;
         }
         rightmost = last_page;
+        root = last_page;
         level.swap(upper);
-        leaves = false;
     }
     sink(batch.data(), batch.size(), batch_at);
 

@@ -16,15 +16,23 @@ namespace durva::dbf {
 // entry of each key.
 std::vector<std::uint32_t> ntx_sort_entries(const unsigned char* keys, size_t key_size, size_t count, bool unique);
 
+// The entries of a build in index order, one at a time.
+class NtxEntryStream {
+public:
+    virtual ~NtxEntryStream() = default;
+    // The next entry, false after the last. The key stays valid until the next call.
+    virtual bool next(const unsigned char*& key, std::uint32_t& recno) = 0;
+};
+
 // Receives `len` bytes of whole pages to be written at `offset`.
 using NtxPageSink = std::function<void(const unsigned char* bytes, size_t len, std::uint64_t offset)>;
 
-// The complete file for entries in `order` (indexes into `keys` as above),
-// handed out in pieces as it is built: the tree pages in file order, the
-// header page last. The header gives the geometry and expression; its root,
-// free list and version are set here (version 1, no free pages). Returns the
-// size of the file.
-std::uint64_t ntx_build_pages(NtxHeader header, const unsigned char* keys, const std::vector<std::uint32_t>& order,
+// The complete file for the `count` entries `entries` gives, handed out in
+// pieces as it is built: the tree pages in file order, the header page
+// last. The header gives the geometry and expression; its root, free list
+// and version are set here (version 1, no free pages). Returns the size of
+// the file. Holds the keys of one leaf and those moved up from the leaves.
+std::uint64_t ntx_build_pages(NtxHeader header, std::uint64_t count, NtxEntryStream& entries,
                               const NtxPageSink& sink);
 
 }  // namespace durva::dbf

@@ -6,6 +6,7 @@
 #include "common/dbf/ntx_build.h"
 #include "common/dbf/ntx_pager.h"
 #include "common/dbf/ntx_redo.h"
+#include "common/dbf/ntx_sort.h"
 #include "common/dbf/ntx_tree.h"
 #include "platform/errors.h"
 #include "platform/own_file.h"
@@ -19,18 +20,6 @@ KeyExpr compile_for(const std::string& path, std::string_view text, const FieldL
         return KeyExpr::compile(text, fields);
     } catch (const KeyExprError& e) {
         throw DbError(std::string("Nie mozna obliczyc klucza indeksu: ") + e.what(), path);
-    }
-}
-
-// A descending index holds the keys from the greatest down, records in
-// their order among equal keys, as inserts into it leave them.
-void reverse_key_order(std::vector<std::uint32_t>& order, const unsigned char* keys, size_t ks) {
-    std::reverse(order.begin(), order.end());
-    for (size_t i = 0; i < order.size();) {
-        size_t j = i + 1;
-        while (j < order.size() && std::memcmp(keys + order[j] * ks, keys + order[i] * ks, ks) == 0) ++j;
-        std::reverse(order.begin() + static_cast<std::ptrdiff_t>(i), order.begin() + static_cast<std::ptrdiff_t>(j));
-        i = j;
     }
 }
 
@@ -140,7 +129,7 @@ NtxIndex::~NtxIndex() = default;
 std::unique_ptr<NtxIndex> NtxIndex::open(const std::string& path, platform::Share mode, const FieldList& fields,
                                          bool read_only) {
     std::shared_ptr<platform::File> file;
-    if (platform::OwnFile::filled(ntx_redo_path(path))) file = mend_before_opening(path, mode, read_only);
+    if (ntx_redo_pending(ntx_redo_path(path))) file = mend_before_opening(path, mode, read_only);
     if (!file || read_only) {
         file.reset();  // an exclusive opening is let go of before it is made again
         file = platform::File::open(path, mode, read_only);
@@ -214,21 +203,19 @@ std::unique_ptr<NtxIndex> NtxIndex::create(const std::string& path, std::string_
     h.descending = options.descending;
     h.prefix.signature = sig;
 
-    const auto ks = static_cast<size_t>(h.key_size);
-    std::vector<unsigned char> keys(ks * record_count);
+    NtxKeySort sorted(static_cast<size_t>(h.key_size), options.unique, options.descending, record_count);
     std::string key;
     for (std::uint32_t r = 1; r <= record_count; ++r) {
         expr.eval_key_to(record(r), h.key_size, h.key_decimals, key);
-        std::memcpy(keys.data() + (r - 1) * ks, key.data(), ks);
+        sorted.add(reinterpret_cast<const unsigned char*>(key.data()));
     }
-    std::vector<std::uint32_t> order = ntx_sort_entries(keys.data(), ks, record_count, options.unique);
-    if (options.descending) reverse_key_order(order, keys.data(), ks);
+    const std::uint64_t count = sorted.count();
 
     std::shared_ptr<platform::File> file = platform::File::create(path);
     // A redo record of the file this one replaces must never be applied to it.
     platform::remove_own_file(ntx_redo_path(path));
     std::vector<unsigned char> head;
-    std::uint64_t size = ntx_build_pages(h, keys.data(), order,
+    std::uint64_t size = ntx_build_pages(h, count, sorted.entries(),
                                          [&](const unsigned char* bytes, size_t len, std::uint64_t offset) {
                                              // Every page of it will be rewritten on its own later.
                                              file->write_in_pieces(bytes, len, offset);

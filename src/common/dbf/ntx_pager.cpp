@@ -3,11 +3,9 @@
 #include <algorithm>
 #include <cstddef>
 #include <cstring>
-#include <optional>
 
 #include "common/dbf/ntx_redo.h"
 #include "platform/errors.h"
-#include "platform/own_file.h"
 
 namespace durva::dbf {
 
@@ -31,9 +29,7 @@ NtxPager::NtxPager(std::shared_ptr<platform::File> file, NtxHeader header)
       layout_(NtxLayout::of(header_)),
       file_end_(file_->size()),
       budget_(g_cache_budget),
-      redo_path_(ntx_redo_path(file_->path())) {
-    static_assert(offsetof(Cached, bytes) == 0);
-}
+      redo_(ntx_redo_path(file_->path())) {}
 
 NtxPager::~NtxPager() {
     try {
@@ -134,9 +130,9 @@ void NtxPager::refresh() {
 // Under the write lock: an update another process left halfway is finished
 // before anything else is read or written.
 bool NtxPager::mend() {
-    if (!ntx_mend(*file_, redo_path_)) return false;
+    if (!redo_.mend(*file_)) return false;
     ++mends_;
-    redo_emptied_ = true;
+    redo_cleared_ = true;
     reload();
     return true;
 }
@@ -285,8 +281,9 @@ NtxPager::WriteScope::~WriteScope() {
 void NtxPager::put_back() {
     for (auto b = backups_.rbegin(); b != backups_.rend(); ++b) {
         Cached* now = find(b->offset);
+        if (!now) continue;  // a touched page never leaves the cache; nothing to put back
         if (!b->existed) {
-            if (now) forget(*now);
+            forget(*now);
             continue;
         }
         Cached& c = *now;
@@ -315,12 +312,16 @@ void NtxPager::write_update(std::vector<std::uint32_t>& offsets, const NtxHeader
     const size_t in_place = static_cast<size_t>(fresh - first);
     const bool record = in_place > 1 || (in_place == 1 && (fresh != last || after.root != before.root ||
                                                            after.free_list != before.free_list));
-    std::optional<NtxRedoWriter> redo;
     if (record) {
-        redo.emplace(redo_path_, old_end, before, after, static_cast<std::uint32_t>(offsets.size()));
-        for (const std::uint32_t* o = fresh; o != last; ++o) redo->add(*o, find(*o)->bytes);
-        for (const std::uint32_t* o = first; o != fresh; ++o) redo->add(*o, find(*o)->bytes);
-        redo->finish();
+        try {
+            redo_.begin(old_end, before, after, static_cast<std::uint32_t>(offsets.size()));
+            for (const std::uint32_t* o = fresh; o != last; ++o) redo_.add(*o, find(*o)->bytes);
+            for (const std::uint32_t* o = first; o != fresh; ++o) redo_.add(*o, find(*o)->bytes);
+            redo_.finish();
+        } catch (...) {
+            redo_.abandon();
+            throw;
+        }
     }
     try {
         write_pages(fresh, last);
@@ -330,7 +331,7 @@ void NtxPager::write_update(std::vector<std::uint32_t>& offsets, const NtxHeader
         // index is exactly as it was.
         try {
             file_->truncate(old_end);
-            if (redo) redo->done();
+            if (record) redo_.clear();
         } catch (const DbError&) {
             // Pages past the end that nothing names, or a record over the
             // header it starts from, which the next writer finishes.
@@ -339,10 +340,10 @@ void NtxPager::write_update(std::vector<std::uint32_t>& offsets, const NtxHeader
     }
     write_pages(first, fresh);
     write_prefix();
-    if (!redo) return;
+    if (!record) return;
     try {
-        redo->done();
-        redo_emptied_ = true;
+        redo_.clear();
+        redo_cleared_ = true;
     } catch (const DbError&) {
         // The update is whole; a record over the header it made is dropped
         // by the next writer.
@@ -393,9 +394,9 @@ void NtxPager::flush() {
 void NtxPager::sync() {
     flush();
     if (read_only()) return;
-    if (redo_emptied_) {
-        platform::sync_own_file(redo_path_);
-        redo_emptied_ = false;
+    if (redo_cleared_) {
+        redo_.force();
+        redo_cleared_ = false;
     }
     file_->sync();
 }

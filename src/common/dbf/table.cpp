@@ -59,12 +59,13 @@ const FieldDesc& Table::field_at(int pos) const {
 
 bool Table::load(std::uint32_t recno) {
     if (recno == 0) return false;
-    std::string_view v = dbf_->record_view(recno);
-    if (v.empty()) return false;
     if (dbf_->exclusive()) {
-        cur_ = v.data();  // the cache keeps it where it is until we change it
-        loaded_deleted_ = dbf_->cached_deleted(recno);
+        if (recno > dbf_->record_count()) return false;
+        cur_ = nullptr;  // read when first wanted
+        loaded_deleted_ = settings_->deleted_hidden && dbf_->deleted(recno);
     } else {
+        std::string_view v = dbf_->record_view(recno);
+        if (v.empty()) return false;
         rec_.assign(v);  // the next read of the file overwrites the view
         cur_ = rec_.data();
         loaded_deleted_ = cur_[0] == '*';
@@ -74,9 +75,15 @@ bool Table::load(std::uint32_t recno) {
     return true;
 }
 
+const char* Table::cur() const {
+    if (cur_) return cur_;
+    std::string_view v = dbf_->record_view(recno_);
+    return v.empty() ? blank_.data() : v.data();
+}
+
 void Table::begin_change() {
     if (dirty_) return;
-    if (cur_ != rec_.data()) rec_.assign(cur_, static_cast<size_t>(dbf_->record_length()));
+    if (cur_ != rec_.data()) rec_.assign(cur(), static_cast<size_t>(dbf_->record_length()));
     orig_.assign(rec_);
     cur_ = rec_.data();
     dirty_ = true;

@@ -68,7 +68,7 @@ public:
     bool bof() const { return bof_; }
     bool eof() const { return eof_; }
     bool found() const { return found_; }
-    bool deleted() const { return cur_[0] == '*'; }
+    bool deleted() const { return cur_ ? cur_[0] == '*' : dbf_->deleted(recno_); }
 
     // Moves. Each writes back a pending change first and repositions the
     // child tables of every relation. go_to reaches deleted records too.
@@ -89,7 +89,7 @@ public:
     double number(std::string_view name) const;
     Date date(std::string_view name) const;
     bool logical(std::string_view name) const;
-    std::string_view record() const { return {cur_, static_cast<size_t>(dbf_->record_length())}; }
+    std::string_view record() const { return {cur(), static_cast<size_t>(dbf_->record_length())}; }
     // Replacing a value needs the record locked (or the table held
     // exclusively or file-locked); it is written back on the next move.
     void put(std::string_view name, const FieldValue& value);
@@ -202,6 +202,7 @@ private:
     void release_locks();
     void use_lock_scheme_of(const NtxIndex& ix);
     bool visible() const { return !(settings_->deleted_hidden && loaded_deleted_); }
+    const char* cur() const;
     void begin_change();
     std::string_view file_record() const { return dirty_ ? std::string_view(orig_) : record(); }
     bool load(std::uint32_t recno);
@@ -218,7 +219,10 @@ private:
     void skip_index_order(std::int64_t n);
     void require_writable_record() const;
     const FieldDesc& field_at(int pos) const;
-    std::uint32_t append_record_bytes(const std::string& bytes);
+    // copy_to's way for a table whose records a move in index order would
+    // read one by one from the file (table_ordered_copy.cpp).
+    bool copies_in_passes() const;
+    std::uint32_t copy_in_key_order(DbfFile& out, const std::vector<const FieldDesc*>& from);
 
     std::unique_ptr<DbfFile> dbf_;
     const TableSettings* settings_;
@@ -228,14 +232,16 @@ private:
     int order_ = 0;
 
     // The current record's bytes. Held exclusively, a record that is only
-    // read stays where the file's cache holds it; once changed (or read from
-    // a shared table) it lives in rec_, and orig_ keeps it as the file and
-    // the indexes still have it until it is written back.
+    // read stays where the file keeps it and is not even read until its
+    // bytes are wanted (cur_ null): moves that look at no field read none.
+    // Once changed (or read from a shared table) it lives in rec_, and orig_
+    // keeps it as the file and the indexes still have it until it is written
+    // back.
     const char* cur_ = nullptr;
     std::string rec_;
     std::string orig_;
     std::string blank_;
-    bool loaded_deleted_ = false;  // the deletion flag of the record as load() found it
+    bool loaded_deleted_ = false;  // the deletion flag of the record as load() found it (when hidden)
     std::uint32_t recno_ = 1;
     bool bof_ = true, eof_ = true, found_ = false;
     bool dirty_ = false;     // rec_ differs from the file

@@ -26,14 +26,23 @@ std::uint32_t Table::copy_to(std::string_view path, const Condition& condition,
     const FieldList& laid = out->fields();
     std::string buf = out->blank_record();
     std::uint32_t n = 0;
+    if (!condition && copies_in_passes()) {
+        n = copy_in_key_order(*out, from);
+        found_ = false;
+        to_phantom(n == 0);
+        after_move();
+        out->close();
+        return n;
+    }
     for (go_top(); !eof_; skip(1)) {
         if (condition && !condition(*this)) continue;
+        const char* rec = cur();
         if (from.empty()) {
-            out->append_record(cur_);
+            out->append_record(rec);
         } else {
-            buf[0] = cur_[0];
+            buf[0] = rec[0];
             for (size_t i = 0; i < from.size(); ++i)
-                std::memcpy(buf.data() + laid[i].offset, cur_ + from[i]->offset,
+                std::memcpy(buf.data() + laid[i].offset, rec + from[i]->offset,
                             static_cast<size_t>(from[i]->length));
             out->append_record(buf.data());
         }

@@ -446,9 +446,11 @@ private:
 
 // With room for a few blocks of records every read and write makes room:
 // changed blocks must reach the file when they leave, blocks filled by
-// appends too, and what comes back from the file must be what was written,
-// the deletion flags included. Short records (many to a block) and records
-// longer than a block.
+// appends too, records read alone or changed in the file at once must not be
+// read back as they were, and what comes back from the file must be what was
+// written, the deletion flags included (asked for with and without the
+// record read first). Short records (many to a block) and records longer
+// than a block.
 TEST(DbfFileCache, RandomChurnWithRoomForAFewBlocksMatchesAModel) {
     const FieldList layouts[] = {{field("KOD", 'C', 10), field("ILE", 'N', 8)},
                                  {field("KOD", 'C', 10), field("OPIS", 'C', 5000)}};
@@ -459,6 +461,7 @@ TEST(DbfFileCache, RandomChurnWithRoomForAFewBlocksMatchesAModel) {
             test::TempFolder dir;
             std::string path = dir.file("churn.dbf");
             std::vector<std::string> model;
+            std::uint32_t last_read = 0;
             std::mt19937 rng(static_cast<unsigned>(budget + layout[1].length));
             {
                 auto t = DbfFile::create(path, layout);
@@ -485,10 +488,14 @@ TEST(DbfFileCache, RandomChurnWithRoomForAFewBlocksMatchesAModel) {
                         ASSERT_EQ(t->append_record(rec.data()), model.size() + 1);
                         model.push_back(rec);
                     } else if (op < 6) {
+                        // Half the time the record read last, as a change made
+                        // where it was read; what is read back is the change.
                         auto r = static_cast<std::uint32_t>(1 + rng() % model.size());
+                        if (last_read != 0 && rng() % 2) r = last_read;
                         std::string rec = make(r);
                         t->write_record(r, rec.data());
                         model[r - 1] = rec;
+                        ASSERT_EQ(std::string(t->record_view(r)), rec) << "record " << r << " step " << step;
                     } else if (op < 7) {
                         // A record copied straight from the view of another one,
                         // whose block must stay while the target's comes in.
@@ -503,9 +510,13 @@ TEST(DbfFileCache, RandomChurnWithRoomForAFewBlocksMatchesAModel) {
                             model.push_back(model[from - 1]);
                         }
                     } else {
+                        // A flag asked for before its record is read, then the record.
+                        auto q = static_cast<std::uint32_t>(1 + rng() % model.size());
+                        EXPECT_EQ(t->deleted(q), model[q - 1][0] == '*') << "record " << q << " step " << step;
                         auto r = static_cast<std::uint32_t>(1 + rng() % model.size());
                         ASSERT_EQ(std::string(t->record_view(r)), model[r - 1]) << "record " << r << " step " << step;
-                        EXPECT_EQ(t->cached_deleted(r), model[r - 1][0] == '*');
+                        EXPECT_EQ(t->deleted(r), model[r - 1][0] == '*');
+                        last_read = r;
                     }
                     if (step % 997 == 0) t->commit();
                 }
@@ -593,6 +604,50 @@ TEST(DbfFileCache, APassThatChangesRecordsWritesThemAsItGoes) {
     auto back = DbfFile::open(path, Share::Shared);
     for (std::uint32_t r = 1; r <= 4000; ++r)
         ASSERT_EQ(trimmed(field_bytes(back->record_view(r), back->fields()[1])), r % 7 == 0 ? "zmiana " + std::to_string(r) : "") << r;
+}
+
+// A table many times its cache, asked for deletion flags out of record
+// order: after some records read alone the rest come from one pass over
+// the file, and the flags of records changed meanwhile are the changed
+// ones, whether the change still waits in the cache or went to the file.
+TEST(DbfFileCache, FlagsGatheredInOnePassKeepTheChangesMadeBefore) {
+    DbfCacheBudget room(1);
+    test::TempFolder dir;
+    std::string path = dir.file("flags.dbf");
+    const FieldList layout = {field("KOD", 'C', 10), field("OPIS", 'C', 90)};
+    const std::uint32_t n = 4000;
+    std::vector<bool> gone(n + 1);
+    {
+        auto t = DbfFile::create(path, layout);
+        std::string rec = t->blank_record();
+        for (std::uint32_t r = 1; r <= n; ++r) {
+            gone[r] = r % 5 == 0;
+            rec[0] = gone[r] ? '*' : ' ';
+            t->append_record(rec.data());
+        }
+        t->close();
+    }
+    auto t = DbfFile::open(path, Share::Exclusive);
+    // Two records in a row bring their block into the cache; a change to one
+    // of them waits there. A change to a record whose block is not cached
+    // goes to the file.
+    t->record_view(2000);
+    std::string kept(t->record_view(2001));
+    kept[0] = ' ';
+    t->write_record(2005, kept.data());
+    gone[2005] = false;
+    std::string marked(t->record_view(3001));
+    marked[0] = '*';
+    t->write_record(3001, marked.data());
+    gone[3001] = true;
+    for (std::uint32_t i = 0; i < n; ++i) {
+        const std::uint32_t r = 1 + i * 7919 % n;  // every record once, never two in a row
+        ASSERT_EQ(t->deleted(r), gone[r]) << "record " << r;
+    }
+    t->close();
+    auto back = DbfFile::open(path, Share::Shared);
+    EXPECT_FALSE(DbfFile::is_deleted(back->record_view(2005)));
+    EXPECT_TRUE(DbfFile::is_deleted(back->record_view(3001)));
 }
 
 // Runs of records in one read, shared or held, end where the table ends.

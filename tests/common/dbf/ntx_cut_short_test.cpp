@@ -40,11 +40,11 @@ void put_bytes(const std::string& path, const std::string& bytes) {
 }
 
 // The side file beside the index holds the record of an update under way
-// (it stays, emptied, once the update is done).
+// (it stays once the update is done, the record's mark at its start cleared).
 bool record_pending(const std::string& side) {
     std::error_code ec;
     return std::filesystem::is_regular_file(std::filesystem::symlink_status(side, ec)) &&
-           std::filesystem::file_size(side, ec) > 0;
+           file_bytes(side).rfind("NTXREDO", 0) == 0;
 }
 
 std::vector<NtxEntry> in_key_order(std::vector<NtxEntry> e) {

@@ -11,6 +11,7 @@
 #include <random>
 
 #include "common/dbf/ntx_build.h"
+#include "common/dbf/ntx_sort.h"
 #include "platform/errors.h"
 #include "support/fixture_folder.h"
 #include "support/ntx_inspect.h"
@@ -373,6 +374,35 @@ TEST(NtxBuild, SortsByKeyBytesThenRecordWhateverTheKeysShare) {
                 if (i == 0 || std::memcmp(&keys[want[i] * ks], &keys[want[i - 1] * ks], ks) != 0) firsts.push_back(want[i]);
             EXPECT_EQ(ntx_sort_entries(keys.data(), ks, n, true), firsts);
         }
+    }
+}
+
+// An index built from more keys than one share of the sort holds (sorted a
+// share at a time and merged) is the same file, byte for byte, as one built
+// from a single share: equal keys in record order, the first record of each
+// key in a unique index, the greatest key first in a descending one.
+TEST(NtxBuild, KeysSortedInSharesAndMergedBuildTheSameFile) {
+    TempFolder folder;
+    const FieldList fields = {{"KOD", 'C', 5, 0, 1}};
+    const std::uint32_t n = 7000;  // seven shares of the least size
+    std::mt19937 rng(11);
+    std::vector<std::string> records(n + 1);
+    for (std::uint32_t r = 1; r <= n; ++r) records[r] = " " + std::to_string(rng() % 900);  // many equal keys
+    auto source = [&](std::uint32_t r) { return std::string_view(records[r]); };
+    for (const NtxOptions& options : {NtxOptions{false, false}, NtxOptions{true, false}, NtxOptions{false, true},
+                                      NtxOptions{true, true}}) {
+        SCOPED_TRACE(std::string(options.unique ? "unique" : "") + (options.descending ? " descending" : ""));
+        NtxIndex::create(folder.file("one.ntx"), "KOD", fields, n, source, Share::Exclusive, options);
+        {
+            const size_t old = ntx_sort_budget();
+            set_ntx_sort_budget(1);
+            NtxIndex::create(folder.file("merged.ntx"), "KOD", fields, n, source, Share::Exclusive, options);
+            set_ntx_sort_budget(old);
+        }
+        EXPECT_TRUE(file_bytes(folder.file("one.ntx")) == file_bytes(folder.file("merged.ntx")));
+        auto merged = NtxIndex::open(folder.file("merged.ntx"), Share::Exclusive, fields);
+        EXPECT_EQ(merged->verify(n), "");
+        EXPECT_EQ(merged->key_count(), options.unique ? 900u : n);
     }
 }
 

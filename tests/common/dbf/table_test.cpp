@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <fstream>
 #include <iterator>
 
@@ -365,6 +366,122 @@ TEST(TableIndexes, AnExactSeekWithoutAnEqualKeyReadsNoRecord) {
     EXPECT_EQ(t->dbf().cached_blocks(), cached);
     EXPECT_TRUE(t->seek("6998", false));
     EXPECT_EQ(t->recno(), 3000u);
+}
+
+// A table larger than its cache (room for two blocks of records, so that a
+// record met out of order is read alone and changed in the file at once): a
+// walk in index order that reads, changes and deletes records as it goes
+// sees each change at once, hides what it deleted from the next walk, and
+// leaves every change in the file.
+TEST(TableIndexes, AWalkPastTheCacheSeesItsOwnChanges) {
+    struct Budget {
+        size_t old = dbf_cache_budget();
+        Budget() { set_dbf_cache_budget(1); }
+        ~Budget() { set_dbf_cache_budget(old); }
+    } tiny;
+    durva::test::TempFolder dir;
+    const std::uint32_t n = 3000;
+    std::vector<std::string> codes;
+    std::vector<std::uint32_t> deleted;
+    for (std::uint32_t r = 1; r <= n; ++r) {
+        codes.push_back(std::to_string(r * 7919 % 10000));  // every code once, scattered over the table
+        if (r % 10 == 0) deleted.push_back(r);
+    }
+    make_table(dir.file("t.dbf"), codes, deleted);
+    // Visible records in key order (codes padded as the key is).
+    auto in_key_order = [&](auto keep) {
+        std::vector<std::pair<std::string, std::uint32_t>> keyed;
+        for (std::uint32_t r = 1; r <= n; ++r)
+            if (keep(r)) keyed.push_back({(codes[r - 1] + "    ").substr(0, 4), r});
+        std::sort(keyed.begin(), keyed.end());
+        std::vector<std::uint32_t> out;
+        for (const auto& k : keyed) out.push_back(k.second);
+        return out;
+    };
+    TableSettings s;
+    auto t = Table::open(dir.file("t"), Share::Exclusive, s);
+    t->create_index(dir.file("t_kod"), "KOD");
+    std::vector<std::uint32_t> seen;
+    for (t->go_top(); !t->eof(); t->skip(1)) {
+        const std::uint32_t r = t->recno();
+        seen.push_back(r);
+        ASSERT_EQ(t->number("ILE"), r) << r;
+        if (r % 3 == 0) {
+            t->put("ILE", r + 0.5);
+            EXPECT_EQ(t->number("ILE"), r + 0.5);
+        }
+        if (r % 7 == 0) t->delete_record();
+    }
+    EXPECT_EQ(seen, in_key_order([](std::uint32_t r) { return r % 10 != 0; }));
+    auto now_visible = [](std::uint32_t r) { return r % 10 != 0 && r % 7 != 0; };
+    auto ile = [](std::uint32_t r) { return r % 3 == 0 && r % 10 != 0 ? r + 0.5 : double(r); };
+    seen.clear();
+    for (t->go_top(); !t->eof(); t->skip(1)) {
+        seen.push_back(t->recno());
+        ASSERT_EQ(t->number("ILE"), ile(t->recno())) << t->recno();
+    }
+    EXPECT_EQ(seen, in_key_order(now_visible));
+    t->close();
+    auto back = DbfFile::open(dir.file("t.dbf"), Share::Shared);
+    for (std::uint32_t r = 1; r <= n; ++r) {
+        std::string_view rec = back->record_view(r);
+        ASSERT_EQ(DbfFile::is_deleted(rec), !now_visible(r)) << r;
+        EXPECT_EQ(decode_number(field_bytes(rec, back->fields()[1])), ile(r)) << r;
+    }
+}
+
+// A copy in index order of a table larger than its cache (made in passes
+// over whole files) is byte for byte the copy made record by record, with
+// deleted records hidden or not, all fields or some; records changed,
+// deleted and appended just before are copied as changed; the table ends at
+// its end as after any copy.
+TEST(TableIndexes, ACopyInKeyOrderPastTheCacheIsTheRecordByRecordCopy) {
+    struct Budget {
+        size_t old = dbf_cache_budget();
+        Budget() { set_dbf_cache_budget(1); }
+        ~Budget() { set_dbf_cache_budget(old); }
+    } tiny;
+    durva::test::TempFolder dir;
+    const std::uint32_t n = 20000;  // some 4 MB: several stretches, each dealt in several runs
+    {
+        auto t = DbfFile::create(dir.file("t.dbf"), {field("KOD", 'C', 6), field("OPIS", 'C', 200), field("ILE", 'N', 8)});
+        std::string rec = t->blank_record();
+        for (std::uint32_t r = 1; r <= n; ++r) {
+            encode_text(t->fields()[0], std::to_string(r * 7919 % 100000), rec.data());
+            encode_text(t->fields()[1], "opis " + std::to_string(r), rec.data());
+            encode_number(t->fields()[2], r, rec.data());
+            rec[0] = r % 11 == 0 ? '*' : ' ';
+            t->append_record(rec.data());
+        }
+        t->close();
+    }
+    for (bool hidden : {true, false}) {
+        for (const std::vector<std::string>& fields : {std::vector<std::string>{}, std::vector<std::string>{"ILE", "KOD"}}) {
+            SCOPED_TRACE(std::string(hidden ? "deleted hidden" : "deleted shown") + ", fields " +
+                         std::to_string(fields.size()));
+            TableSettings s;
+            s.deleted_hidden = hidden;
+            auto t = Table::open(dir.file("t"), Share::Exclusive, s);
+            t->create_index(dir.file("t_kod"), "KOD");
+            for (std::uint32_t r : {5u, 777u, 15000u}) {
+                t->go_to(r);
+                t->put("OPIS", std::string("zmieniony"));
+            }
+            t->go_to(9000);
+            t->delete_record();
+            ASSERT_TRUE(t->append_blank());
+            t->put("KOD", std::string("00001"));
+            t->go_top();
+            const std::uint32_t one_by_one = t->copy_to(dir.file("a"), [](Table&) { return true; }, fields);
+            const std::uint32_t in_passes = t->copy_to(dir.file("b"), {}, fields);
+            EXPECT_EQ(in_passes, one_by_one);
+            EXPECT_GT(in_passes, n / 2);
+            EXPECT_TRUE(t->eof());
+            EXPECT_EQ(t->recno(), t->record_count() + 1);
+            EXPECT_TRUE(slurp(dir.file("a.dbf")) == slurp(dir.file("b.dbf")));
+            t->close();
+        }
+    }
 }
 
 class TableRelations : public ::testing::Test {
