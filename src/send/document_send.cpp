@@ -43,7 +43,6 @@ bool DURVA_PZ(SendRun& run, std::string_view list) {
         out.finish();
     }
     s.areas.close(kSentRecordsArea);
-    s.areas.close(kSortedCopyArea);
     s.areas.select(kGoodsArea);
     if (dbf::Table* g = s.areas.find(kGoodsArea)) {
         g->set_order(1);

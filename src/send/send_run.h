@@ -28,7 +28,5 @@ struct SendRun {
 inline constexpr int kGoodsArea = 2;
 inline constexpr int kDocumentRowsArea = 5;
 inline constexpr int kLeafletArea = 44;
-inline constexpr int kCopyArea = 200;
-inline constexpr int kSortedCopyArea = 202;
 
 }  // namespace durva

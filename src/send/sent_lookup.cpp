@@ -44,6 +44,22 @@ void SentLookup::add(std::string_view key, std::uint32_t row) {
     ++used_;
 }
 
+void SentLookup::add_all(const std::vector<std::uint64_t>& entries) {
+    reserve(used_ + entries.size());
+    // Put in one by one as they come, the rows of a large table land all
+    // over the array, each in memory the caches do not hold. One pass of a
+    // counting sort by the tag's first 16 bits lines them up nearly in the
+    // order of their slots (the first slot grows with the tag), so that they
+    // fill the array from one end to the other. Equal tags keep their order.
+    std::vector<std::uint32_t> start(size_t{1} << 16 | 1, 0);
+    for (std::uint64_t e : entries) ++start[(e >> 48) + 1];
+    for (size_t i = 1; i < start.size(); ++i) start[i] += start[i - 1];
+    std::vector<std::uint64_t> lined_up(entries.size());
+    for (std::uint64_t e : entries) lined_up[start[e >> 48]++] = e;
+    for (std::uint64_t e : lined_up) place(e);
+    used_ += entries.size();
+}
+
 void SentLookup::place(std::uint64_t slot) {
     size_t i = home(static_cast<std::uint32_t>(slot >> 32));
     while (slots_[i] != 0) i = next(i);

@@ -51,6 +51,11 @@ public:
     // Adds a key with its row (never 0). Two rows of one key (which no send
     // makes) are both kept; a look-up finds one of them.
     void add(std::string_view key, std::uint32_t row);
+    // The same for many rows at once (a whole table), entries made by entry().
+    void add_all(const std::vector<std::uint64_t>& entries);
+    static std::uint64_t entry(std::string_view key, std::uint32_t row) {
+        return static_cast<std::uint64_t>(tag_of(key)) << 32 | row;
+    }
 
 private:
     static std::uint32_t tag_of(std::string_view key);

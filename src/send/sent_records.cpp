@@ -106,12 +106,13 @@ bool SentRecords::open() {
         const bool written_in = write_in_sent_changes(t);
         drop_sent_changes();
         lookup_ = SentLookup();
-        lookup_.reserve(t.record_count());
+        std::vector<std::uint64_t> rows;
+        rows.reserve(t.record_count());
         std::string key;
         auto look_up = [&](std::uint32_t recno, std::string_view row) {
             if (dbf::DbfFile::is_deleted(row)) return;
             layout_->key_of(row, key);
-            lookup_.add(key, recno);
+            rows.push_back(SentLookup::entry(key, recno));
         };
         // Every send that changes the table keeps its index: one that opens
         // is the table's, unless rows were written in again just now.
@@ -129,6 +130,7 @@ bool SentRecords::open() {
             if (FILE_X(kIndexFile)) platform::remove_file(platform::resolve_path(kIndexFile));
             t.create_index(kIndexFile, kIndexKey, false, false, look_up);
         }
+        lookup_.add_all(rows);
         if (written_in) sent_changes_written();
         t.go_top();
         next_fresh_ = t.record_count() + 1;

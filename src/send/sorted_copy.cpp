@@ -303,8 +303,6 @@ SortedGoods::SortedGoods(SendRun& run) {
     DIRMAKE("rob");
     with_error_handler(s, [&] {
         source_.reset();
-        areas.close(kCopyArea);
-        areas.close(kSortedCopyArea);
         dbf::Table& goods = areas.table(kGoodsArea);
         const dbf::FieldList& fields = goods.fields();
         const bool long_form = run.plu.long_form;

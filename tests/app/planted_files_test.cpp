@@ -98,7 +98,8 @@ TEST(PlantedFiles, PipesAtTheFilesOfAReadOutStopNothing) {
 TEST(PlantedFiles, SymlinksAtTheFilesOfASendLeadNowhere) {
     testing::SendOffice office("kod13");
     Victims victims;
-    for (const char* name : {"rob/as_01.dbf", "rob/as_01.ntx", "rob/ass01.dbf", "durva/data_in.txt"})
+    for (const char* name : {"rob/as_01.dbf", "rob/as_01.ntx", "rob/ass01.dbf", "durva/data_in.txt", "durva/as2000z.dbf",
+                             "durva/as2000w.dbf"})
         victims.plant(office.folder.path(), name);
     SendOptions o;
     SentRecords sent(office.session());

@@ -127,8 +127,8 @@ public:
     // can lock or append a record meanwhile: the append lock is taken once,
     // the records go to the file in one write and the header is rewritten
     // once. A failed write leaves the table as it was. Held exclusively,
-    // the records past the last block begun go to the file at once, not
-    // through the cache.
+    // the records go straight to the file, past the cache (whose changes
+    // are written first).
     std::uint32_t append_records(const char* bytes, std::uint32_t n);
     std::string blank_record() const;
     static bool is_deleted(std::string_view record) { return !record.empty() && record[0] == '*'; }
