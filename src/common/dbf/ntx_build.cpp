@@ -171,15 +171,17 @@ std::uint64_t ntx_build_pages(NtxHeader header, std::uint64_t count, NtxEntryStr
     // The leaves take their entries from the stream in order; the keys moved
     // up from them are kept (the levels above point into them), and each
     // level above is a list of the items moved up from the one below, about
-    // 1/(max + 1) of it.
-    std::vector<unsigned char> leaf_keys(max * ks), moved;
-    moved.reserve((static_cast<size_t>(count) / (max + 1) + 1) * ks);
-    auto pull = [&](unsigned char* into) -> std::uint32_t {
+    // 1/(max + 1) of it. Keys the stream keeps to the end are not copied.
+    const bool stay = entries.keys_stay();
+    std::vector<unsigned char> leaf_keys(stay ? 0 : max * ks), moved;
+    if (!stay) moved.reserve((static_cast<size_t>(count) / (max + 1) + 1) * ks);
+    auto pull = [&](unsigned char* into) -> NtxItemRef {
         const unsigned char* key = nullptr;
         std::uint32_t recno = 0;
         if (!entries.next(key, recno)) throw DbError("Budowa indeksu: za malo kluczy", "");
+        if (stay) return {0, recno, key};
         std::memcpy(into, key, ks);
-        return recno;
+        return {0, recno, into};
     };
     std::vector<Run> runs;
     std::vector<NtxItemRef> items, level, upper;
@@ -187,15 +189,14 @@ std::uint64_t ntx_build_pages(NtxHeader header, std::uint64_t count, NtxEntryStr
     std::uint32_t last_page = 0;
     for (size_t r = 0; r < runs.size(); ++r) {
         items.clear();
-        for (size_t i = 0; i < runs[r].count; ++i) {
-            unsigned char* key = leaf_keys.data() + i * ks;
-            items.push_back({0, pull(key), key});
-        }
+        for (size_t i = 0; i < runs[r].count; ++i) items.push_back(pull(stay ? nullptr : leaf_keys.data() + i * ks));
         last_page = put_page(items.data(), items.size(), 0);
         if (r + 1 < runs.size()) {
             const size_t at = moved.size();
-            moved.resize(at + ks);
-            upper.push_back({last_page, pull(moved.data() + at), moved.data() + at});
+            if (!stay) moved.resize(at + ks);
+            NtxItemRef sep = pull(stay ? nullptr : moved.data() + at);
+            sep.child = last_page;
+            upper.push_back(sep);
         }
     }
     std::uint32_t rightmost = last_page;

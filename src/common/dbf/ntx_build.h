@@ -20,8 +20,10 @@ std::vector<std::uint32_t> ntx_sort_entries(const unsigned char* keys, size_t ke
 class NtxEntryStream {
 public:
     virtual ~NtxEntryStream() = default;
-    // The next entry, false after the last. The key stays valid until the next call.
+    // The next entry, false after the last. The key stays valid until the
+    // next call, or to the end of the build when keys_stay().
     virtual bool next(const unsigned char*& key, std::uint32_t& recno) = 0;
+    virtual bool keys_stay() const { return false; }
 };
 
 // Receives `len` bytes of whole pages to be written at `offset`.

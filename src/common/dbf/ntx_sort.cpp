@@ -42,6 +42,7 @@ public:
         recno = order_[at_++] + 1;
         return true;
     }
+    bool keys_stay() const override { return true; }
 
 private:
     const std::vector<unsigned char>& keys_;
