@@ -163,6 +163,15 @@ void program_departments(Session& s, MenuValues& m) {
     report_driver_run(s, m, FILE_X("durvawin.txt") ? DriverCommand::DepartmentsStartWait : DriverCommand::Departments);
 }
 
+// The sent-record table keeps a send's changes only when the register took
+// them (the driver reported success); otherwise they go.
+void settle_sent_changes(Session& s, bool taken) {
+    if (taken)
+        keep_sent_changes(s);
+    else
+        drop_sent_changes();
+}
+
 // Item 1. The sent-record table takes the send's changes only when the
 // driver reports that the register took the records.
 void send_goods(Session& s, MenuValues& m) {
@@ -173,10 +182,8 @@ void send_goods(Session& s, MenuValues& m) {
         return;
     }
     _OKNO_(s, "Przesylam dane - czekac", "...");
-    if (run_driver(s, m, DriverCommand::Send) && ERROR_DURVA(s).good())
-        keep_sent_changes(s);
-    else
-        drop_sent_changes();
+    const bool ran = run_driver(s, m, DriverCommand::Send);
+    settle_sent_changes(s, ran && ERROR_DURVA(s).good());
 }
 
 // Deletes the files of those present, all or (when one cannot go, say
@@ -376,11 +383,7 @@ GoodsSend send_unattended(Session& s, MenuValues& m) {
     g.records = records_in_request();
     g.driver_ran = run_driver(s, m, DriverCommand::Send);
     if (g.driver_ran) g.driver = ERROR_DURVA(s);
-    // As in the menu: the sent-record table keeps what the register took.
-    if (g.driver_ran && g.driver.good())
-        keep_sent_changes(s);
-    else
-        drop_sent_changes();
+    settle_sent_changes(s, g.driver_ran && g.driver.good());
     return g;
 }
 

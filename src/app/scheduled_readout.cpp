@@ -187,6 +187,12 @@ std::vector<int> stands_with_port(ReadOutResult& why) {
     return stands;
 }
 
+// A failure shared with the read-out, said of a send: nothing was sent.
+void said_of_send(ReadOutResult& r) {
+    if (r.line.ends_with(kNothingBooked))
+        r.line = r.line.substr(0, r.line.size() - kNothingBooked.size()) + std::string(kNothingSent);
+}
+
 std::string value_after(const std::vector<std::string>& words, size_t& i, std::string_view option) {
     const std::string& w = words[i];
     if (w.size() > option.size() && w[option.size()] == '=') return w.substr(option.size() + 1);
@@ -290,8 +296,7 @@ ReadOutResult scheduled_job(Session& s, int stand, ScheduledJob job) {
     sign_out(s);
     close_tables(s);
     // A send books nothing: its failures say that nothing was sent.
-    if (job == ScheduledJob::Send && result.line.ends_with(kNothingBooked))
-        result.line = result.line.substr(0, result.line.size() - kNothingBooked.size()) + std::string(kNothingSent);
+    if (job == ScheduledJob::Send) said_of_send(result);
     return result;
 }
 
@@ -350,8 +355,7 @@ int run_scheduled(const std::vector<std::string>& words, std::FILE* out) {
         stands = stands_with_port(why);
         if (stands.empty()) {
             why.line = prefix + why.line;
-            if (a.job == ScheduledJob::Send && why.line.ends_with(kNothingBooked))
-                why.line = why.line.substr(0, why.line.size() - kNothingBooked.size()) + std::string(kNothingSent);
+            if (a.job == ScheduledJob::Send) said_of_send(why);
             return say(why, true);
         }
     }
