@@ -2,7 +2,8 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <unordered_set>
+#include <map>
+#include <unordered_map>
 #include <utility>
 
 #include "receive/booking_steps.h"
@@ -11,6 +12,8 @@
 namespace durva::booking {
 
 namespace {
+
+constexpr const char* kChangedSince = "przerwane ksiegowanie, stan zmieniony od tego czasu - sprawdz";
 
 std::string goods_name(const std::string& mag, const std::string& indeks) { return mag + "/" + trim(indeks); }
 
@@ -22,6 +25,14 @@ std::string not_applied_text(const std::string& mag, const std::string& indeks, 
 
 bool is_good(const dbf::Table& as, const std::string& mag, const std::string& indeks) {
     return !as.eof() && !as.deleted() && as.text("MAG") == mag && as.text("INDEKS") == indeks;
+}
+
+// The same of a goods record's bytes held in memory.
+bool holds_good(const dbf::Table& as, std::string_view record, const std::string& mag, const std::string& indeks) {
+    const int m = as.field_pos("MAG"), i = as.field_pos("INDEKS");
+    return m != 0 && i != 0 && !dbf::DbfFile::is_deleted(record) &&
+           dbf::field_bytes(record, as.fields()[static_cast<size_t>(m - 1)]) == mag &&
+           dbf::field_bytes(record, as.fields()[static_cast<size_t>(i - 1)]) == indeks;
 }
 
 // Puts the goods table (in its first order) on the record of row n: the one
@@ -38,121 +49,149 @@ bool find_goods_record(dbf::Table& as, const BookingPlan& p, int n, const std::s
     return as.seek(mag + indeks, false) && is_good(as, mag, indeks);
 }
 
-// The stock change of row n under the goods record's own lock.
-// A change made (or found made) is added to `made`.
-void change_stock(Session& s, const BookingPlan& p, const PlanRow& row, int n, const BookingProgress& done,
-                  BookingJournal& journal, std::vector<std::string>& not_applied, std::vector<int>& made) {
-    if (done.stock_done.count(n)) return;
-    const std::string mag = row.text("MAG"), indeks = row.text("INDEKS");
-    const double q = row.number("ILOSC");
-    dbf::Table& as = select(s, "as");
-    as.set_order(1);
-    auto report = [&](const std::string& why) { not_applied.push_back(not_applied_text(mag, indeks, q, why)); };
-    if (!find_goods_record(as, p, n, mag, indeks)) return report("brak towaru");
-    lock_until_done(s, "towar " + goods_name(mag, indeks), kRecordWait);
-    if (!is_good(as, mag, indeks)) {
-        as.unlock();
-        return report("brak towaru");
+// One row's stock change as the plan gives it.
+struct RowSale {
+    int n;
+    std::string mag, indeks;
+    double q;
+    RowSale(const BookingPlan& p, const dbf::Table& dd, int row) : n(row) {
+        const PlanRow r(dd, p.rows[static_cast<size_t>(row - 1)]);
+        mag = r.text("MAG");
+        indeks = r.text("INDEKS");
+        q = r.number("ILOSC");
     }
-    const StockFields now = read_stock(as, as.record());
-    auto before = done.stock_before.find(n);
-    if (before != done.stock_before.end()) {
-        // The change was under way when the booking stopped: the record
-        // shows whether it was made.
-        const StockFields then = read_stock(as, before->second);
-        const StockFields after = sell(as, then, q, p.data);
-        if (now == after) {
-            as.unlock();
-            made.push_back(n);
+    std::string not_applied(const std::string& why) const { return not_applied_text(mag, indeks, q, why); }
+};
+
+// A goods record as the changes worked out so far leave it.
+struct Record {
+    std::string bytes;
+    StockFields last;  // what the last change writes
+    bool changed = false;
+};
+
+// What a batch of changes does: each row's image of its record (the state
+// the row found it in), the rows made or found made, the rows left undone.
+struct Changes {
+    std::vector<std::pair<int, std::string>> images;
+    std::vector<int> made;
+    std::vector<std::string>& not_applied;
+};
+
+// Works out the stock changes of `rows`, rows of one good in row order, on
+// the record `r`. Rows an earlier attempt began are settled by what the
+// record shows: their images in the journal say which states it went
+// through (each row's image is the state the row before it left), and the
+// last of those states it is in tells how far the changes came. The rest
+// go on from there, one after another.
+void work_out(const dbf::Table& as, const BookingPlan& p, const std::vector<RowSale>& rows,
+              const BookingProgress& done, Record& r, Changes& out) {
+    std::size_t from = 0;  // the first row still to be made
+    if (const auto first = done.stock_before.find(rows.front().n); first != done.stock_before.end()) {
+        // states[0] before the first row, states[i] after row i.
+        std::vector<StockFields> states{read_stock(as, first->second)};
+        for (const RowSale& row : rows) {
+            const std::string& image = done.stock_before.at(row.n);
+            if (!(read_stock(as, image) == states.back())) {
+                // Not one run of changes: each row is judged alone.
+                for (const RowSale& alone : rows) work_out(as, p, {alone}, done, r, out);
+                return;
+            }
+            states.push_back(read_stock(as, with_stock(as, image, sell(as, states.back(), row.q, p.data))));
+        }
+        const auto at = std::find(states.rbegin(), states.rend(), read_stock(as, r.bytes));
+        if (at == states.rend()) {
+            for (const RowSale& row : rows) out.not_applied.push_back(row.not_applied(kChangedSince));
             return;
         }
-        if (!(now == then)) {
-            as.unlock();
-            return report("przerwane ksiegowanie, stan zmieniony od tego czasu - sprawdz");
+        from = static_cast<std::size_t>(states.rend() - at) - 1;
+        for (std::size_t i = 0; i < from; ++i) out.made.push_back(rows[i].n);
+    }
+    for (std::size_t i = from; i < rows.size(); ++i) {
+        const StockFields after = sell(as, read_stock(as, r.bytes), rows[i].q, p.data);
+        if (!stock_fits(as, after)) {
+            out.not_applied.push_back(rows[i].not_applied("stan poza zakresem pola"));
+            continue;
         }
+        out.images.emplace_back(rows[i].n, r.bytes);
+        r.bytes = with_stock(as, r.bytes, after);
+        r.last = after;
+        r.changed = true;
+        out.made.push_back(rows[i].n);
     }
-    const StockFields after = sell(as, now, q, p.data);
-    if (!stock_fits(as, after)) {
-        as.unlock();
-        return report("stan poza zakresem pola");
-    }
-    journal.stock_before(n, as.record());
-    put_stock(as, after);
-    as.unlock();
-    made.push_back(n);
 }
 
-// The end of the batch of stock changes that starts at row `first`: at most
-// kBatchRows rows, each of a goods record no other row of the batch names, so
-// that the journal's record of each change tells on its own whether it was made.
-// An earlier attempt's rows (those the journal has lines of) are left out.
-bool begun_before(const BookingProgress& done, std::size_t row) {
-    const int n = static_cast<int>(row) + 1;
-    return done.stock_done.count(n) != 0 || done.stock_before.count(n) != 0;
+void write_images(BookingJournal& journal, const Changes& c) {
+    if (c.images.empty()) return;
+    const std::vector<std::pair<int, std::string_view>> images(c.images.begin(), c.images.end());
+    journal.stock_before(images);
 }
 
-std::size_t stock_batch_end(const BookingPlan& p, const BookingProgress& done, std::size_t first) {
-    std::unordered_set<std::uint32_t> goods;
-    std::size_t end = first;
-    while (end < p.rows.size() && end - first < kBatchRows && !begun_before(done, end)) {
-        const std::uint32_t g = end < p.goods.size() ? p.goods[end] : 0;
-        if (g == 0 || !goods.insert(g).second) break;
-        ++end;
-    }
-    return std::max(end, first + 1);
-}
-
-// The stock changes of rows [first, end) under the goods table's file lock,
-// which the caller has taken and which is given up here whatever happens:
-// the records are read under it, the journal gets their bytes before any of
-// them is written, then every change is made, then the journal marks them done.
-// A row whose record another row of the batch changes already (its own
-// record gone, and another one found for its good) ends the batch early;
-// returns where it ended. The rows changed are added to `made`.
-std::size_t change_stock_batch(Session& s, const BookingPlan& p, const dbf::Table& dd, std::size_t first,
-                               std::size_t end, BookingJournal& journal, std::vector<std::string>& not_applied,
-                               std::vector<int>& made) {
+// The stock changes of `goods` (each the rows of one good) under the goods
+// table's file lock, which the caller has taken and which is given up here
+// whatever happens. The records are read under it and the changes worked
+// out in memory, a record named by several rows going from one row's change
+// to the next; the journal gets every row's image before anything is
+// written; then each record is written once, with all of its changes.
+void change_under_file_lock(Session& s, const BookingPlan& p, const std::vector<std::vector<RowSale>>& goods,
+                            const BookingProgress& done, BookingJournal& journal, Changes& out) {
     dbf::Table& as = s.areas.table("as");
     FileLockHold hold(as);
     as.set_order(1);
-    struct Change {
-        int n;
-        std::uint32_t recno;
-        std::string before;
-        StockFields after;
-    };
-    std::vector<Change> changes;
-    std::unordered_set<std::uint32_t> records;
-    std::size_t r = first;
-    for (; r < end; ++r) {
-        const int n = static_cast<int>(r) + 1;
-        const PlanRow row(dd, p.rows[r]);
-        const std::string mag = row.text("MAG"), indeks = row.text("INDEKS");
-        const double q = row.number("ILOSC");
-        const bool found = find_goods_record(as, p, n, mag, indeks);
-        if (found && records.count(as.recno())) break;
-        if (!found) {
-            not_applied.push_back(not_applied_text(mag, indeks, q, "brak towaru"));
-            continue;
+    std::unordered_map<std::uint32_t, Record> records;
+    std::vector<std::uint32_t> met;  // in the order first met
+    for (const std::vector<RowSale>& rows : goods) {
+        const RowSale& row = rows.front();
+        const std::uint32_t matched = p.goods.size() >= static_cast<std::size_t>(row.n) ? p.goods[row.n - 1] : 0;
+        auto it = records.find(matched);
+        if (it == records.end() || !holds_good(as, it->second.bytes, row.mag, row.indeks)) {
+            if (!find_goods_record(as, p, row.n, row.mag, row.indeks)) {
+                for (const RowSale& r : rows) out.not_applied.push_back(r.not_applied("brak towaru"));
+                continue;
+            }
+            // A record an earlier row of the batch changed goes on from its changes.
+            auto [at, added] = records.try_emplace(as.recno(), Record{std::string(as.record()), {}, false});
+            if (added) met.push_back(as.recno());
+            it = at;
         }
-        const StockFields after = sell(as, read_stock(as, as.record()), q, p.data);
-        if (!stock_fits(as, after)) {
-            not_applied.push_back(not_applied_text(mag, indeks, q, "stan poza zakresem pola"));
-            continue;
-        }
-        records.insert(as.recno());
-        changes.push_back(Change{n, as.recno(), std::string(as.record()), after});
+        work_out(as, p, rows, done, it->second, out);
     }
-    std::vector<std::pair<int, std::string_view>> before;
-    for (const Change& c : changes) before.emplace_back(c.n, c.before);
-    journal.stock_before(before);
-    for (const Change& c : changes) {
-        as.go_to(c.recno);
-        put_stock(as, c.after);
-        made.push_back(c.n);
+    write_images(journal, out);
+    for (std::uint32_t recno : met) {
+        const Record& r = records.at(recno);
+        if (!r.changed) continue;
+        as.go_to(recno);
+        put_stock(as, r.last);
     }
     hold.release();
-    return r;
+}
+
+// The same for the rows of one good under its record's own lock, while
+// another workstation holds a goods record locked.
+void change_under_record_lock(Session& s, const BookingPlan& p, const std::vector<RowSale>& rows,
+                              const BookingProgress& done, BookingJournal& journal, Changes& out) {
+    const RowSale& row = rows.front();
+    dbf::Table& as = select(s, "as");
+    as.set_order(1);
+    auto missing = [&] {
+        for (const RowSale& r : rows) out.not_applied.push_back(r.not_applied("brak towaru"));
+    };
+    if (!find_goods_record(as, p, row.n, row.mag, row.indeks)) return missing();
+    lock_until_done(s, "towar " + goods_name(row.mag, row.indeks), kRecordWait);
+    if (!is_good(as, row.mag, row.indeks)) {
+        as.unlock();
+        return missing();
+    }
+    Record r{std::string(as.record()), {}, false};
+    const std::size_t images = out.images.size();
+    work_out(as, p, rows, done, r, out);
+    if (out.images.size() > images) {
+        const Changes these{{out.images.begin() + static_cast<std::ptrdiff_t>(images), out.images.end()}, {},
+                            out.not_applied};
+        write_images(journal, these);
+    }
+    if (r.changed) put_stock(as, r.last);
+    as.unlock();
 }
 
 }  // namespace
@@ -160,34 +199,44 @@ std::size_t change_stock_batch(Session& s, const BookingPlan& p, const dbf::Tabl
 void change_stocks(Session& s, const BookingPlan& p, const dbf::Table& dd, const BookingProgress& done,
                    BookingJournal& journal, std::vector<std::string>& not_applied,
                    const std::function<void(std::size_t)>& rows_done) {
-    std::vector<int> made;
-    for (std::size_t k = 0; k < p.rows.size();) {
-        std::size_t end = k + 1;
-        if (begun_before(done, k)) {
-            // An earlier attempt cut short among the changes: each row it
-            // had begun on its own, as its journal lines were written.
-            while (end < p.rows.size() && end - k < kBatchRows && begun_before(done, end)) ++end;
-            for (std::size_t r = k; r < end; ++r)
-                change_stock(s, p, PlanRow(dd, p.rows[r]), static_cast<int>(r) + 1, done, journal, not_applied, made);
-        } else {
-            end = stock_batch_end(p, done, k);
-            select(s, "as");
-            if (s.areas.table().lock_file()) {
-                end = change_stock_batch(s, p, dd, k, end, journal, not_applied, made);
-            } else {
-                for (std::size_t r = k; r < end; ++r)
-                    change_stock(s, p, PlanRow(dd, p.rows[r]), static_cast<int>(r) + 1, done, journal, not_applied,
-                                 made);
-            }
+    // Rows an earlier attempt began and did not mark done first, the rows of
+    // each good together (one batch may have changed its record several
+    // times); then every other row on its own.
+    std::map<std::pair<std::string, std::string>, std::vector<RowSale>> begun;
+    std::vector<std::vector<RowSale>> goods;
+    std::size_t gone_through = 0;
+    for (int n = 1; n <= static_cast<int>(p.rows.size()); ++n) {
+        if (done.stock_done.count(n)) {
+            ++gone_through;
+        } else if (done.stock_before.count(n)) {
+            RowSale row(p, dd, n);
+            begun[{row.mag, row.indeks}].push_back(std::move(row));
         }
-        if (!made.empty()) {
+    }
+    for (auto& [good, rows] : begun) goods.push_back(std::move(rows));
+    for (int n = 1; n <= static_cast<int>(p.rows.size()); ++n)
+        if (!done.stock_done.count(n) && !done.stock_before.count(n)) goods.push_back({RowSale(p, dd, n)});
+
+    for (std::size_t k = 0; k < goods.size();) {
+        std::size_t end = k, rows = 0;
+        while (end < goods.size() && rows < kStockBatchRows) rows += goods[end++].size();
+        const std::vector<std::vector<RowSale>> batch(goods.begin() + static_cast<std::ptrdiff_t>(k),
+                                                      goods.begin() + static_cast<std::ptrdiff_t>(end));
+        Changes c{{}, {}, not_applied};
+        select(s, "as");
+        if (s.areas.table().lock_file()) {
+            change_under_file_lock(s, p, batch, done, journal, c);
+        } else {
+            for (const std::vector<RowSale>& one : batch) change_under_record_lock(s, p, one, done, journal, c);
+        }
+        if (!c.made.empty()) {
             // A mark that a change is done never reaches the disk before the change.
             s.areas.table("as").sync_to_disk();
-            journal.stock_done(made);
-            made.clear();
+            journal.stock_done(c.made);
         }
+        gone_through += rows;
         k = end;
-        if (rows_done) rows_done(k);
+        if (rows_done) rows_done(gone_through);
     }
 }
 

@@ -1,9 +1,9 @@
 #pragma once
 // The stock changes of a sales booking: each row's quantity taken off its
-// goods record. Many at a time under the goods table's file lock, each of
-// another goods record, with the journal's lines for them written together;
-// one at a time under each record's own lock while another workstation holds
-// a goods record locked, or when an earlier attempt is being finished.
+// goods record. Many at a time under the goods table's file lock, with the
+// journal's lines for them written together and each record written once
+// with all the changes of its rows; good by good under each record's own
+// lock while another workstation holds a goods record locked.
 #include <cstddef>
 #include <functional>
 #include <string>

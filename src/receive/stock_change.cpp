@@ -2,6 +2,7 @@
 
 #include "common/dbf/field_codec.h"
 #include "common/dbf/xbase_values.h"
+#include "platform/errors.h"
 
 namespace durva {
 
@@ -67,13 +68,34 @@ bool stock_fits(const dbf::Table& t, const StockFields& s) {
            number_fits(t, "B_R_I_SD", s.B_R_I_SD) && number_fits(t, "ILOSC_SD", s.ILOSC_SD);
 }
 
+namespace {
+
+// Each field of the stock the table has, with its value in `s`.
+template <class Put>
+void each_stock_field(const dbf::Table& t, const StockFields& s, Put put) {
+    put("ILOSC", s.ILOSC);
+    put("B_R_I", s.B_R_I);
+    if (has(t, "B_R_I_SD")) put("B_R_I_SD", s.B_R_I_SD);
+    if (has(t, "ILOSC_SD")) put("ILOSC_SD", s.ILOSC_SD);
+    if (has(t, "DATA_PZ")) put("DATA_PZ", s.DATA_PZ);
+    if (has(t, "DATA_SD")) put("DATA_SD", s.DATA_SD);
+}
+
+}  // namespace
+
 void put_stock(dbf::Table& t, const StockFields& s) {
-    t.put("ILOSC", s.ILOSC);
-    t.put("B_R_I", s.B_R_I);
-    if (has(t, "B_R_I_SD")) t.put("B_R_I_SD", s.B_R_I_SD);
-    if (has(t, "ILOSC_SD")) t.put("ILOSC_SD", s.ILOSC_SD);
-    if (has(t, "DATA_PZ")) t.put("DATA_PZ", s.DATA_PZ);
-    if (has(t, "DATA_SD")) t.put("DATA_SD", s.DATA_SD);
+    each_stock_field(t, s, [&](std::string_view name, const dbf::FieldValue& v) { t.put(name, v); });
+}
+
+std::string with_stock(const dbf::Table& t, std::string_view record, const StockFields& s) {
+    std::string out(record);
+    each_stock_field(t, s, [&](std::string_view name, const dbf::FieldValue& v) {
+        // As put() does: a field the table lacks is refused, not skipped.
+        const dbf::FieldDesc* f = field(t, name);
+        if (!f) throw DbError("Brak pola " + std::string(name) + " w tabeli", t.path());
+        dbf::encode_field(*f, v, out.data());
+    });
+    return out;
 }
 
 }  // namespace durva

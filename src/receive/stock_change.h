@@ -2,6 +2,7 @@
 // The stock fields of a goods record that a sales row changes, and the change
 // itself: stock on hand down by the quantity, sales up by it, and the sales
 // since the last receipt where the goods table keeps them.
+#include <string>
 #include <string_view>
 
 #include "common/date.h"
@@ -26,5 +27,8 @@ bool stock_fits(const dbf::Table& goods, const StockFields& after);
 
 // Writes the fields the table has into its current, locked record.
 void put_stock(dbf::Table& goods, const StockFields& after);
+
+// The bytes `record` has once put_stock() wrote `after` into it.
+std::string with_stock(const dbf::Table& goods, std::string_view record, const StockFields& after);
 
 }  // namespace durva
