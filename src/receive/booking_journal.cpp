@@ -52,15 +52,20 @@ std::optional<double> to_amount(std::string_view text) {
 }
 
 // The check of a line's text: FNV-1a over its bytes, eight hex digits.
-std::string check_of(std::string_view text) {
+std::uint32_t check_value(std::string_view text) {
     std::uint32_t h = 2166136261u;
     for (unsigned char c : text) {
         h ^= c;
         h *= 16777619u;
     }
-    char buf[9];
-    std::snprintf(buf, sizeof buf, "%08X", h);
-    return buf;
+    return h;
+}
+
+constexpr char kHexDigits[] = "0123456789ABCDEF";
+
+void append_check(std::string& out, std::string_view text) {
+    const std::uint32_t h = check_value(text);
+    for (int shift = 28; shift >= 0; shift -= 4) out += kHexDigits[(h >> shift) & 15];
 }
 
 constexpr std::size_t kCheckLength = 9;  // "#" and eight hex digits
@@ -69,7 +74,9 @@ constexpr std::size_t kCheckLength = 9;  // "#" and eight hex digits
 std::optional<std::string_view> checked_text(std::string_view line) {
     if (line.size() < kCheckLength || line[line.size() - kCheckLength] != '#') return std::nullopt;
     const std::string_view text = line.substr(0, line.size() - kCheckLength);
-    if (line.substr(line.size() - kCheckLength + 1) != check_of(text)) return std::nullopt;
+    const std::uint32_t h = check_value(text);
+    for (std::size_t i = 0; i < 8; ++i)
+        if (line[line.size() - 8 + i] != kHexDigits[(h >> (28 - 4 * i)) & 15]) return std::nullopt;
     return text;
 }
 
@@ -98,42 +105,89 @@ std::optional<std::string> slurp(const std::string& path) {
                   path, error);
 }
 
+void append_journal_line(std::string& out, std::string_view text) {
+    out += text;
+    out += '#';
+    append_check(out, text);
+    out += '\n';
+}
+
 }  // namespace
 
 std::string journal_line(std::string_view text) {
-    std::string line(text);
-    line += '#';
-    line += check_of(text);
-    line += '\n';
+    std::string line;
+    append_journal_line(line, text);
     return line;
 }
+
 std::string to_hex(std::string_view bytes) {
-    static const char* digits = "0123456789ABCDEF";
-    std::string out;
-    out.reserve(bytes.size() * 2);
+    std::string out(bytes.size() * 2, '0');
+    char* o = out.data();
     for (unsigned char c : bytes) {
-        out += digits[c >> 4];
-        out += digits[c & 15];
+        *o++ = kHexDigits[c >> 4];
+        *o++ = kHexDigits[c & 15];
     }
     return out;
 }
 
+namespace {
+
+int nibble(char c) {
+    if (c >= '0' && c <= '9') return c - '0';
+    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    return -1;
+}
+
+}  // namespace
+
 std::optional<std::string> from_hex(std::string_view hex) {
     if (hex.size() % 2 != 0) return std::nullopt;
-    auto nibble = [](char c) -> int {
-        if (c >= '0' && c <= '9') return c - '0';
-        if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-        return -1;
-    };
-    std::string out;
-    out.reserve(hex.size() / 2);
-    for (std::size_t i = 0; i < hex.size(); i += 2) {
-        int hi = nibble(hex[i]), lo = nibble(hex[i + 1]);
+    std::string out(hex.size() / 2, '\0');
+    for (std::size_t i = 0; i < out.size(); ++i) {
+        const int hi = nibble(hex[2 * i]), lo = nibble(hex[2 * i + 1]);
         if (hi < 0 || lo < 0) return std::nullopt;
-        out += static_cast<char>(hi * 16 + lo);
+        out[i] = static_cast<char>(hi * 16 + lo);
     }
     return out;
 }
+
+namespace {
+
+// A record's bytes as a journal field: printable ASCII as it is, any other
+// byte, '%' and ';' as '%' and two hex digits, after a '~' that tells the
+// field from the hex digits of journals written before.
+void append_record_field(std::string& out, std::string_view bytes) {
+    out += '~';
+    for (unsigned char c : bytes) {
+        if (c >= 0x20 && c < 0x7F && c != '%' && c != ';') {
+            out += static_cast<char>(c);
+        } else {
+            out += '%';
+            out += kHexDigits[c >> 4];
+            out += kHexDigits[c & 15];
+        }
+    }
+}
+
+std::optional<std::string> from_record_field(std::string_view field) {
+    if (field.empty() || field[0] != '~') return from_hex(field);
+    std::string out;
+    out.reserve(field.size());
+    for (std::size_t i = 1; i < field.size(); ++i) {
+        if (field[i] != '%') {
+            out += field[i];
+            continue;
+        }
+        const int hi = i + 2 < field.size() ? nibble(field[i + 1]) : -1;
+        const int lo = hi < 0 ? -1 : nibble(field[i + 2]);
+        if (lo < 0) return std::nullopt;
+        out += static_cast<char>(hi * 16 + lo);
+        i += 2;
+    }
+    return out;
+}
+
+}  // namespace
 
 std::function<void(char)>& BookingJournal::checkpoint() {
     static std::function<void(char)> hook;
@@ -227,10 +281,14 @@ void BookingJournal::begin(const BookingPlan& p) {
                                     ";" + to_hex(p.time) + ";" + to_hex(p.backup) + ";" + to_hex(p.source) + ";" +
                                     stamp_text(p.stamp) + ";" + std::to_string(p.rows.size()) + ";" +
                                     std::to_string(p.unmatched.size()));
-    for (std::size_t i = 0; i < p.rows.size(); ++i)
-        text += journal_line("R;" + std::to_string(p.goods[i]) + ";" + to_hex(p.rows[i]));
-    for (const std::string& line : p.unmatched) text += journal_line("U;" + to_hex(line));
-    text += journal_line("G");
+    std::string line;
+    for (std::size_t i = 0; i < p.rows.size(); ++i) {
+        line = "R;" + std::to_string(p.goods[i]) + ";";
+        append_record_field(line, p.rows[i]);
+        append_journal_line(text, line);
+    }
+    for (const std::string& u : p.unmatched) append_journal_line(text, "U;" + to_hex(u));
+    append_journal_line(text, "G");
     write_lines(text, true);
 }
 
@@ -259,13 +317,15 @@ void BookingJournal::headers_before(std::uint32_t count, std::optional<std::uint
     write_lines(text, true);
 }
 void BookingJournal::rows_before(std::uint32_t count) { write("W;" + std::to_string(count), true); }
-void BookingJournal::stock_before(int row, std::string_view record) {
-    write("S;" + std::to_string(row) + ";" + to_hex(record), true);
-}
+void BookingJournal::stock_before(int row, std::string_view record) { stock_before({{row, record}}); }
 void BookingJournal::stock_done(int row) { write("s;" + std::to_string(row), false); }
 void BookingJournal::stock_before(const std::vector<std::pair<int, std::string_view>>& rows) {
-    std::string text;
-    for (const auto& [row, record] : rows) text += journal_line("S;" + std::to_string(row) + ";" + to_hex(record));
+    std::string text, line;
+    for (const auto& [row, record] : rows) {
+        line = "S;" + std::to_string(row) + ";";
+        append_record_field(line, record);
+        append_journal_line(text, line);
+    }
     write_lines(text, true);
 }
 void BookingJournal::stock_done(const std::vector<int>& rows) {
@@ -381,7 +441,7 @@ bool BookingJournal::read(BookingPlan& plan, BookingProgress& progress, std::str
         } else if (tag == "R") {
             if (!have_plan || progress.planned || f.size() != 3) return bad("wiersz planu");
             auto goods = to_count(f[1]);
-            auto rec = from_hex(f[2]);
+            auto rec = from_record_field(f[2]);
             if (!goods || !rec || *goods > 0xFFFFFFFFu) return bad("wiersz planu");
             plan.goods.push_back(static_cast<std::uint32_t>(*goods));
             plan.rows.push_back(*rec);
@@ -414,7 +474,7 @@ bool BookingJournal::read(BookingPlan& plan, BookingProgress& progress, std::str
             (tag == "H" ? progress.headers_before : progress.rows_before) = static_cast<std::uint32_t>(*c);
         } else if (tag == "S") {
             auto row = f.size() == 3 ? to_count(f[1]) : std::nullopt;
-            auto rec = f.size() == 3 ? from_hex(f[2]) : std::nullopt;
+            auto rec = f.size() == 3 ? from_record_field(f[2]) : std::nullopt;
             if (!row || !rec || *row == 0 || *row > plan.rows.size()) return bad("stan towaru");
             progress.stock_before[static_cast<int>(*row)] = *rec;
         } else if (tag == "s") {

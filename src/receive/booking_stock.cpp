@@ -65,6 +65,8 @@ struct RowSale {
 
 // A goods record as the changes worked out so far leave it.
 struct Record {
+    explicit Record(std::string_view record) : read(record), bytes(record) {}
+    std::string read;   // as read under the lock
     std::string bytes;
     StockFields last;  // what the last change writes
     bool changed = false;
@@ -150,7 +152,7 @@ void change_under_file_lock(Session& s, const BookingPlan& p, const std::vector<
                 continue;
             }
             // A record an earlier row of the batch changed goes on from its changes.
-            auto [at, added] = records.try_emplace(as.recno(), Record{std::string(as.record()), {}, false});
+            auto [at, added] = records.try_emplace(as.recno(), Record(as.record()));
             if (added) met.push_back(as.recno());
             it = at;
         }
@@ -160,7 +162,7 @@ void change_under_file_lock(Session& s, const BookingPlan& p, const std::vector<
     for (std::uint32_t recno : met) {
         const Record& r = records.at(recno);
         if (!r.changed) continue;
-        as.go_to(recno);
+        as.go_to_read(recno, r.read);
         put_stock(as, r.last);
     }
     hold.release();
@@ -182,7 +184,7 @@ void change_under_record_lock(Session& s, const BookingPlan& p, const std::vecto
         as.unlock();
         return missing();
     }
-    Record r{std::string(as.record()), {}, false};
+    Record r(as.record());
     const std::size_t images = out.images.size();
     work_out(as, p, rows, done, r, out);
     if (out.images.size() > images) {

@@ -93,6 +93,7 @@ void DbfFile::parse_header(std::uint64_t size) {
     if (file_->read_at(desc.data(), desc.size(), 32) != desc.size()) throw DbError(kCorruptHeader, path_);
     size_t slots = desc.size() / 32;
     fields_.clear();
+    by_name_.clear();
     int offset = 1;
     for (size_t i = 0; i < slots; ++i) {
         const auto* d = reinterpret_cast<const unsigned char*>(desc.data() + 32 * i);
@@ -136,6 +137,7 @@ void DbfFile::parse_header(std::uint64_t size) {
         fields_.push_back(std::move(f));
     }
     if (fields_.empty() || offset != record_len_) throw DbError(kCorruptFields, path_);
+    for (size_t i = 0; i < fields_.size(); ++i) by_name_.try_emplace(fields_[i].name, static_cast<int>(i));
 
     count_ = count_from_size(size);
     disk_count_ = count_;
@@ -237,6 +239,7 @@ std::unique_ptr<DbfFile> DbfFile::create(std::string_view path, const FieldList&
 }
 
 int DbfFile::field_index(std::string_view name) const {
+    if (const auto it = by_name_.find(name); it != by_name_.end()) return it->second;
     size_t n = name.size();
     while (n > 0 && name[n - 1] == ' ') --n;
     name = name.substr(0, n);

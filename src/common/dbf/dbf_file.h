@@ -22,6 +22,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "common/date.h"
@@ -209,6 +210,13 @@ private:
     std::string path_;
     unsigned char header_[32] = {};
     FieldList fields_;
+    // Each field's name as stored, to its place: the program looks fields up
+    // by name for nearly every value it reads or writes.
+    struct NameHash {
+        using is_transparent = void;
+        std::size_t operator()(std::string_view s) const { return std::hash<std::string_view>{}(s); }
+    };
+    std::unordered_map<std::string, int, NameHash, std::equal_to<>> by_name_;
     int header_len_ = 0;
     int record_len_ = 0;
     std::uint32_t count_ = 0;       // records as far as we know
