@@ -137,7 +137,7 @@ void DbfFile::parse_header(std::uint64_t size) {
         fields_.push_back(std::move(f));
     }
     if (fields_.empty() || offset != record_len_) throw DbError(kCorruptFields, path_);
-    for (size_t i = 0; i < fields_.size(); ++i) by_name_.try_emplace(fields_[i].name, static_cast<int>(i));
+    index_names();
 
     count_ = count_from_size(size);
     disk_count_ = count_;
@@ -238,8 +238,53 @@ std::unique_ptr<DbfFile> DbfFile::create(std::string_view path, const FieldList&
     return dbf;
 }
 
+namespace {
+
+// A field name of up to 15 bytes, and its length, as two words; false for
+// a longer one.
+bool pack_name(std::string_view name, std::uint64_t& a, std::uint64_t& b) {
+    const std::size_t n = name.size();
+    if (n > 15) return false;
+    a = 0;
+    b = static_cast<std::uint64_t>(n) << 56;
+    for (std::size_t i = 0; i < n && i < 8; ++i) a |= static_cast<std::uint64_t>(static_cast<unsigned char>(name[i])) << (8 * i);
+    for (std::size_t i = 8; i < n; ++i) b |= static_cast<std::uint64_t>(static_cast<unsigned char>(name[i])) << (8 * (i - 8));
+    return true;
+}
+
+std::size_t name_slot(std::uint64_t a, std::uint64_t b, std::size_t mask) {
+    return static_cast<std::size_t>(((a ^ (b * 31)) * 0x9E3779B97F4A7C15ull) >> 40) & mask;
+}
+
+}  // namespace
+
+void DbfFile::index_names() {
+    std::size_t size = 16;
+    while (size < 2 * fields_.size()) size *= 2;
+    by_name_.assign(size, NameSlot{});
+    for (std::size_t i = 0; i < fields_.size(); ++i) {
+        NameSlot n;
+        if (!pack_name(fields_[i].name, n.a, n.b)) continue;
+        n.index = static_cast<int>(i);
+        std::size_t at = name_slot(n.a, n.b, size - 1);
+        while (by_name_[at].index >= 0 && !(by_name_[at].a == n.a && by_name_[at].b == n.b)) at = (at + 1) & (size - 1);
+        if (by_name_[at].index < 0) by_name_[at] = n;  // of two fields of one name, the first
+    }
+}
+
+int DbfFile::find_name(std::string_view name) const {
+    std::uint64_t a = 0, b = 0;
+    if (by_name_.empty() || !pack_name(name, a, b)) return -1;
+    const std::size_t mask = by_name_.size() - 1;
+    for (std::size_t at = name_slot(a, b, mask);; at = (at + 1) & mask) {
+        const NameSlot& n = by_name_[at];
+        if (n.index < 0) return -1;
+        if (n.a == a && n.b == b) return n.index;
+    }
+}
+
 int DbfFile::field_index(std::string_view name) const {
-    if (const auto it = by_name_.find(name); it != by_name_.end()) return it->second;
+    if (const int i = find_name(name); i >= 0) return i;
     size_t n = name.size();
     while (n > 0 && name[n - 1] == ' ') --n;
     name = name.substr(0, n);

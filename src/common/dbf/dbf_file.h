@@ -22,7 +22,6 @@
 #include <memory>
 #include <string>
 #include <string_view>
-#include <unordered_map>
 #include <vector>
 
 #include "common/date.h"
@@ -211,12 +210,16 @@ private:
     unsigned char header_[32] = {};
     FieldList fields_;
     // Each field's name as stored, to its place: the program looks fields up
-    // by name for nearly every value it reads or writes.
-    struct NameHash {
-        using is_transparent = void;
-        std::size_t operator()(std::string_view s) const { return std::hash<std::string_view>{}(s); }
+    // by name for nearly every value it reads or writes. A name (at most
+    // eleven bytes in a table's header) is packed into two words, and the
+    // slots are probed from their hash.
+    struct NameSlot {
+        std::uint64_t a = 0, b = 0;
+        int index = -1;
     };
-    std::unordered_map<std::string, int, NameHash, std::equal_to<>> by_name_;
+    std::vector<NameSlot> by_name_;
+    void index_names();
+    int find_name(std::string_view name) const;
     int header_len_ = 0;
     int record_len_ = 0;
     std::uint32_t count_ = 0;       // records as far as we know
