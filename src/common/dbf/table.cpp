@@ -244,8 +244,9 @@ void Table::go_to(std::uint32_t recno) {
 }
 
 void Table::go_to_read(std::uint32_t recno, std::string_view read) {
-    if (dbf_->exclusive() || recno == 0 || recno > dbf_->record_count() ||
-        read.size() != static_cast<size_t>(dbf_->record_length()))
+    // Read under the caller's lock, the record is there: the file's size is
+    // not asked again.
+    if (dbf_->exclusive() || recno == 0 || read.size() != static_cast<size_t>(dbf_->record_length()))
         return go_to(recno);
     flush();
     found_ = false;
