@@ -86,22 +86,22 @@ struct Changes {
 // through (each row's image is the state the row before it left), and the
 // last of those states it is in tells how far the changes came. The rest
 // go on from there, one after another.
-void work_out(const dbf::Table& as, const BookingPlan& p, const std::vector<RowSale>& rows,
+void work_out(const StockLayout& stock, const BookingPlan& p, const std::vector<RowSale>& rows,
               const BookingProgress& done, Record& r, Changes& out) {
     std::size_t from = 0;  // the first row still to be made
     if (const auto first = done.stock_before.find(rows.front().n); first != done.stock_before.end()) {
         // states[0] before the first row, states[i] after row i.
-        std::vector<StockFields> states{read_stock(as, first->second)};
+        std::vector<StockFields> states{read_stock(stock, first->second)};
         for (const RowSale& row : rows) {
             const std::string& image = done.stock_before.at(row.n);
-            if (!(read_stock(as, image) == states.back())) {
+            if (!(read_stock(stock, image) == states.back())) {
                 // Not one run of changes: each row is judged alone.
-                for (const RowSale& alone : rows) work_out(as, p, {alone}, done, r, out);
+                for (const RowSale& alone : rows) work_out(stock, p, {alone}, done, r, out);
                 return;
             }
-            states.push_back(read_stock(as, with_stock(as, image, sell(as, states.back(), row.q, p.data))));
+            states.push_back(read_stock(stock, with_stock(stock, image, sell(stock, states.back(), row.q, p.data))));
         }
-        const auto at = std::find(states.rbegin(), states.rend(), read_stock(as, r.bytes));
+        const auto at = std::find(states.rbegin(), states.rend(), read_stock(stock, r.bytes));
         if (at == states.rend()) {
             for (const RowSale& row : rows) out.not_applied.push_back(row.not_applied(kChangedSince));
             return;
@@ -110,13 +110,13 @@ void work_out(const dbf::Table& as, const BookingPlan& p, const std::vector<RowS
         for (std::size_t i = 0; i < from; ++i) out.made.push_back(rows[i].n);
     }
     for (std::size_t i = from; i < rows.size(); ++i) {
-        const StockFields after = sell(as, read_stock(as, r.bytes), rows[i].q, p.data);
-        if (!stock_fits(as, after)) {
+        const StockFields after = sell(stock, read_stock(stock, r.bytes), rows[i].q, p.data);
+        if (!stock_fits(stock, after)) {
             out.not_applied.push_back(rows[i].not_applied("stan poza zakresem pola"));
             continue;
         }
         out.images.emplace_back(rows[i].n, r.bytes);
-        r.bytes = with_stock(as, r.bytes, after);
+        r.bytes = with_stock(stock, r.bytes, after);
         r.last = after;
         r.changed = true;
         out.made.push_back(rows[i].n);
@@ -135,8 +135,9 @@ void write_images(BookingJournal& journal, const Changes& c) {
 // out in memory, a record named by several rows going from one row's change
 // to the next; the journal gets every row's image before anything is
 // written; then each record is written once, with all of its changes.
-void change_under_file_lock(Session& s, const BookingPlan& p, const std::vector<std::vector<RowSale>>& goods,
-                            const BookingProgress& done, BookingJournal& journal, Changes& out) {
+void change_under_file_lock(Session& s, const StockLayout& stock, const BookingPlan& p,
+                            const std::vector<std::vector<RowSale>>& goods, const BookingProgress& done,
+                            BookingJournal& journal, Changes& out) {
     dbf::Table& as = s.areas.table("as");
     FileLockHold hold(as);
     as.set_order(1);
@@ -156,22 +157,23 @@ void change_under_file_lock(Session& s, const BookingPlan& p, const std::vector<
             if (added) met.push_back(as.recno());
             it = at;
         }
-        work_out(as, p, rows, done, it->second, out);
+        work_out(stock, p, rows, done, it->second, out);
     }
     write_images(journal, out);
     for (std::uint32_t recno : met) {
         const Record& r = records.at(recno);
         if (!r.changed) continue;
         as.go_to_read(recno, r.read);
-        put_stock(as, r.last);
+        put_stock(as, stock, r.last);
     }
     hold.release();
 }
 
 // The same for the rows of one good under its record's own lock, while
 // another workstation holds a goods record locked.
-void change_under_record_lock(Session& s, const BookingPlan& p, const std::vector<RowSale>& rows,
-                              const BookingProgress& done, BookingJournal& journal, Changes& out) {
+void change_under_record_lock(Session& s, const StockLayout& stock, const BookingPlan& p,
+                              const std::vector<RowSale>& rows, const BookingProgress& done, BookingJournal& journal,
+                              Changes& out) {
     const RowSale& row = rows.front();
     dbf::Table& as = select(s, "as");
     as.set_order(1);
@@ -186,13 +188,13 @@ void change_under_record_lock(Session& s, const BookingPlan& p, const std::vecto
     }
     Record r(as.record());
     const std::size_t images = out.images.size();
-    work_out(as, p, rows, done, r, out);
+    work_out(stock, p, rows, done, r, out);
     if (out.images.size() > images) {
         const Changes these{{out.images.begin() + static_cast<std::ptrdiff_t>(images), out.images.end()}, {},
                             out.not_applied};
         write_images(journal, these);
     }
-    if (r.changed) put_stock(as, r.last);
+    if (r.changed) put_stock(as, stock, r.last);
     as.unlock();
 }
 
@@ -219,6 +221,7 @@ void change_stocks(Session& s, const BookingPlan& p, const dbf::Table& dd, const
     for (int n = 1; n <= static_cast<int>(p.rows.size()); ++n)
         if (!done.stock_done.count(n) && !done.stock_before.count(n)) goods.push_back({RowSale(p, dd, n)});
 
+    const StockLayout stock(s.areas.table("as"));
     for (std::size_t k = 0; k < goods.size();) {
         std::size_t end = k, rows = 0;
         while (end < goods.size() && rows < kStockBatchRows) rows += goods[end++].size();
@@ -227,9 +230,10 @@ void change_stocks(Session& s, const BookingPlan& p, const dbf::Table& dd, const
         Changes c{{}, {}, not_applied};
         select(s, "as");
         if (s.areas.table().lock_file()) {
-            change_under_file_lock(s, p, batch, done, journal, c);
+            change_under_file_lock(s, stock, p, batch, done, journal, c);
         } else {
-            for (const std::vector<RowSale>& one : batch) change_under_record_lock(s, p, one, done, journal, c);
+            for (const std::vector<RowSale>& one : batch)
+                change_under_record_lock(s, stock, p, one, done, journal, c);
         }
         if (!c.made.empty()) {
             // A mark that a change is done never reaches the disk before the change.

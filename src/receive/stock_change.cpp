@@ -1,5 +1,7 @@
 #include "receive/stock_change.h"
 
+#include <cmath>
+
 #include "common/dbf/field_codec.h"
 #include "common/dbf/xbase_values.h"
 #include "platform/errors.h"
@@ -8,93 +10,98 @@ namespace durva {
 
 namespace {
 
-bool has(const dbf::Table& t, std::string_view field) { return t.field_pos(field) != 0; }
+using Place = StockLayout::Place;
 
-const dbf::FieldDesc* field(const dbf::Table& t, std::string_view name) {
-    int pos = t.field_pos(name);
-    return pos == 0 ? nullptr : &t.fields()[static_cast<size_t>(pos - 1)];
+Place place_of(const dbf::Table& t, std::string_view name) {
+    const int pos = t.field_pos(name);
+    return pos == 0 ? Place{} : Place{pos, &t.fields()[static_cast<size_t>(pos - 1)]};
 }
 
-double number_of(const dbf::Table& t, std::string_view record, std::string_view name) {
-    const dbf::FieldDesc* f = field(t, name);
-    return f && f->type == 'N' ? dbf::decode_number(dbf::field_bytes(record, *f)) : 0.0;
+double number_of(const Place& f, std::string_view record) {
+    return f && f.desc->type == 'N' ? dbf::decode_number(dbf::field_bytes(record, *f.desc)) : 0.0;
 }
 
-Date date_of(const dbf::Table& t, std::string_view record, std::string_view name) {
-    const dbf::FieldDesc* f = field(t, name);
-    return f && f->type == 'D' ? dbf::decode_date(dbf::field_bytes(record, *f)) : Date{};
+Date date_of(const Place& f, std::string_view record) {
+    return f && f.desc->type == 'D' ? dbf::decode_date(dbf::field_bytes(record, *f.desc)) : Date{};
 }
 
-bool number_fits(const dbf::Table& t, std::string_view name, double value) {
-    const dbf::FieldDesc* f = field(t, name);
-    return !f || f->type != 'N' || dbf::str_number(value, f->length, f->decimals).front() != '*';
+bool number_fits(const Place& f, double value) {
+    if (!f || f.desc->type != 'N') return true;
+    // Far below what the field's whole digits hold (a sign and the point
+    // kept aside), it fits; near it, as the number would be written.
+    static constexpr double kPowers[] = {1e0, 1e1, 1e2, 1e3, 1e4, 1e5, 1e6, 1e7, 1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14};
+    const int whole = f.desc->length - (f.desc->decimals > 0 ? f.desc->decimals + 1 : 0) - 1;
+    if (whole > 0 && whole <= 15 && std::fabs(value) < kPowers[whole - 1] - 1) return true;
+    return dbf::str_number(value, f.desc->length, f.desc->decimals).front() != '*';
+}
+
+// Each field of the stock the table has, with its value in `s`.
+template <class Put>
+void each_stock_field(const StockLayout& l, const StockFields& s, Put put) {
+    if (l.ILOSC) put(l.ILOSC, s.ILOSC);
+    if (l.B_R_I) put(l.B_R_I, s.B_R_I);
+    if (l.B_R_I_SD) put(l.B_R_I_SD, s.B_R_I_SD);
+    if (l.ILOSC_SD) put(l.ILOSC_SD, s.ILOSC_SD);
+    if (l.DATA_PZ) put(l.DATA_PZ, s.DATA_PZ);
+    if (l.DATA_SD) put(l.DATA_SD, s.DATA_SD);
 }
 
 }  // namespace
 
-StockFields read_stock(const dbf::Table& t, std::string_view record) {
+StockLayout::StockLayout(const dbf::Table& t)
+    : ILOSC(place_of(t, "ILOSC")),
+      B_R_I(place_of(t, "B_R_I")),
+      B_R_I_SD(place_of(t, "B_R_I_SD")),
+      ILOSC_PZ(place_of(t, "ILOSC_PZ")),
+      ILOSC_SD(place_of(t, "ILOSC_SD")),
+      DATA_PZ(place_of(t, "DATA_PZ")),
+      DATA_SD(place_of(t, "DATA_SD")),
+      path_(t.path()) {}
+
+StockFields read_stock(const StockLayout& l, std::string_view record) {
     StockFields s;
-    s.ILOSC = number_of(t, record, "ILOSC");
-    s.B_R_I = number_of(t, record, "B_R_I");
-    s.B_R_I_SD = number_of(t, record, "B_R_I_SD");
-    s.ILOSC_PZ = number_of(t, record, "ILOSC_PZ");
-    s.ILOSC_SD = number_of(t, record, "ILOSC_SD");
-    s.DATA_PZ = date_of(t, record, "DATA_PZ");
-    s.DATA_SD = date_of(t, record, "DATA_SD");
+    s.ILOSC = number_of(l.ILOSC, record);
+    s.B_R_I = number_of(l.B_R_I, record);
+    s.B_R_I_SD = number_of(l.B_R_I_SD, record);
+    s.ILOSC_PZ = number_of(l.ILOSC_PZ, record);
+    s.ILOSC_SD = number_of(l.ILOSC_SD, record);
+    s.DATA_PZ = date_of(l.DATA_PZ, record);
+    s.DATA_SD = date_of(l.DATA_SD, record);
     return s;
 }
 
-StockFields sell(const dbf::Table& t, StockFields s, double q, Date sales_date) {
+StockFields sell(const StockLayout& l, StockFields s, double q, Date sales_date) {
     s.ILOSC = dbf::round_decimal(s.ILOSC - q, 3);
     s.B_R_I = dbf::round_decimal(s.B_R_I + q, 3);
-    if (has(t, "B_R_I_SD")) s.B_R_I_SD = dbf::round_decimal(s.B_R_I_SD + q, 3);
+    if (l.B_R_I_SD) s.B_R_I_SD = dbf::round_decimal(s.B_R_I_SD + q, 3);
     // Sales since the last receipt: counted from the receipt's date on; a
     // receipt dated after these sales keeps its own count.
-    if (has(t, "DATA_PZ") && has(t, "ILOSC_SD") && has(t, "ILOSC_PZ") &&
-        (s.DATA_PZ.empty() || s.DATA_PZ <= sales_date)) {
+    if (l.DATA_PZ && l.ILOSC_SD && l.ILOSC_PZ && (s.DATA_PZ.empty() || s.DATA_PZ <= sales_date)) {
         if (s.ILOSC_PZ <= 0 && s.DATA_PZ.empty()) {
             s.DATA_PZ = sales_date;
             s.ILOSC_SD = 0;
         }
         if (s.ILOSC_SD > 99999999) s.ILOSC_SD = 0;
         else s.ILOSC_SD = dbf::round_decimal(s.ILOSC_SD + q, 3);
-        if (has(t, "DATA_SD")) s.DATA_SD = sales_date;
+        if (l.DATA_SD) s.DATA_SD = sales_date;
     }
     return s;
 }
 
-bool stock_fits(const dbf::Table& t, const StockFields& s) {
-    return number_fits(t, "ILOSC", s.ILOSC) && number_fits(t, "B_R_I", s.B_R_I) &&
-           number_fits(t, "B_R_I_SD", s.B_R_I_SD) && number_fits(t, "ILOSC_SD", s.ILOSC_SD);
+bool stock_fits(const StockLayout& l, const StockFields& s) {
+    return number_fits(l.ILOSC, s.ILOSC) && number_fits(l.B_R_I, s.B_R_I) && number_fits(l.B_R_I_SD, s.B_R_I_SD) &&
+           number_fits(l.ILOSC_SD, s.ILOSC_SD);
 }
 
-namespace {
-
-// Each field of the stock the table has, with its value in `s`.
-template <class Put>
-void each_stock_field(const dbf::Table& t, const StockFields& s, Put put) {
-    put("ILOSC", s.ILOSC);
-    put("B_R_I", s.B_R_I);
-    if (has(t, "B_R_I_SD")) put("B_R_I_SD", s.B_R_I_SD);
-    if (has(t, "ILOSC_SD")) put("ILOSC_SD", s.ILOSC_SD);
-    if (has(t, "DATA_PZ")) put("DATA_PZ", s.DATA_PZ);
-    if (has(t, "DATA_SD")) put("DATA_SD", s.DATA_SD);
+void put_stock(dbf::Table& t, const StockLayout& l, const StockFields& s) {
+    if (!l.ILOSC || !l.B_R_I) throw DbError("Brak pola ILOSC lub B_R_I w tabeli", t.path());
+    each_stock_field(l, s, [&](const Place& f, const dbf::FieldValue& v) { t.put(f.pos, v); });
 }
 
-}  // namespace
-
-void put_stock(dbf::Table& t, const StockFields& s) {
-    each_stock_field(t, s, [&](std::string_view name, const dbf::FieldValue& v) { t.put(name, v); });
-}
-
-std::string with_stock(const dbf::Table& t, std::string_view record, const StockFields& s) {
+std::string with_stock(const StockLayout& l, std::string_view record, const StockFields& s) {
+    if (!l.ILOSC || !l.B_R_I) throw DbError("Brak pola ILOSC lub B_R_I w tabeli", l.table_path());
     std::string out(record);
-    each_stock_field(t, s, [&](std::string_view name, const dbf::FieldValue& v) {
-        // As put() does: a field the table lacks is refused, not skipped.
-        const dbf::FieldDesc* f = field(t, name);
-        if (!f) throw DbError("Brak pola " + std::string(name) + " w tabeli", t.path());
-        dbf::encode_field(*f, v, out.data());
-    });
+    each_stock_field(l, s, [&](const Place& f, const dbf::FieldValue& v) { dbf::encode_field(*f.desc, v, out.data()); });
     return out;
 }
 

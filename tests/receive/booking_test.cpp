@@ -200,7 +200,7 @@ TEST(SalesBooking, SalesSinceTheLastReceipt) {
     for (const StockCase& c : cases) {
         SCOPED_TRACE(c.what);
         StockFields s{10, 4, 4, c.ilosc_pz, c.ilosc_sd, c.data_pz, c.data_sd};
-        StockFields after = sell(as, s, 2, day);
+        StockFields after = sell(StockLayout(as), s, 2, day);
         EXPECT_EQ(after.ILOSC, 8);
         EXPECT_EQ(after.B_R_I, 6);
         EXPECT_EQ(after.B_R_I_SD, 6);
