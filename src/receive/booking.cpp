@@ -184,10 +184,7 @@ void put_header(Session& s, dbf::Table& h, const BookingPlan& p, const std::stri
 class RecordBytes {
 public:
     explicit RecordBytes(const dbf::Table& t) : t_(t), rec_(t.record().size(), ' ') {}
-    int field_pos(std::string_view name) const { return t_.field_pos(name); }
-    void put(std::string_view name, const dbf::FieldValue& value) {
-        const int pos = t_.field_pos(name);
-        if (pos == 0) throw DbError("Brak pola " + std::string(name) + " w tabeli", t_.path());
+    void put(int pos, const dbf::FieldValue& value) {
         dbf::encode_field(t_.fields()[static_cast<size_t>(pos - 1)], value, rec_.data());
     }
     const std::string& bytes() const { return rec_; }
@@ -198,22 +195,59 @@ private:
     std::string rec_;
 };
 
-template <class Record>
-void put_row(Record& w, const PlanRow& row, const BookingPlan& p, const std::string& nrd, int n) {
-    w.put("R_P", std::string("R"));
-    w.put("S_Z", std::string("S"));
-    w.put("RD", p.rd);
-    w.put("NRD", nrd);
-    w.put("DATA", p.data);
-    w.put("MAG", row.text("MAG"));
-    w.put("LP", dbf::str_number(n, 3, 0));
-    w.put("KTO", std::string("O"));
-    for (const char* f : {"INDEKS", "NAZWA", "JM", "NB", "PODATEK0", "SWW"})
-        if (w.field_pos(f) != 0) w.put(f, row.text(f));
-    for (const char* f : {"CENA0", "CENA", "ILOSC", "WARTOSC", "PODATEK"})
-        if (w.field_pos(f) != 0) w.put(f, row.number(f));
-    if (w.field_pos("PKWIU") != 0 && row.has("PKWIU")) w.put("PKWIU", row.text("PKWIU"));
-}
+// Where the fields of a document row are in the rows table, and where those
+// copied from the work table's row are in it: found once for all the rows.
+class RowPlaces {
+public:
+    RowPlaces(const dbf::Table& w, const dbf::Table& dd) {
+        for (const char* f : {"R_P", "S_Z", "RD", "NRD", "DATA", "MAG", "LP", "KTO"}) fixed_.push_back(required(w, f));
+        auto copy = [&](const char* f, bool number) {
+            const int to = w.field_pos(f), from = dd.field_pos(f);
+            if (to != 0) copied_.push_back({to, from == 0 ? nullptr : &dd.fields()[static_cast<size_t>(from - 1)], number});
+        };
+        for (const char* f : {"INDEKS", "NAZWA", "JM", "NB", "PODATEK0", "SWW"}) copy(f, false);
+        for (const char* f : {"CENA0", "CENA", "ILOSC", "WARTOSC", "PODATEK"}) copy(f, true);
+        // Written only when the work table has it too.
+        if (w.field_pos("PKWIU") != 0 && dd.field_pos("PKWIU") != 0) copy("PKWIU", false);
+        mag_ = dd.field_pos("MAG");
+        mag_desc_ = mag_ == 0 ? nullptr : &dd.fields()[static_cast<size_t>(mag_ - 1)];
+    }
+
+    template <class Record>
+    void put(Record& w, std::string_view row, const BookingPlan& p, const std::string& nrd, int n) const {
+        const dbf::FieldValue values[] = {std::string("R"), std::string("S"), p.rd,
+                                          nrd, p.data, text(row, mag_desc_),
+                                          dbf::str_number(n, 3, 0), std::string("O")};
+        for (std::size_t i = 0; i < fixed_.size(); ++i) w.put(fixed_[i], values[i]);
+        for (const Copied& c : copied_) {
+            if (c.number) w.put(c.to, c.from && fits(row, *c.from) ? dbf::decode_number(dbf::field_bytes(row, *c.from)) : 0.0);
+            else w.put(c.to, text(row, c.from));
+        }
+    }
+
+private:
+    struct Copied {
+        int to;
+        const dbf::FieldDesc* from;  // null when the work table lacks it: blank
+        bool number;
+    };
+    static int required(const dbf::Table& t, const char* f) {
+        const int pos = t.field_pos(f);
+        if (pos == 0) throw DbError("Brak pola " + std::string(f) + " w tabeli", t.path());
+        return pos;
+    }
+    // A row shorter than the layout (a damaged journal) reads as blank.
+    static bool fits(std::string_view row, const dbf::FieldDesc& f) {
+        return static_cast<std::size_t>(f.offset + f.length) <= row.size();
+    }
+    static std::string text(std::string_view row, const dbf::FieldDesc* f) {
+        return f && fits(row, *f) ? std::string(dbf::field_bytes(row, *f)) : std::string();
+    }
+    std::vector<int> fixed_;
+    std::vector<Copied> copied_;
+    int mag_ = 0;
+    const dbf::FieldDesc* mag_desc_ = nullptr;
+};
 
 // Sets the header's totals to `t`; false when the header is not there.
 bool set_totals(Session& s, const BookingPlan& p, const std::string& nrd, const DocumentTotals& t, bool round) {
@@ -312,12 +346,13 @@ BookingOutcome apply_booking(Session& s, const BookingPlan& p, const BookingProg
     // Rows not yet there: as many at a time as the file lock of the rows
     // table allows (one write, one update of each index); one by one, each
     // under its own lock, when another workstation holds a row locked.
+    const RowPlaces places(w, dd);
     std::size_t i = present;
     if (blank != 0 && i < p.rows.size()) {
         select(s, "dow");
         w.go_to(blank);
         w.lock_record(blank);
-        put_row(w, PlanRow(dd, p.rows[i]), p, nrd, static_cast<int>(i) + 1);
+        places.put(w, p.rows[i], p, nrd, static_cast<int>(i) + 1);
         w.unlock();
         blank = 0;
         ++i;
@@ -332,7 +367,7 @@ BookingOutcome apply_booking(Session& s, const BookingPlan& p, const BookingProg
             RecordBytes rec(w);
             for (std::size_t k = i; k < end; ++k) {
                 rec.clear();
-                put_row(rec, PlanRow(dd, p.rows[k]), p, nrd, static_cast<int>(k) + 1);
+                places.put(rec, p.rows[k], p, nrd, static_cast<int>(k) + 1);
                 bytes += rec.bytes();
             }
             w.append_records(bytes);
@@ -340,7 +375,7 @@ BookingOutcome apply_booking(Session& s, const BookingPlan& p, const BookingProg
         } else {
             for (std::size_t k = i; k < end; ++k) {
                 append_until_done(s, "dopisanie pozycji dokumentu", kRecordWait);
-                put_row(w, PlanRow(dd, p.rows[k]), p, nrd, static_cast<int>(k) + 1);
+                places.put(w, p.rows[k], p, nrd, static_cast<int>(k) + 1);
                 w.unlock();
             }
         }
