@@ -6,6 +6,7 @@
 #include <unordered_map>
 #include <utility>
 
+#include "common/dbf/record_runs.h"
 #include "receive/booking_steps.h"
 #include "receive/stock_change.h"
 
@@ -131,41 +132,60 @@ void write_images(BookingJournal& journal, const Changes& c) {
 
 // The stock changes of `goods` (each the rows of one good) under the goods
 // table's file lock, which the caller has taken and which is given up here
-// whatever happens. The records are read under it and the changes worked
-// out in memory, a record named by several rows going from one row's change
-// to the next; the journal gets every row's image before anything is
-// written; then each record is written once, with all of its changes.
+// whatever happens. The records the rows were matched to are read under it
+// in runs, and the changes worked out in memory, a record named by several
+// rows going from one row's change to the next; the journal gets every
+// row's image before anything is written; then each record is written once,
+// with all of its changes, nearby ones in one write.
 void change_under_file_lock(Session& s, const StockLayout& stock, const BookingPlan& p,
                             const std::vector<std::vector<RowSale>>& goods, const BookingProgress& done,
                             BookingJournal& journal, Changes& out) {
     dbf::Table& as = s.areas.table("as");
     FileLockHold hold(as);
     as.set_order(1);
+    auto matched_of = [&](int n) { return p.goods.size() >= static_cast<std::size_t>(n) ? p.goods[n - 1] : 0u; };
+    std::vector<std::uint32_t> wanted;
+    for (const std::vector<RowSale>& rows : goods) wanted.push_back(matched_of(rows.front().n));
+    dbf::RecordRuns runs(as.dbf(), std::move(wanted));
     std::unordered_map<std::uint32_t, Record> records;
     std::vector<std::uint32_t> met;  // in the order first met
     for (const std::vector<RowSale>& rows : goods) {
         const RowSale& row = rows.front();
-        const std::uint32_t matched = p.goods.size() >= static_cast<std::size_t>(row.n) ? p.goods[row.n - 1] : 0;
+        const std::uint32_t matched = matched_of(row.n);
         auto it = records.find(matched);
         if (it == records.end() || !holds_good(as, it->second.bytes, row.mag, row.indeks)) {
-            if (!find_goods_record(as, p, row.n, row.mag, row.indeks)) {
-                for (const RowSale& r : rows) out.not_applied.push_back(r.not_applied("brak towaru"));
-                continue;
+            std::uint32_t recno = matched;
+            std::optional<std::string_view> read = runs.find(matched);
+            if (!read || !holds_good(as, *read, row.mag, row.indeks)) {
+                if (!find_goods_record(as, p, row.n, row.mag, row.indeks)) {
+                    for (const RowSale& r : rows) out.not_applied.push_back(r.not_applied("brak towaru"));
+                    continue;
+                }
+                recno = as.recno();
+                read = as.record();
             }
             // A record an earlier row of the batch changed goes on from its changes.
-            auto [at, added] = records.try_emplace(as.recno(), Record(as.record()));
-            if (added) met.push_back(as.recno());
+            auto [at, added] = records.try_emplace(recno, Record(*read));
+            if (added) met.push_back(recno);
             it = at;
         }
         work_out(stock, p, rows, done, it->second, out);
     }
     write_images(journal, out);
+    std::vector<std::uint32_t> alone;
     for (std::uint32_t recno : met) {
         const Record& r = records.at(recno);
-        if (!r.changed) continue;
+        if (r.changed && !(stock.outside_keys && runs.change(recno, r.bytes))) alone.push_back(recno);
+    }
+    runs.write();
+    // Records not read in a run (found under another number), or whose
+    // index keys the change may touch, through the table.
+    for (std::uint32_t recno : alone) {
+        const Record& r = records.at(recno);
         as.go_to_read(recno, r.read);
         put_stock(as, stock, r.last);
     }
+    if (as.recno() != 0 && alone.empty()) as.go_to(as.recno());  // not the bytes of before the writes
     hold.release();
 }
 

@@ -48,7 +48,7 @@ void each_stock_field(const StockLayout& l, const StockFields& s, Put put) {
 
 }  // namespace
 
-StockLayout::StockLayout(const dbf::Table& t)
+StockLayout::StockLayout(dbf::Table& t)
     : ILOSC(place_of(t, "ILOSC")),
       B_R_I(place_of(t, "B_R_I")),
       B_R_I_SD(place_of(t, "B_R_I_SD")),
@@ -56,7 +56,11 @@ StockLayout::StockLayout(const dbf::Table& t)
       ILOSC_SD(place_of(t, "ILOSC_SD")),
       DATA_PZ(place_of(t, "DATA_PZ")),
       DATA_SD(place_of(t, "DATA_SD")),
-      path_(t.path()) {}
+      path_(t.path()) {
+    for (const Place* f : {&ILOSC, &B_R_I, &B_R_I_SD, &ILOSC_SD, &DATA_PZ, &DATA_SD})
+        for (int i = 1; *f && i <= t.index_count(); ++i)
+            if (t.index(i).key_reads(f->desc->offset, f->desc->length)) outside_keys = false;
+}
 
 StockFields read_stock(const StockLayout& l, std::string_view record) {
     StockFields s;

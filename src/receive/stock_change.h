@@ -20,7 +20,7 @@ struct StockFields {
 // thousands of changes (a field the table lacks has no place).
 class StockLayout {
 public:
-    explicit StockLayout(const dbf::Table& goods);
+    explicit StockLayout(dbf::Table& goods);
 
     struct Place {
         int pos = 0;  // 1-based; 0 when the table lacks the field
@@ -28,6 +28,9 @@ public:
         explicit operator bool() const { return pos != 0; }
     };
     Place ILOSC, B_R_I, B_R_I_SD, ILOSC_PZ, ILOSC_SD, DATA_PZ, DATA_SD;
+    // No index open on the table has a stock field in its key: a stock
+    // change leaves every key as it was.
+    bool outside_keys = true;
     const std::string& table_path() const { return path_; }
 
 private:

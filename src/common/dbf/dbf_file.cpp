@@ -691,6 +691,21 @@ void DbfFile::write_record(std::uint32_t recno, const char* bytes) {
     file_->write_at(bytes, static_cast<size_t>(record_len_), record_offset(recno));
 }
 
+void DbfFile::rewrite_records(std::uint32_t first, const char* bytes, std::uint32_t count) {
+    if (count == 1) return write_record(first, bytes);
+    require_writable();
+    if (!exclusive() && !file_locked_) throw DbError("Zapis rekordow bez blokady tabeli", path_, EACCES);
+    if (first == 0 || count == 0 || (first + count - 1 > count_ && first + count - 1 > record_count()))
+        throw DbError("Zapis poza tabela", path_);
+    if (exclusive()) {
+        for (std::uint32_t i = 0; i < count; ++i)
+            write_record(first + i, bytes + static_cast<size_t>(i) * static_cast<size_t>(record_len_));
+        return;
+    }
+    changed_ = true;
+    file_->write_at(bytes, static_cast<size_t>(count) * static_cast<size_t>(record_len_), record_offset(first));
+}
+
 std::uint32_t DbfFile::append_record(const char* bytes) {
     require_writable();
     if (count_ >= std::numeric_limits<std::uint32_t>::max() - 2) throw DbError("Tabela pelna", path_);

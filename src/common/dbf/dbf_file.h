@@ -113,6 +113,11 @@ public:
     bool fits_cache() const { return (disk_count_ + per_chunk_ - 1) / per_chunk_ <= max_frames_; }
     // Rewrites an existing record. In a shared table the caller holds its lock.
     void write_record(std::uint32_t recno, const char* bytes);
+    // Rewrites `count` existing records from `first` on in one write; in a
+    // shared table only under its file lock (a DbError otherwise), so that
+    // the records between those meant, written back as they were read, are
+    // nobody else's change.
+    void rewrite_records(std::uint32_t first, const char* bytes, std::uint32_t count);
     // Appends a record and returns its number. Shared: under the append lock
     // (waited for), the count taken from the file size, the new record locked,
     // written, the header rewritten with the new count and today's date, the

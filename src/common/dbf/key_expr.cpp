@@ -11,6 +11,7 @@ struct KeyExpr::Impl {
     std::string text;
     // Immutable once built, so copies of a KeyExpr share it.
     std::shared_ptr<const keyexpr::Node> root;
+    std::vector<std::pair<int, int>> read;  // the bytes of the record it reads
 };
 
 KeyExpr::KeyExpr(std::unique_ptr<Impl> impl) : impl_(std::move(impl)) {}
@@ -27,7 +28,7 @@ KeyExpr KeyExpr::compile(std::string_view text, const FieldList& fields) {
     auto impl = std::make_unique<Impl>();
     impl->text = std::string(text);
     try {
-        impl->root = keyexpr::parse_expression(text, fields);
+        impl->root = keyexpr::parse_expression(text, fields, &impl->read);
     } catch (const KeyExprError& e) {
         throw KeyExprError(std::string(e.what()) + " (wyrazenie \"" + impl->text + "\")");
     }
@@ -35,6 +36,12 @@ KeyExpr KeyExpr::compile(std::string_view text, const FieldList& fields) {
 }
 
 const std::string& KeyExpr::text() const { return impl_->text; }
+
+bool KeyExpr::reads(int offset, int length) const {
+    for (const auto& [at, len] : impl_->read)
+        if (at < offset + length && offset < at + len) return true;
+    return false;
+}
 
 XValue::Type KeyExpr::type() const {
     switch (impl_->root->kind) {

@@ -49,6 +49,9 @@ public:
     // The type of the value eval() gives (fixed when the text was compiled).
     XValue::Type type() const;
     const std::string& text() const;
+    // Whether the value depends on any of `length` bytes of the record from
+    // `offset` on: a change elsewhere in a record leaves its key as it was.
+    bool reads(int offset, int length) const;
 
     KeyExpr(const KeyExpr&);
     KeyExpr& operator=(const KeyExpr&);

@@ -8,6 +8,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "common/dbf/field.h"
@@ -60,7 +61,10 @@ NodePtr make_call(std::string_view name, std::vector<NodePtr> args);
 
 // Parses the whole text against the table's fields; throws KeyExprError
 // saying what could not be understood and where.
-NodePtr parse_expression(std::string_view text, const FieldList& fields);
+// `read`, when given, gets the byte range (offset, length) of every field
+// the expression names.
+NodePtr parse_expression(std::string_view text, const FieldList& fields,
+                         std::vector<std::pair<int, int>>* read = nullptr);
 
 // Limits that keep a hostile expression from asking for absurd amounts of memory.
 inline constexpr int kMaxTextWidth = 65535;

@@ -33,7 +33,10 @@ bool ident_char(char c) { return std::isalnum(static_cast<unsigned char>(c)) || 
 
 class Parser {
 public:
-    Parser(std::string_view text, const FieldList& fields) : s_(text), fields_(fields) { advance(); }
+    Parser(std::string_view text, const FieldList& fields, std::vector<std::pair<int, int>>* read)
+        : s_(text), fields_(fields), read_(read) {
+        advance();
+    }
 
     NodePtr parse_all() {
         if (tok_.type == Tok::End) throw KeyExprError("Puste wyrazenie");
@@ -274,13 +277,16 @@ private:
         // Names are significant to ten characters, as in the table itself.
         std::string want = upper_ascii(name.substr(0, 10));
         for (const FieldDesc& f : fields_) {
-            if (upper_ascii(f.name) == want) return make_field(f);
+            if (upper_ascii(f.name) != want) continue;
+            if (read_) read_->emplace_back(f.offset, f.length);
+            return make_field(f);
         }
         throw KeyExprError("Nieznane pole: " + name);
     }
 
     std::string_view s_;
     const FieldList& fields_;
+    std::vector<std::pair<int, int>>* read_;
     size_t i_ = 0;
     Token tok_;
     int depth_ = 0;
@@ -288,8 +294,8 @@ private:
 
 }  // namespace
 
-NodePtr parse_expression(std::string_view text, const FieldList& fields) {
-    Parser p(text, fields);
+NodePtr parse_expression(std::string_view text, const FieldList& fields, std::vector<std::pair<int, int>>* read) {
+    Parser p(text, fields, read);
     return p.parse_all();
 }
 

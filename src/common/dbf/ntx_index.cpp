@@ -240,6 +240,8 @@ NtxOptions NtxIndex::options() const {
 }
 bool NtxIndex::extended_lock_scheme() const { return (impl_->header.prefix.signature & 0x0010) != 0; }
 
+bool NtxIndex::key_reads(int offset, int length) const { return impl_->expr.reads(offset, length); }
+
 std::string NtxIndex::key_of(std::string_view record) const {
     return impl_->expr.eval_key(record, impl_->header.key_size, impl_->header.key_decimals);
 }

@@ -81,6 +81,8 @@ public:
 
     // The record's key, evaluated and padded or cut to the key size.
     std::string key_of(std::string_view record) const;
+    // Whether the key depends on any of `length` bytes of a record from `offset` on.
+    bool key_reads(int offset, int length) const;
     // The same into `out`, whose storage is kept.
     void key_of(std::string_view record, std::string& out) const;
 
