@@ -258,8 +258,18 @@ void BookingJournal::write_all(const std::string& text) {
 void BookingJournal::write(const std::string& line, bool force) { write_lines(journal_line(line), force); }
 
 void BookingJournal::write_lines(const std::string& text, bool force) {
+    if (!pending_.empty()) {
+        // Lines keep the order they were given in.
+        std::string piece;
+        piece.swap(pending_);
+        write_lines(piece, false);
+    }
     write_all(text);
-    if (force && !platform::force_to_disk(fd_, path_)) throw DbError("Nie moge zapisac dziennika ksiegowania", path_, errno);
+    unforced_ = true;
+    if (force) {
+        if (!platform::force_to_disk(fd_, path_)) throw DbError("Nie moge zapisac dziennika ksiegowania", path_, errno);
+        unforced_ = false;
+    }
     if (!checkpoint()) return;
     for (std::size_t at = 0; at < text.size();) {
         checkpoint()(text[at]);
@@ -269,14 +279,38 @@ void BookingJournal::write_lines(const std::string& text, bool force) {
     }
 }
 
+namespace {
+
+// Lines gathered to be written are written once they come to this much:
+// a booking's thousands of lines never wait whole in memory.
+constexpr std::size_t kPieceBytes = 256 * 1024;
+
+}  // namespace
+
+void BookingJournal::add_line(std::string_view text) {
+    append_journal_line(pending_, text);
+    if (pending_.size() < kPieceBytes) return;
+    std::string piece;
+    piece.swap(pending_);
+    write_lines(piece, false);
+}
+
+void BookingJournal::write_pending_forced() {
+    if (pending_.empty() && !unforced_) return;
+    std::string piece;
+    piece.swap(pending_);
+    write_lines(piece, true);
+}
+
 void BookingJournal::begin(const BookingPlan& p) {
     if (fd_ < 0 && try_lock(true) != JournalLock::Taken)
         throw DbError(platform::kLockedByAnotherProgram, path_, EAGAIN);
     if (::ftruncate(fd_, 0) != 0) throw DbError("Nie moge zalozyc dziennika ksiegowania", path_, errno);
     torn_ = false;
+    pending_.clear();
     char wplata[64];
     std::snprintf(wplata, sizeof wplata, "%.2f", p.wplata);
-    std::string text = journal_line("P;" + to_hex(p.rd) + ";" + to_hex(p.provisional) + ";" + p.data.dtos() + ";" +
+    add_line("P;" + to_hex(p.rd) + ";" + to_hex(p.provisional) + ";" + p.data.dtos() + ";" +
                                     to_hex(p.mag) + ";" + wplata + ";" + to_hex(p.label) + ";" + p.today.dtos() +
                                     ";" + to_hex(p.time) + ";" + to_hex(p.backup) + ";" + to_hex(p.source) + ";" +
                                     stamp_text(p.stamp) + ";" + std::to_string(p.rows.size()) + ";" +
@@ -285,11 +319,11 @@ void BookingJournal::begin(const BookingPlan& p) {
     for (std::size_t i = 0; i < p.rows.size(); ++i) {
         line = "R;" + std::to_string(p.goods[i]) + ";";
         append_record_field(line, p.rows[i]);
-        append_journal_line(text, line);
+        add_line(line);
     }
-    for (const std::string& u : p.unmatched) append_journal_line(text, "U;" + to_hex(u));
-    append_journal_line(text, "G");
-    write_lines(text, true);
+    for (const std::string& u : p.unmatched) add_line("U;" + to_hex(u));
+    add_line("G");
+    write_pending_forced();
 }
 
 void BookingJournal::resume() {
@@ -317,17 +351,12 @@ void BookingJournal::headers_before(std::uint32_t count, std::optional<std::uint
     write_lines(text, true);
 }
 void BookingJournal::rows_before(std::uint32_t count) { write("W;" + std::to_string(count), true); }
-void BookingJournal::stock_before(int row, std::string_view record) { stock_before({{row, record}}); }
-void BookingJournal::stock_done(int row) { write("s;" + std::to_string(row), false); }
-void BookingJournal::stock_before(const std::vector<std::pair<int, std::string_view>>& rows) {
-    std::string text, line;
-    for (const auto& [row, record] : rows) {
-        line = "S;" + std::to_string(row) + ";";
-        append_record_field(line, record);
-        append_journal_line(text, line);
-    }
-    write_lines(text, true);
+void BookingJournal::stock_before(int row, std::string_view record) {
+    std::string line = "S;" + std::to_string(row) + ";";
+    append_record_field(line, record);
+    add_line(line);
 }
+void BookingJournal::stock_before_forced() { write_pending_forced(); }
 void BookingJournal::stock_done(const std::vector<int>& rows) {
     std::string text;
     for (int row : rows) text += journal_line("s;" + std::to_string(row));

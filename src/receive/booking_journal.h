@@ -137,13 +137,12 @@ public:
     // `rows` those of the rows table as well, forced together.
     void headers_before(std::uint32_t count, std::optional<std::uint32_t> rows = std::nullopt);
     void rows_before(std::uint32_t count);
+    // The goods record's bytes before row `row`'s change, written with the
+    // others of its batch in pieces as they come; stock_before_forced()
+    // forces them all to disk, before any of the changes is made.
     void stock_before(int row, std::string_view record);
-    // Once the change is on the disk (the goods table forced).
-    void stock_done(int row);
-    // The same for several rows in one write: every record's bytes reach the
-    // journal before any of the changes is made, every mark after all of
-    // them have reached the disk.
-    void stock_before(const std::vector<std::pair<int, std::string_view>>& rows);
+    void stock_before_forced();
+    // Once the changes are on the disk (the goods table forced), in one write.
     void stock_done(const std::vector<int>& rows);
     // Marks the booking finished and gives the lock up.
     void finish();
@@ -161,6 +160,10 @@ private:
     // Writes lines (each ended by a line feed) in one go, forced to disk when
     // `force`; the checkpoint hears of each of them afterwards.
     void write_lines(const std::string& text, bool force);
+    // Adds a line to `pending_`, written once it has grown large.
+    void add_line(std::string_view text);
+    // Writes what `pending_` holds and forces all lines added to disk.
+    void write_pending_forced();
 
     int station_;
     std::string path_;
@@ -169,6 +172,8 @@ private:
     // whether anything after them is to be cut off before writing on.
     long long whole_ = 0;
     bool torn_ = false;
+    std::string pending_;  // lines not yet written
+    bool unforced_ = false;  // lines written since the last forcing
 };
 
 // A journal line as it is written: the text, its check, a line feed.

@@ -66,17 +66,18 @@ struct RowSale {
 
 // A goods record as the changes worked out so far leave it.
 struct Record {
-    explicit Record(std::string_view record) : read(record), bytes(record) {}
-    std::string read;   // as read under the lock
+    Record(std::string_view record, bool keep_read) : read(keep_read ? record : ""), bytes(record) {}
+    std::string read;   // as read under the lock, when it is to be written through the table
     std::string bytes;
     StockFields last;  // what the last change writes
     bool changed = false;
 };
 
 // What a batch of changes does: each row's image of its record (the state
-// the row found it in), the rows made or found made, the rows left undone.
+// the row found it in) goes to the journal; the rows made or found made,
+// the rows left undone.
 struct Changes {
-    std::vector<std::pair<int, std::string>> images;
+    BookingJournal& journal;
     std::vector<int> made;
     std::vector<std::string>& not_applied;
 };
@@ -116,7 +117,7 @@ void work_out(const StockLayout& stock, const BookingPlan& p, const std::vector<
             out.not_applied.push_back(rows[i].not_applied("stan poza zakresem pola"));
             continue;
         }
-        out.images.emplace_back(rows[i].n, r.bytes);
+        out.journal.stock_before(rows[i].n, r.bytes);
         r.bytes = with_stock(stock, r.bytes, after);
         r.last = after;
         r.changed = true;
@@ -124,76 +125,68 @@ void work_out(const StockLayout& stock, const BookingPlan& p, const std::vector<
     }
 }
 
-void write_images(BookingJournal& journal, const Changes& c) {
-    if (c.images.empty()) return;
-    const std::vector<std::pair<int, std::string_view>> images(c.images.begin(), c.images.end());
-    journal.stock_before(images);
-}
-
 // The stock changes of `goods` (each the rows of one good) under the goods
 // table's file lock, which the caller has taken and which is given up here
 // whatever happens. The records the rows were matched to are read under it
 // in runs, and the changes worked out in memory, a record named by several
 // rows going from one row's change to the next; the journal gets every
-// row's image before anything is written; then each record is written once,
-// with all of its changes, nearby ones in one write.
+// row's image, forced to disk, before anything is written; then each record
+// is written once, with all of its changes, nearby ones in one write. Where
+// an open index has a stock field in its key, the records go through the
+// table, which keeps the keys.
 void change_under_file_lock(Session& s, const StockLayout& stock, const BookingPlan& p,
                             const std::vector<std::vector<RowSale>>& goods, const BookingProgress& done,
-                            BookingJournal& journal, Changes& out) {
+                            Changes& out) {
     dbf::Table& as = s.areas.table("as");
     FileLockHold hold(as);
     as.set_order(1);
     auto matched_of = [&](int n) { return p.goods.size() >= static_cast<std::size_t>(n) ? p.goods[n - 1] : 0u; };
+    const bool through_table = !stock.outside_keys;
+    std::unordered_map<std::uint32_t, Record> records;
     std::vector<std::uint32_t> wanted;
     for (const std::vector<RowSale>& rows : goods) wanted.push_back(matched_of(rows.front().n));
-    dbf::RecordRuns runs(as.dbf(), std::move(wanted));
-    std::unordered_map<std::uint32_t, Record> records;
-    std::vector<std::uint32_t> met;  // in the order first met
+    dbf::read_in_runs(as.dbf(), std::move(wanted), [&](std::uint32_t recno, std::string_view bytes) {
+        records.try_emplace(recno, bytes, through_table);
+    });
+    std::vector<std::uint32_t> met;  // changed, in the order first met
     for (const std::vector<RowSale>& rows : goods) {
         const RowSale& row = rows.front();
-        const std::uint32_t matched = matched_of(row.n);
-        auto it = records.find(matched);
+        std::uint32_t recno = matched_of(row.n);
+        auto it = records.find(recno);
         if (it == records.end() || !holds_good(as, it->second.bytes, row.mag, row.indeks)) {
-            std::uint32_t recno = matched;
-            std::optional<std::string_view> read = runs.find(matched);
-            if (!read || !holds_good(as, *read, row.mag, row.indeks)) {
-                if (!find_goods_record(as, p, row.n, row.mag, row.indeks)) {
-                    for (const RowSale& r : rows) out.not_applied.push_back(r.not_applied("brak towaru"));
-                    continue;
-                }
-                recno = as.recno();
-                read = as.record();
+            if (!find_goods_record(as, p, row.n, row.mag, row.indeks)) {
+                for (const RowSale& r : rows) out.not_applied.push_back(r.not_applied("brak towaru"));
+                continue;
             }
-            // A record an earlier row of the batch changed goes on from its changes.
-            auto [at, added] = records.try_emplace(recno, Record(*read));
-            if (added) met.push_back(recno);
-            it = at;
+            // A record read already goes on from the changes made to it.
+            recno = as.recno();
+            it = records.try_emplace(recno, as.record(), through_table).first;
         }
+        const bool was_changed = it->second.changed;
         work_out(stock, p, rows, done, it->second, out);
+        if (!was_changed && it->second.changed) met.push_back(recno);
     }
-    write_images(journal, out);
-    std::vector<std::uint32_t> alone;
-    for (std::uint32_t recno : met) {
-        const Record& r = records.at(recno);
-        if (r.changed && !(stock.outside_keys && runs.change(recno, r.bytes))) alone.push_back(recno);
+    out.journal.stock_before_forced();
+    if (through_table) {
+        for (std::uint32_t recno : met) {
+            const Record& r = records.at(recno);
+            as.go_to_read(recno, r.read);
+            put_stock(as, stock, r.last);
+        }
+    } else {
+        std::vector<std::pair<std::uint32_t, std::string_view>> changes;
+        for (std::uint32_t recno : met) changes.emplace_back(recno, records.at(recno).bytes);
+        dbf::write_in_runs(as.dbf(), std::move(changes));
+        // The table's own copy of its record may be of before the writes.
+        if (as.recno() != 0) as.go_to(as.recno());
     }
-    runs.write();
-    // Records not read in a run (found under another number), or whose
-    // index keys the change may touch, through the table.
-    for (std::uint32_t recno : alone) {
-        const Record& r = records.at(recno);
-        as.go_to_read(recno, r.read);
-        put_stock(as, stock, r.last);
-    }
-    if (as.recno() != 0 && alone.empty()) as.go_to(as.recno());  // not the bytes of before the writes
     hold.release();
 }
 
 // The same for the rows of one good under its record's own lock, while
 // another workstation holds a goods record locked.
 void change_under_record_lock(Session& s, const StockLayout& stock, const BookingPlan& p,
-                              const std::vector<RowSale>& rows, const BookingProgress& done, BookingJournal& journal,
-                              Changes& out) {
+                              const std::vector<RowSale>& rows, const BookingProgress& done, Changes& out) {
     const RowSale& row = rows.front();
     dbf::Table& as = select(s, "as");
     as.set_order(1);
@@ -206,14 +199,9 @@ void change_under_record_lock(Session& s, const StockLayout& stock, const Bookin
         as.unlock();
         return missing();
     }
-    Record r(as.record());
-    const std::size_t images = out.images.size();
+    Record r(as.record(), false);
     work_out(stock, p, rows, done, r, out);
-    if (out.images.size() > images) {
-        const Changes these{{out.images.begin() + static_cast<std::ptrdiff_t>(images), out.images.end()}, {},
-                            out.not_applied};
-        write_images(journal, these);
-    }
+    out.journal.stock_before_forced();
     if (r.changed) put_stock(as, stock, r.last);
     as.unlock();
 }
@@ -247,13 +235,13 @@ void change_stocks(Session& s, const BookingPlan& p, const dbf::Table& dd, const
         while (end < goods.size() && rows < kStockBatchRows) rows += goods[end++].size();
         const std::vector<std::vector<RowSale>> batch(goods.begin() + static_cast<std::ptrdiff_t>(k),
                                                       goods.begin() + static_cast<std::ptrdiff_t>(end));
-        Changes c{{}, {}, not_applied};
+        Changes c{journal, {}, not_applied};
         select(s, "as");
         if (s.areas.table().lock_file()) {
-            change_under_file_lock(s, stock, p, batch, done, journal, c);
+            change_under_file_lock(s, stock, p, batch, done, c);
         } else {
             for (const std::vector<RowSale>& one : batch)
-                change_under_record_lock(s, stock, p, one, done, journal, c);
+                change_under_record_lock(s, stock, p, one, done, c);
         }
         if (!c.made.empty()) {
             // A mark that a change is done never reaches the disk before the change.

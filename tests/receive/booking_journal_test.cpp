@@ -35,7 +35,9 @@ TEST(BookingJournalFile, RecordsOfEveryByteAndJournalsOfHexRecordsReadBackTheSam
         BookingJournal j(3);
         ASSERT_EQ(j.try_lock(true), JournalLock::Taken);
         j.begin(plan);
-        j.stock_before({{1, every}, {2, "%%~;"}});
+        j.stock_before(1, every);
+        j.stock_before(2, "%%~;");
+        j.stock_before_forced();
         j.stock_done(std::vector<int>{1});
     }
     BookingPlan read;

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <map>
+
 #include "common/dbf/field_codec.h"
 #include "platform/errors.h"
 #include "support/fixture_folder.h"
@@ -37,31 +39,26 @@ TEST(RecordRuns, ScatteredRecordsAreReadAndWrittenBackInRunsUnderTheFileLock) {
         t->close();
     }
     auto t = DbfFile::open(dir.file("t.dbf"), Share::Shared);
-    {
-        // Two records of one run changed without the file lock: refused.
-        RecordRuns runs(*t, {10, 12});
-        ASSERT_TRUE(runs.change(10, record_of(*t, 10, -1)));
-        ASSERT_TRUE(runs.change(12, record_of(*t, 12, -1)));
-        EXPECT_THROW(runs.write(), DbError);
-    }
+    const std::string changed = record_of(*t, 0, -7);
+    // Without the file lock nothing is written.
+    EXPECT_THROW(write_in_runs(*t, {{10, changed}}), DbError);
     ASSERT_TRUE(t->lock_file());
-    RecordRuns runs(*t, {1500, 3, 5, 0, 5, 40, 1999, 2000, 2500});
-    EXPECT_EQ(runs.find(4), record_of(*t, 4, 4)) << "read with the run of 3 and 5";
-    EXPECT_EQ(runs.find(2000), record_of(*t, 2000, 2000));
-    EXPECT_EQ(runs.find(2500), std::nullopt);
-    EXPECT_EQ(runs.find(700), std::nullopt);
-    EXPECT_FALSE(runs.change(700, record_of(*t, 700, -7)));
-    for (std::uint32_t n : {5u, 40u, 1999u}) ASSERT_TRUE(runs.change(n, record_of(*t, static_cast<int>(n), -7)));
-    EXPECT_EQ(runs.find(40), record_of(*t, 40, -7));
-    runs.write();
+    std::map<std::uint32_t, std::string> seen;
+    read_in_runs(*t, {1500, 3, 5, 0, 5, 40, 1999, 2000, 2500},
+                 [&](std::uint32_t n, std::string_view bytes) { EXPECT_TRUE(seen.emplace(n, bytes).second) << n; });
+    std::map<std::uint32_t, std::string> want;
+    for (std::uint32_t n : {3u, 5u, 40u, 1500u, 1999u, 2000u}) want[n] = record_of(*t, static_cast<int>(n), static_cast<int>(n));
+    EXPECT_EQ(seen, want);
+    EXPECT_THROW(write_in_runs(*t, {{5, "short"}}), DbError);
+    write_in_runs(*t, {{1999, changed}, {5, changed}, {40, changed}, {1, changed}});
     t->unlock_file();
     t.reset();
 
     auto again = DbfFile::open(dir.file("t.dbf"), Share::Shared);
     EXPECT_EQ(again->record_count(), 2000u);
     for (int n = 1; n <= 2000; ++n) {
-        const bool changed = n == 5 || n == 40 || n == 1999;
-        ASSERT_EQ(again->record_view(static_cast<std::uint32_t>(n)), record_of(*again, n, changed ? -7 : n))
+        const bool is_changed = n == 1 || n == 5 || n == 40 || n == 1999;
+        ASSERT_EQ(again->record_view(static_cast<std::uint32_t>(n)), is_changed ? changed : record_of(*again, n, n))
             << "record " << n;
     }
 }
