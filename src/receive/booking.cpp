@@ -117,20 +117,27 @@ struct Leftovers {
     std::uint32_t blank = 0;
 };
 
-// Puts in the index entries of `records` that an update cut short left out.
-// The entries of each key are walked once for all records of that key (the
-// rows of one document share the key of a document order), so this costs
-// what inserting them would.
-void repair_keys(dbf::Table& t, const std::vector<std::uint32_t>& records) {
-    if (records.empty()) return;
+// The records each open index must hold, by key: index i's at [i - 1].
+using KeysWanted = std::vector<std::map<std::string, std::set<std::uint32_t>>>;
+
+// Puts in the index entries of records `wanted` that an update cut short
+// left out. The entries of each key are walked once for all records of that
+// key (the rows of one document share the key of a document order), so this
+// costs what inserting them would.
+void repair_keys(dbf::Table& t, KeysWanted& keys) {
     for (int i = 1; i <= t.index_count(); ++i) {
         dbf::NtxIndex& ix = t.index(i);
-        std::map<std::string, std::set<std::uint32_t>> wanted;
-        for (std::uint32_t r : records) wanted[ix.key_of(t.dbf().record_view(r))].insert(r);
+        auto& wanted = keys[static_cast<std::size_t>(i - 1)];
+        if (wanted.empty()) continue;
         std::vector<dbf::NtxEntry> missing;
-        for (auto& [key, recnos] : wanted) {
-            for (auto e = ix.seek(key); e && e->key == key && !recnos.empty(); e = ix.next(*e)) recnos.erase(e->recno);
-            for (std::uint32_t r : recnos) missing.push_back({key, r});
+        {
+            // One taking of the index's read lock for the whole walk, not one a step.
+            dbf::IndexReadHold hold(&ix);
+            for (auto& [key, recnos] : wanted) {
+                for (auto e = ix.seek(key); e && e->key == key && !recnos.empty(); e = ix.next(*e))
+                    recnos.erase(e->recno);
+                for (std::uint32_t r : recnos) missing.push_back({key, r});
+            }
         }
         if (!missing.empty()) ix.insert_many(missing);
     }
@@ -145,19 +152,32 @@ Leftovers find_leftovers(dbf::Table& t, std::uint32_t before, const std::string&
     if (rd_pos == 0 || nrd_pos == 0) throw DbError("Brak pola RD lub NRD w tabeli", t.path());
     const dbf::FieldDesc& rd_field = t.fields()[static_cast<size_t>(rd_pos - 1)];
     const dbf::FieldDesc& nrd_field = t.fields()[static_cast<size_t>(nrd_pos - 1)];
-    for (std::uint32_t r = before + 1; r <= count; ++r) {
-        const std::string_view rec = file.record_view(r);
-        if (rec.empty()) break;
-        progress.step();
-        if (!dbf::DbfFile::is_deleted(rec) && dbf::field_bytes(rec, rd_field) == rd &&
-            dbf::field_bytes(rec, nrd_field) == nrd) {
-            out.ours.push_back(r);
-        } else if (out.blank == 0 && is_blank_record(rec) && t.lock_record(r)) {
-            out.blank = r;
+    // The records after `before` a run at a time, not one read each.
+    const std::size_t rl = static_cast<std::size_t>(file.record_length());
+    const std::uint32_t per_read = static_cast<std::uint32_t>(std::max<std::size_t>(1, (256 * 1024) / rl));
+    std::string run;
+    KeysWanted keys(static_cast<std::size_t>(t.index_count()));
+    for (std::uint32_t first = before + 1; first <= count;) {
+        run.resize(static_cast<std::size_t>(per_read) * rl);
+        const std::uint32_t got = file.read_records(first, std::min(per_read, count - first + 1), run.data());
+        if (got == 0) break;
+        for (std::uint32_t i = 0; i < got; ++i) {
+            const std::uint32_t r = first + i;
+            const std::string_view rec = std::string_view(run).substr(static_cast<std::size_t>(i) * rl, rl);
+            progress.step();
+            if (!dbf::DbfFile::is_deleted(rec) && dbf::field_bytes(rec, rd_field) == rd &&
+                dbf::field_bytes(rec, nrd_field) == nrd) {
+                out.ours.push_back(r);
+                for (int k = 1; k <= t.index_count(); ++k)
+                    keys[static_cast<std::size_t>(k - 1)][t.index(k).key_of(rec)].insert(r);
+            } else if (out.blank == 0 && is_blank_record(rec) && t.lock_record(r)) {
+                out.blank = r;
+            }
         }
+        first += got;
     }
     // Held locked, the blank record stays what it was meanwhile.
-    repair_keys(t, out.ours);
+    repair_keys(t, keys);
     return out;
 }
 

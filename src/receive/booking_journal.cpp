@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdint>
 #include <cstdio>
@@ -173,16 +174,15 @@ std::optional<std::string> from_record_field(std::string_view field) {
     if (field.empty() || field[0] != '~') return from_hex(field);
     std::string out;
     out.reserve(field.size());
-    for (std::size_t i = 1; i < field.size(); ++i) {
-        if (field[i] != '%') {
-            out += field[i];
-            continue;
-        }
-        const int hi = i + 2 < field.size() ? nibble(field[i + 1]) : -1;
-        const int lo = hi < 0 ? -1 : nibble(field[i + 2]);
+    for (std::size_t i = 1; i < field.size();) {
+        const std::size_t escape = std::min(field.find('%', i), field.size());
+        out.append(field, i, escape - i);
+        if (escape == field.size()) break;
+        const int hi = escape + 2 < field.size() ? nibble(field[escape + 1]) : -1;
+        const int lo = hi < 0 ? -1 : nibble(field[escape + 2]);
         if (lo < 0) return std::nullopt;
         out += static_cast<char>(hi * 16 + lo);
-        i += 2;
+        i = escape + 3;
     }
     return out;
 }
