@@ -223,7 +223,8 @@ public:
         for (const char* f : {"R_P", "S_Z", "RD", "NRD", "DATA", "MAG", "LP", "KTO"}) fixed_.push_back(required(w, f));
         auto copy = [&](const char* f, bool number) {
             const int to = w.field_pos(f), from = dd.field_pos(f);
-            if (to != 0) copied_.push_back({to, from == 0 ? nullptr : &dd.fields()[static_cast<size_t>(from - 1)], number});
+            if (to == 0) return;
+            copied_.push_back({to, from == 0 ? nullptr : &dd.fields()[static_cast<size_t>(from - 1)], number});
         };
         for (const char* f : {"INDEKS", "NAZWA", "JM", "NB", "PODATEK0", "SWW"}) copy(f, false);
         for (const char* f : {"CENA0", "CENA", "ILOSC", "WARTOSC", "PODATEK"}) copy(f, true);
@@ -240,8 +241,8 @@ public:
                                           dbf::str_number(n, 3, 0), std::string("O")};
         for (std::size_t i = 0; i < fixed_.size(); ++i) w.put(fixed_[i], values[i]);
         for (const Copied& c : copied_) {
-            if (c.number) w.put(c.to, c.from && fits(row, *c.from) ? dbf::decode_number(dbf::field_bytes(row, *c.from)) : 0.0);
-            else w.put(c.to, text(row, c.from));
+            if (!c.number) w.put(c.to, text(row, c.from));
+            else w.put(c.to, c.from && fits(row, *c.from) ? dbf::decode_number(dbf::field_bytes(row, *c.from)) : 0.0);
         }
     }
 

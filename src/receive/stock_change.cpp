@@ -29,7 +29,8 @@ bool number_fits(const Place& f, double value) {
     if (!f || f.desc->type != 'N') return true;
     // Far below what the field's whole digits hold (a sign and the point
     // kept aside), it fits; near it, as the number would be written.
-    static constexpr double kPowers[] = {1e0, 1e1, 1e2, 1e3, 1e4, 1e5, 1e6, 1e7, 1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14};
+    static constexpr double kPowers[] = {1e0, 1e1, 1e2,  1e3,  1e4,  1e5,  1e6, 1e7,
+                                         1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14};
     const int whole = f.desc->length - (f.desc->decimals > 0 ? f.desc->decimals + 1 : 0) - 1;
     if (whole > 0 && whole <= 15 && std::fabs(value) < kPowers[whole - 1] - 1) return true;
     return dbf::str_number(value, f.desc->length, f.desc->decimals).front() != '*';
@@ -105,7 +106,8 @@ void put_stock(dbf::Table& t, const StockLayout& l, const StockFields& s) {
 std::string with_stock(const StockLayout& l, std::string_view record, const StockFields& s) {
     if (!l.ILOSC || !l.B_R_I) throw DbError("Brak pola ILOSC lub B_R_I w tabeli", l.table_path());
     std::string out(record);
-    each_stock_field(l, s, [&](const Place& f, const dbf::FieldValue& v) { dbf::encode_field(*f.desc, v, out.data()); });
+    each_stock_field(l, s,
+                     [&](const Place& f, const dbf::FieldValue& v) { dbf::encode_field(*f.desc, v, out.data()); });
     return out;
 }
 

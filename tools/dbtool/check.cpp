@@ -22,7 +22,9 @@ std::string index_fault(dbf::DbfFile& dbf, dbf::NtxIndex& idx) {
     const std::uint32_t count = dbf.record_count();
     dbf::IndexReadHold hold(&idx);
     if (std::string fault = idx.verify(count); !fault.empty()) return fault;
-    auto not_under_its_key = [](std::uint32_t r) { return "rekord " + std::to_string(r) + " nie stoi pod swoim kluczem"; };
+    auto not_under_its_key = [](std::uint32_t r) {
+        return "rekord " + std::to_string(r) + " nie stoi pod swoim kluczem";
+    };
     std::vector<bool> seen(static_cast<std::size_t>(count) + 1);
     std::vector<std::string> keys;  // of a unique index, in order
     std::uint64_t entries = 0;

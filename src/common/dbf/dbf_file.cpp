@@ -247,8 +247,10 @@ bool pack_name(std::string_view name, std::uint64_t& a, std::uint64_t& b) {
     if (n > 15) return false;
     a = 0;
     b = static_cast<std::uint64_t>(n) << 56;
-    for (std::size_t i = 0; i < n && i < 8; ++i) a |= static_cast<std::uint64_t>(static_cast<unsigned char>(name[i])) << (8 * i);
-    for (std::size_t i = 8; i < n; ++i) b |= static_cast<std::uint64_t>(static_cast<unsigned char>(name[i])) << (8 * (i - 8));
+    for (std::size_t i = 0; i < n; ++i) {
+        const std::uint64_t byte = static_cast<unsigned char>(name[i]);
+        (i < 8 ? a : b) |= byte << (8 * (i % 8));
+    }
     return true;
 }
 
@@ -692,9 +694,9 @@ void DbfFile::write_record(std::uint32_t recno, const char* bytes) {
 }
 
 void DbfFile::rewrite_records(std::uint32_t first, const char* bytes, std::uint32_t count) {
-    if (count == 1) return write_record(first, bytes);
     require_writable();
     if (!exclusive() && !file_locked_) throw DbError("Zapis rekordow bez blokady tabeli", path_, EACCES);
+    if (count == 1) return write_record(first, bytes);
     if (first == 0 || count == 0 || (first + count - 1 > count_ && first + count - 1 > record_count()))
         throw DbError("Zapis poza tabela", path_);
     if (exclusive()) {

@@ -54,7 +54,8 @@ void read_in_runs(DbfFile& file, std::vector<std::uint32_t> recnos,
 void write_in_runs(DbfFile& file, std::vector<std::pair<std::uint32_t, std::string_view>> changes) {
     std::sort(changes.begin(), changes.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
     const std::size_t rl = static_cast<std::size_t>(file.record_length());
-    if (!file.exclusive() && !file.file_locked()) throw DbError("Zapis rekordow bez blokady tabeli", file.path(), EACCES);
+    if (!file.exclusive() && !file.file_locked())
+        throw DbError("Zapis rekordow bez blokady tabeli", file.path(), EACCES);
     for (const auto& [recno, bytes] : changes)
         if (bytes.size() != rl) throw DbError("Zapis rekordu innej dlugosci", file.path());
     std::string buffer;

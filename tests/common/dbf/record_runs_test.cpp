@@ -47,7 +47,7 @@ TEST(RecordRuns, ScatteredRecordsAreReadAndWrittenBackInRunsUnderTheFileLock) {
     read_in_runs(*t, {1500, 3, 5, 0, 5, 40, 1999, 2000, 2500},
                  [&](std::uint32_t n, std::string_view bytes) { EXPECT_TRUE(seen.emplace(n, bytes).second) << n; });
     std::map<std::uint32_t, std::string> want;
-    for (std::uint32_t n : {3u, 5u, 40u, 1500u, 1999u, 2000u}) want[n] = record_of(*t, static_cast<int>(n), static_cast<int>(n));
+    for (int n : {3, 5, 40, 1500, 1999, 2000}) want[static_cast<std::uint32_t>(n)] = record_of(*t, n, n);
     EXPECT_EQ(seen, want);
     EXPECT_THROW(write_in_runs(*t, {{5, "short"}}), DbError);
     write_in_runs(*t, {{1999, changed}, {5, changed}, {40, changed}, {1, changed}});
