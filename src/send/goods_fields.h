@@ -33,6 +33,9 @@ public:
 
     // The good as the record rules read it; `nazwa` is the name to use.
     PluGood good(std::string_view record, std::string_view nazwa) const;
+    // The same with CENA2 read already, and only the prices the rules read
+    // with `settings` (the others 0 or none): a send decodes them for every good.
+    PluGood good(std::string_view record, std::string_view nazwa, double cena2, const PluSettings& settings) const;
 
 private:
     const dbf::FieldList& fields_;

@@ -73,6 +73,7 @@ bool main_send(SendRun& run) {
     std::string previous(kNoPreviousCode);
     bool resend = false;
     std::uint32_t count = 0;
+    PluRecord r;  // built anew for each good, in the same room
 
     const GoodsFields goods(s.areas.table(kGoodsArea));
     const bool date_filter = !o.M_DATA.empty() && goods.has_receipt_fields();
@@ -83,9 +84,12 @@ bool main_send(SendRun& run) {
     try {
         for (std::string_view rec = sorted.next(); !rec.empty(); rec = sorted.next()) {
             progress.update(sorted.position(), total);
-            if (goods.cena2(rec) <= 0) continue;
+            const double cena2 = goods.cena2(rec);
+            if (cena2 <= 0) continue;
             const std::string_view nazwa = goods.nazwa(rec);
-            if (run.filter.skips(goods.mag(rec), nazwa, goods.ilosc(rec))) continue;
+            // The stock is read only when the filter looks at it.
+            const double ilosc = run.filter.in_stock_only ? goods.ilosc(rec) : 0;
+            if (run.filter.skips(goods.mag(rec), nazwa, ilosc)) continue;
             if (date_filter) {
                 const Date received = goods.data_pz(rec);
                 if (!((any_type || goods.rd_pz(rec).starts_with(o.M_RD)) && !received.empty() &&
@@ -93,7 +97,7 @@ bool main_send(SendRun& run) {
                     continue;
                 resend = true;
             }
-            const PluRecord r = build_plu_record(run.plu, goods.good(rec, nazwa), SendRoad::Main, previous);
+            build_plu_record(run.plu, goods.good(rec, nazwa, cena2, run.plu), SendRoad::Main, previous, r);
             if (!r.accepted()) continue;
             if (run.sent.record(run.m.NR_KASY, r, SendRoad::Main, resend)) {
                 out.record(r.text);

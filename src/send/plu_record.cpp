@@ -53,18 +53,20 @@ bool vat_group(const PluSettings& st, std::string_view podatek0, char& letter, s
 // start a new field of the record and a control byte would break its line, so
 // neither reaches the register as such.
 void append_name(std::string& out, std::string_view name, size_t width) {
-    for (size_t i = 0; i < width; ++i) {
-        char c = i < name.size() ? name[i] : ' ';
+    const size_t at = out.size();
+    out.resize(at + width, ' ');
+    char* to = out.data() + at;
+    for (size_t i = 0; i < width && i < name.size(); ++i) {
+        char c = name[i];
         if (c == ';') c = ',';
         else if (static_cast<unsigned char>(c) < 0x20) c = ' ';
-        out += c;
+        to[i] = c;
     }
 }
 
-}  // namespace
-
-std::string plu_code(const PluSettings& st, const PluGood& g) {
-    std::string code;
+// The PLU code into `code`, emptied first.
+void plu_code_to(const PluSettings& st, const PluGood& g, std::string& code) {
+    code.clear();
     if (st.jest_kod13) {
         for (size_t i = 0; i < 13 && i < g.kod13.size(); ++i) {
             const char c = g.kod13[i];
@@ -72,13 +74,20 @@ std::string plu_code(const PluSettings& st, const PluGood& g) {
             if (!is_digit(c)) break;
             code += c;
         }
-        if (st.shorten_28_codes && code.size() == 7 && code.starts_with("28")) code = code.substr(2);
+        if (st.shorten_28_codes && code.size() == 7 && code.starts_with("28")) code.erase(0, 2);
     } else {
         for (size_t i = 0; i < 8 && i < g.indeks.size(); ++i) {
             if (!is_digit(g.indeks[i])) break;
             code += g.indeks[i];
         }
     }
+}
+
+}  // namespace
+
+std::string plu_code(const PluSettings& st, const PluGood& g) {
+    std::string code;
+    plu_code_to(st, g, code);
     return code;
 }
 
@@ -91,37 +100,49 @@ std::string plu_price_text(double price) {
 
 PluRecord build_plu_record(const PluSettings& st, const PluGood& g, SendRoad road, std::string& previous_code) {
     PluRecord r;
+    build_plu_record(st, g, road, previous_code, r);
+    return r;
+}
+
+void build_plu_record(const PluSettings& st, const PluGood& g, SendRoad road, std::string& previous_code,
+                      PluRecord& r) {
+    r.rejection = PluRejection::None;
+    r.code.clear();
+    r.text.clear();
+    r.key.clear();
     if (road == SendRoad::Main && !(g.cena2 > 0)) {
         r.rejection = PluRejection::PriceNotPositive;
-        return r;
+        return;
     }
-    r.code = plu_code(st, g);
+    plu_code_to(st, g, r.code);
     if (dbf::val_number(g.podatek0) > 23) r.rejection = PluRejection::VatAbove23;
     else if (g.cena2 < 0) r.rejection = PluRejection::NegativePrice;
     else if (zero_code(r.code)) r.rejection = PluRejection::NoCode;
     else if (road != SendRoad::Leaflet && std::string_view(previous_code).starts_with(r.code))
         r.rejection = PluRejection::RepeatsPrevious;
-    if (!r.accepted()) return r;
+    if (!r.accepted()) return;
     previous_code = r.code;
 
     const double price = level_price(st, g);
     if (price < 0) {
         r.rejection = PluRejection::NegativePrice;
-        return r;
+        return;
     }
     const std::string price_text = plu_price_text(price);
     if (price_text.empty()) {
         r.rejection = PluRejection::PriceTooLong;
-        return r;
+        return;
     }
     char letter = 0;
     std::string department;
     if (!vat_group(st, g.podatek0, letter, department)) {
         r.rejection = PluRejection::NoVatGroup;
-        return r;
+        return;
     }
-    const std::string cleaned =
-        road == SendRoad::Main ? std::string(g.nazwa) : USUN_PL_TRELOWA(g.nazwa, st.keep_national_letters);
+    // The main send's names were cleaned in its sorted copy already.
+    std::string cleaned_here;
+    if (road != SendRoad::Main) cleaned_here = USUN_PL_TRELOWA(g.nazwa, st.keep_national_letters);
+    const std::string_view cleaned = road == SendRoad::Main ? g.nazwa : std::string_view(cleaned_here);
     const char* flags = road == SendRoad::Main && st.kwir_flags ? "01100" : "11100";
 
     std::string& t = r.text;
@@ -141,14 +162,13 @@ PluRecord build_plu_record(const PluSettings& st, const PluGood& g, SendRoad roa
     t += st.long_form ? ";00;;00;0;" : ";00;;";
 
     if (st.jest_kod13) {
-        r.key = std::string(g.kod13.substr(0, 13));
+        r.key.assign(g.kod13.substr(0, 13));
         r.key.resize(13, ' ');
     } else {
-        r.key = std::string(g.indeks.substr(0, 8));
+        r.key.assign(g.indeks.substr(0, 8));
         r.key.resize(8, ' ');
         r.key.append(5, ' ');
     }
-    return r;
 }
 
 }  // namespace durva
