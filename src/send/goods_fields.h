@@ -23,6 +23,8 @@ public:
 
     std::string_view mag(std::string_view r) const { return text(r, mag_); }
     std::string_view nazwa(std::string_view r) const { return text(r, nazwa_); }
+    std::string_view kod13(std::string_view r) const { return text(r, kod13_); }
+    std::string_view indeks(std::string_view r) const { return text(r, indeks_); }
     double ilosc(std::string_view r) const { return number(r, ilosc_); }
     double cena2(std::string_view r) const { return number(r, cena2_); }
 

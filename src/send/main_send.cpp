@@ -74,6 +74,7 @@ bool main_send(SendRun& run) {
     bool resend = false;
     std::uint32_t count = 0;
     PluRecord r;  // built anew for each good, in the same room
+    std::string ahead;
 
     const GoodsFields goods(s.areas.table(kGoodsArea));
     const bool date_filter = !o.M_DATA.empty() && goods.has_receipt_fields();
@@ -84,6 +85,10 @@ bool main_send(SendRun& run) {
     try {
         for (std::string_view rec = sorted.next(); !rec.empty(); rec = sorted.next()) {
             progress.update(sorted.position(), total);
+            // Most goods are looked up in the sent-record table: the look-up is
+            // started now and finds its memory ready after the checks below.
+            plu_sent_key(run.plu, goods.kod13(rec), goods.indeks(rec), ahead);
+            run.sent.prefetch(run.m.NR_KASY, ahead);
             const double cena2 = goods.cena2(rec);
             if (cena2 <= 0) continue;
             const std::string_view nazwa = goods.nazwa(rec);

@@ -85,6 +85,17 @@ void plu_code_to(const PluSettings& st, const PluGood& g, std::string& code) {
 
 }  // namespace
 
+void plu_sent_key(const PluSettings& st, std::string_view kod13, std::string_view indeks, std::string& key) {
+    if (st.jest_kod13) {
+        key.assign(kod13.substr(0, 13));
+        key.resize(13, ' ');
+    } else {
+        key.assign(indeks.substr(0, 8));
+        key.resize(8, ' ');
+        key.append(5, ' ');
+    }
+}
+
 std::string plu_code(const PluSettings& st, const PluGood& g) {
     std::string code;
     plu_code_to(st, g, code);
@@ -161,14 +172,7 @@ void build_plu_record(const PluSettings& st, const PluGood& g, SendRoad road, st
     t += department;
     t += st.long_form ? ";00;;00;0;" : ";00;;";
 
-    if (st.jest_kod13) {
-        r.key.assign(g.kod13.substr(0, 13));
-        r.key.resize(13, ' ');
-    } else {
-        r.key.assign(g.indeks.substr(0, 8));
-        r.key.resize(8, ' ');
-        r.key.append(5, ' ');
-    }
+    plu_sent_key(st, g.kod13, g.indeks, r.key);
 }
 
 }  // namespace durva

@@ -81,6 +81,9 @@ PluRecord build_plu_record(const PluSettings& settings, const PluGood& good, Sen
 void build_plu_record(const PluSettings& settings, const PluGood& good, SendRoad road, std::string& previous_code,
                       PluRecord& record);
 
+// A good's code in the sent-record table (a PluRecord's key) into `key`.
+void plu_sent_key(const PluSettings& settings, std::string_view kod13, std::string_view indeks, std::string& key);
+
 // The PLU code alone (bar code or index digits, then the shortening of
 // weighed goods' codes).
 std::string plu_code(const PluSettings& settings, const PluGood& good);

@@ -13,8 +13,10 @@ namespace {
 // The record of the table a row goes to, and whether it is appended there.
 constexpr std::string_view kRecnoField = "NR";
 constexpr std::string_view kFreshField = "NOWY";
-// New rows go into the table this many at a time, each batch in one write.
+// New rows go into the table, and a send's rows into its file of changes,
+// this many at a time, each batch in one write.
 constexpr size_t kAppendBatch = 4096;
+constexpr size_t kPendingRows = kAppendBatch;
 
 const dbf::FieldDesc* character_field(const dbf::FieldList& fields, std::string_view name) {
     for (const dbf::FieldDesc& f : fields)
@@ -175,25 +177,49 @@ SentChanges::~SentChanges() {
 }
 
 std::uint32_t SentChanges::add(std::string_view key, std::string_view text, std::uint32_t recno, bool fresh) {
-    buf_.assign(blank_);
-    dbf::encode_text(layout_.pkasa, key.substr(0, 2), buf_.data());
-    dbf::encode_text(layout_.kod13, key.substr(2), buf_.data());
-    dbf::encode_text(layout_.tekst, text, buf_.data());
-    dbf::encode_number(recno_, recno, buf_.data());
-    dbf::encode_logical(fresh_, fresh, buf_.data());
-    return file_->append_record(buf_.data());
+    if (!file_) throw DbError("Tabela zamknieta", std::string(kChangesUnderWay));
+    if (pending_.size() >= kPendingRows * blank_.size()) write_pending();
+    const size_t at = pending_.size();
+    pending_.append(blank_);
+    char* bytes = pending_.data() + at;
+    dbf::encode_text(layout_.pkasa, key.substr(0, 2), bytes);
+    dbf::encode_text(layout_.kod13, key.substr(2), bytes);
+    dbf::encode_text(layout_.tekst, text, bytes);
+    dbf::encode_number(recno_, recno, bytes);
+    dbf::encode_logical(fresh_, fresh, bytes);
+    return in_file_ + static_cast<std::uint32_t>(pending_.size() / blank_.size());
+}
+
+char* SentChanges::pending_row(std::uint32_t row) {
+    if (row <= in_file_ || row - in_file_ > pending_.size() / blank_.size()) return nullptr;
+    return pending_.data() + (row - in_file_ - 1) * blank_.size();
+}
+
+void SentChanges::write_pending() {
+    const auto rows = static_cast<std::uint32_t>(pending_.size() / blank_.size());
+    if (rows == 0) return;
+    file_->append_records(pending_.data(), rows);
+    in_file_ += rows;
+    pending_.clear();
 }
 
 void SentChanges::set_text(std::uint32_t row, std::string_view text) {
+    if (char* bytes = pending_row(row)) return dbf::encode_text(layout_.tekst, text, bytes);
     buf_ = file_->record_view(row);
     dbf::encode_text(layout_.tekst, text, buf_.data());
     file_->write_record(row, buf_.data());
 }
 
-std::string_view SentChanges::row(std::uint32_t row) { return file_->record_view(row); }
+std::string_view SentChanges::row(std::uint32_t row) {
+    if (const char* bytes = pending_row(row)) return {bytes, blank_.size()};
+    return file_->record_view(row);
+}
 
 void SentChanges::close() {
-    if (file_) file_->close();
+    if (file_) {
+        write_pending();
+        file_->close();
+    }
     file_.reset();
 }
 

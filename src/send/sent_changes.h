@@ -67,7 +67,9 @@ public:
 
     const SentRowLayout& layout() const { return layout_; }
     // A row for `key` with `text` going to record `recno` of the table; `fresh`
-    // when that record is to be appended. Returns the row's number here.
+    // when that record is to be appended. Returns the row's number here. Rows
+    // reach the file in pieces of many (a first send adds one for every good),
+    // all of them by close().
     std::uint32_t add(std::string_view key, std::string_view text, std::uint32_t recno, bool fresh);
     void set_text(std::uint32_t row, std::string_view text);
     // The bytes of a row, valid until the next call.
@@ -78,10 +80,16 @@ public:
 private:
     SentChanges(std::unique_ptr<dbf::DbfFile> file, const SentRowLayout& layout, const dbf::FieldDesc& recno,
                 const dbf::FieldDesc& fresh);
+    // The row's bytes among the rows not written yet; null for a row of the file.
+    char* pending_row(std::uint32_t row);
+    void write_pending();
+
     std::unique_ptr<dbf::DbfFile> file_;
     SentRowLayout layout_;
     dbf::FieldDesc recno_, fresh_;
     std::string blank_, buf_;
+    std::string pending_;         // rows added after the file's last, one after another
+    std::uint32_t in_file_ = 0;  // rows the file holds
 };
 
 // The driver reported success: the changes of the send become the ones to

@@ -46,6 +46,12 @@ public:
             if (static_cast<std::uint32_t>(s >> 32) == tag && holds(static_cast<std::uint32_t>(s))) return i;
         }
     }
+    // Starts bringing the slot where a look-up of `key` begins into the
+    // processor's cache, so that the look-up made a little later, after
+    // other work, does not wait for the memory.
+    void prefetch(std::string_view key) const {
+        if (!slots_.empty()) __builtin_prefetch(&slots_[home(tag_of(key))]);
+    }
     std::uint32_t row(size_t slot) const { return static_cast<std::uint32_t>(slots_[slot]); }
     void set_row(size_t slot, std::uint32_t row);
     // Adds a key with its row (never 0). Two rows of one key (which no send
