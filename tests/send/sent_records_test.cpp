@@ -144,6 +144,36 @@ TEST(SentRecords, SameGoodToTwoRegistersAndTheIndexKeyOfAnIndexCode) {
     EXPECT_EQ(f.table().text("KOD13"), code);
 }
 
+// A send of thousands of goods notes more changes than it holds at once: a
+// good met again long after its first change, and one met again at once,
+// are judged by what the send noted, and the table takes the last text.
+TEST(SentRecords, GoodsMetAgainInALargeSendKeepTheirLastText) {
+    Folder f;
+    Session& s = f.h.session;
+    SentRecords sent(s);
+    ASSERT_TRUE(sent.open());
+    auto code = [](int i) { return std::to_string(5900000000000LL + i); };
+    auto text = [&](int i, char price) { return "I;1;" + code(i) + ";X;" + price + ";A;3;11100;01;00;;"; };
+    constexpr int kGoods = 10000;
+    for (int i = 0; i < kGoods; ++i) ASSERT_TRUE(sent.record("01", record(code(i), text(i, '1')), SendRoad::Main, false));
+    for (int i : {0, 4095, 4096, kGoods - 1}) {
+        EXPECT_FALSE(sent.record("01", record(code(i), text(i, '1')), SendRoad::Main, false)) << i;
+        EXPECT_TRUE(sent.record("01", record(code(i), text(i, '2')), SendRoad::Main, false)) << i;
+        EXPECT_FALSE(sent.record("01", record(code(i), text(i, '2')), SendRoad::Main, false)) << i;
+    }
+    sent.finish();
+    keep_sent_changes(s);
+    ASSERT_TRUE(sent.open());
+    const std::map<std::string, std::string> rows = rows_of(f.table());
+    ASSERT_EQ(rows.size(), static_cast<size_t>(kGoods));
+    for (int i : {0, 1, 4095, 4096, 4097, kGoods - 1}) {
+        const bool changed = i == 0 || i == 4095 || i == 4096 || i == kGoods - 1;
+        std::string want = text(i, changed ? '2' : '1');
+        want.resize(80, ' ');
+        EXPECT_EQ(rows.at("01" + code(i)), want) << i;
+    }
+}
+
 TEST(SentRecords, CreatedWithItsIndexAndKeptAcrossSends) {
     Folder f;
     Session& s = f.h.session;
