@@ -26,30 +26,6 @@ size_t g_sort_run_bytes = kSortRunBytes;
 // What a run's reader holds at most while the runs are merged.
 constexpr size_t kMergeBytes = 32 * 1024;
 
-// Records of a table read in runs, one run in memory at a time: a pass over
-// a large table in record order, one read per run.
-class RecordRuns {
-public:
-    explicit RecordRuns(dbf::DbfFile& file)
-        : file_(file), rl_(static_cast<size_t>(file.record_length())), buf_(kRunRecords * rl_) {}
-    // Record `recno` (1-based); empty past the end of the table.
-    std::string_view record(std::uint32_t recno) {
-        if (recno < first_ || recno >= first_ + count_) {
-            first_ = recno;
-            count_ = file_.read_records(recno, kRunRecords, buf_.data());
-            if (count_ == 0) return {};
-        }
-        return {buf_.data() + (recno - first_) * rl_, rl_};
-    }
-
-private:
-    static constexpr std::uint32_t kRunRecords = 256;
-    dbf::DbfFile& file_;
-    size_t rl_;
-    std::vector<char> buf_;
-    std::uint32_t first_ = 0, count_ = 0;
-};
-
 // The order of the copy: its key expression and the key size an index of it
 // would have (the value on a blank record, as an index file fixes it). A key
 // of character fields is their bytes one after another, and is taken so,
@@ -76,6 +52,19 @@ struct SortKey {
         if (pieces.empty()) return expr.eval_key_to(record, size, 0, out);
         out.clear();
         for (const Piece& p : pieces) out.append(record.substr(p.offset, p.length));
+    }
+    // The key's `size` bytes written at `out`; `scratch` holds a key worked
+    // out from the expression on the way.
+    void put(std::string_view record, unsigned char* out, std::string& scratch) const {
+        if (pieces.empty()) {
+            expr.eval_key_to(record, size, 0, scratch);
+            std::memcpy(out, scratch.data(), static_cast<size_t>(size));
+            return;
+        }
+        for (const Piece& p : pieces) {
+            std::memcpy(out, record.data() + p.offset, p.length);
+            out += p.length;
+        }
     }
 
     // A goods table without the fields of the order cannot be sorted: said
@@ -156,7 +145,8 @@ private:
 // of the earlier run, whose records come earlier in the copy, as a sort of
 // the whole copy would order them. The readers share what one run took, so
 // that more runs do not take more memory. Which run goes next is kept in a
-// tree of the runs' winners, settled again along one path per record.
+// tree that holds at each node the run that lost there: the run that gave
+// the last record plays its way up against one run per level.
 class Merge {
 public:
     Merge(dbf::DbfFile& copy, const SortKey& key, const std::vector<Run>& runs) {
@@ -165,38 +155,50 @@ public:
         readers_.reserve(runs.size());
         for (const Run& r : runs) readers_.emplace_back(copy, key, r, bytes);
         while (leaves_ < readers_.size()) leaves_ *= 2;
-        winner_.assign(2 * leaves_, kNoRun);
-        for (size_t i = 0; i < readers_.size(); ++i) winner_[leaves_ + i] = static_cast<int>(i);
-        for (size_t n = leaves_ - 1; n >= 1; --n) winner_[n] = better(winner_[2 * n], winner_[2 * n + 1]);
+        // Each node's winner, played from the leaves up; the loser stays there.
+        std::vector<int> winner(2 * leaves_, kNoRun);
+        loser_.assign(leaves_, kNoRun);
+        for (size_t i = 0; i < readers_.size(); ++i) winner[leaves_ + i] = static_cast<int>(i);
+        for (size_t n = leaves_ - 1; n >= 1; --n) {
+            const int a = winner[2 * n], b = winner[2 * n + 1];
+            const bool a_wins = before(a, b);
+            winner[n] = a_wins ? a : b;
+            loser_[n] = a_wins ? b : a;
+        }
+        first_ = winner[1];
     }
     // The next record in order; empty after the last.
     std::string_view next() {
-        if (last_ != kNoRun) {
-            reader(last_).advance();
-            for (size_t n = (leaves_ + static_cast<size_t>(last_)) / 2; n >= 1; n /= 2)
-                winner_[n] = better(winner_[2 * n], winner_[2 * n + 1]);
+        int w = first_;
+        if (started_ && w != kNoRun) {
+            reader(w).advance();
+            for (size_t n = (leaves_ + static_cast<size_t>(w)) / 2; n >= 1; n /= 2)
+                if (before(loser_[n], w)) std::swap(loser_[n], w);
+            first_ = w;
         }
-        last_ = winner_[1];
-        if (last_ == kNoRun || reader(last_).done()) return {};
-        return reader(last_).record();
+        started_ = true;
+        if (w == kNoRun || reader(w).done()) return {};
+        return reader(w).record();
     }
 
 private:
     static constexpr int kNoRun = -1;
     RunReader& reader(int i) { return readers_[static_cast<size_t>(i)]; }
-    int better(int a, int b) {
-        if (a == kNoRun || reader(a).done()) return b;
-        if (b == kNoRun || reader(b).done()) return a;
+    // Run a's record goes before run b's; a run with none left goes last.
+    bool before(int a, int b) {
+        if (a == kNoRun || reader(a).done()) return false;
+        if (b == kNoRun || reader(b).done()) return true;
         const RunReader &x = reader(a), &y = reader(b);
-        if (x.head() != y.head()) return x.head() < y.head() ? a : b;
+        if (x.head() != y.head()) return x.head() < y.head();
         const int c = x.key().compare(y.key());
-        return c < 0 || (c == 0 && a < b) ? a : b;
+        return c < 0 || (c == 0 && a < b);
     }
 
     std::vector<RunReader> readers_;
     size_t leaves_ = 1;
-    std::vector<int> winner_;
-    int last_ = kNoRun;
+    std::vector<int> loser_;  // by node, 1 to leaves_ - 1
+    int first_ = kNoRun;
+    bool started_ = false;
 };
 
 }  // namespace
@@ -250,41 +252,46 @@ std::vector<Run> copy_goods(SendRun& run, dbf::Table& goods, SortedGoods::Source
     const dbf::FieldDesc* name = nazwa > 0 ? &goods.fields()[static_cast<size_t>(nazwa - 1)] : nullptr;
     const size_t rl = into.rl, ks = static_cast<size_t>(into.key.size);
     const size_t per_run = std::max<size_t>(1, g_sort_run_bytes / (ks + rl));
-    std::vector<unsigned char> keys;  // the run's keys, one after another
-    std::vector<char>& records = into.records;  // the run's records, in the same order
+    const std::uint32_t total = in.record_count();
+    const size_t room = std::min<size_t>(per_run, total);
+    // The run's keys and records, in the same order; the goods are read
+    // straight into their place, and the deleted ones closed over.
+    std::vector<unsigned char> keys(room * ks);
+    std::vector<char>& records = into.records;
+    records.resize(room * rl);
+    size_t held = 0;
     std::vector<Run> runs;
-    std::string k;
+    std::string scratch;
 
     std::vector<char> sorted_run;
     auto write_run = [&] {
-        const size_t n = records.size() / rl;
-        if (n == 0) return;
-        into.order = dbf::ntx_sort_entries(keys.data(), ks, n, false);
-        sorted_run.resize(records.size());
-        for (size_t i = 0; i < n; ++i) std::memcpy(sorted_run.data() + i * rl, records.data() + into.order[i] * rl, rl);
-        const std::uint32_t first = copy.append_records(sorted_run.data(), static_cast<std::uint32_t>(n));
-        runs.push_back(Run{first, static_cast<std::uint32_t>(n)});
-        keys.clear();
+        if (held == 0) return;
+        into.order = dbf::ntx_sort_entries(keys.data(), ks, held, false);
+        sorted_run.resize(held * rl);
+        for (size_t i = 0; i < held; ++i) std::memcpy(sorted_run.data() + i * rl, records.data() + into.order[i] * rl, rl);
+        const std::uint32_t first = copy.append_records(sorted_run.data(), static_cast<std::uint32_t>(held));
+        runs.push_back(Run{first, static_cast<std::uint32_t>(held)});
     };
 
-    RecordRuns source(in);
-    const std::uint32_t total = in.record_count();
-    keys.reserve(std::min<size_t>(per_run, total) * ks);
-    records.reserve(std::min<size_t>(per_run, total) * rl);
-    for (std::uint32_t r = 1; r <= total; ++r) {
-        const std::string_view rec = source.record(r);
-        if (rec.empty()) break;  // the file was cut meanwhile
-        if (hide_deleted && dbf::DbfFile::is_deleted(rec)) continue;
-        if (records.size() / rl == per_run) {
+    for (std::uint32_t r = 1; r <= total;) {
+        if (held == room) {
             write_run();
-            records.clear();
+            held = 0;
         }
-        const size_t at = records.size();
-        records.insert(records.end(), rec.begin(), rec.end());
-        char* bytes = records.data() + at;
-        if (name) clean_name_field(bytes + name->offset, static_cast<size_t>(name->length), run.plu.keep_national_letters);
-        into.key.of(std::string_view(bytes, rl), k);
-        keys.insert(keys.end(), k.begin(), k.begin() + static_cast<std::ptrdiff_t>(ks));
+        const auto want = static_cast<std::uint32_t>(std::min<size_t>(room - held, total - r + 1));
+        const std::uint32_t got = in.read_records(r, want, records.data() + held * rl);
+        if (got == 0) break;  // the file was cut meanwhile
+        r += got;
+        const size_t from = held;
+        for (std::uint32_t i = 0; i < got; ++i) {
+            char* bytes = records.data() + (from + i) * rl;
+            if (hide_deleted && dbf::DbfFile::is_deleted(std::string_view(bytes, rl))) continue;
+            char* kept = records.data() + held * rl;
+            if (kept != bytes) std::memmove(kept, bytes, rl);
+            if (name) clean_name_field(kept + name->offset, static_cast<size_t>(name->length), run.plu.keep_national_letters);
+            into.key.put(std::string_view(kept, rl), keys.data() + held * ks, scratch);
+            ++held;
+        }
     }
     write_run();
     return runs;
