@@ -81,14 +81,18 @@ bool main_send(SendRun& run) {
     const bool any_type = is_blank(o.M_RD);
     const std::uint32_t total = sorted.count();
     run.sent.expect(total);
+    const bool prefetch = run.sent.worth_prefetching();
     Progress progress(s);
     try {
         for (std::string_view rec = sorted.next(); !rec.empty(); rec = sorted.next()) {
             progress.update(sorted.position(), total);
-            // Most goods are looked up in the sent-record table: the look-up is
-            // started now and finds its memory ready after the checks below.
-            plu_sent_key(run.plu, goods.kod13(rec), goods.indeks(rec), ahead);
-            run.sent.prefetch(run.m.NR_KASY, ahead);
+            // Most goods are looked up in the sent-record table: in a large
+            // one the look-up is started now and finds its memory ready after
+            // the checks below.
+            if (prefetch) {
+                plu_sent_key(run.plu, goods.kod13(rec), goods.indeks(rec), ahead);
+                run.sent.prefetch(run.m.NR_KASY, ahead);
+            }
             const double cena2 = goods.cena2(rec);
             if (cena2 <= 0) continue;
             const std::string_view nazwa = goods.nazwa(rec);

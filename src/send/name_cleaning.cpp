@@ -45,14 +45,21 @@ std::string USUN_PL_TRELOWA(std::string_view text, bool names_as_they_are) {
 }
 
 void clean_name_field(char* field, size_t length, bool names_as_they_are) {
-    // Kept bytes move forward only, so the field is its own output.
+    if (names_as_they_are) {
+        size_t blanks = 0;
+        while (blanks < length && field[blanks] == ' ') ++blanks;
+        std::memmove(field, field + blanks, length - blanks);
+        std::memset(field + length - blanks, ' ', blanks);
+        return;
+    }
+    // Kept bytes move forward only, so the field is its own output; every
+    // byte is written where the next kept one goes, and counted only when
+    // kept, which spares a branch per byte of every good's name.
     size_t n = 0;
     for (size_t i = 0; i < length; ++i) {
-        const unsigned char c = static_cast<unsigned char>(field[i]);
-        const unsigned char sent = names_as_they_are ? c : kTranslation[c];
-        if (!sent && !names_as_they_are) continue;
-        if (n == 0 && sent == ' ') continue;
-        field[n++] = static_cast<char>(sent);
+        const unsigned char sent = kTranslation[static_cast<unsigned char>(field[i])];
+        field[n] = static_cast<char>(sent);
+        n += sent != 0 && (n != 0 || sent != ' ');
     }
     std::memset(field + n, ' ', length - n);
 }

@@ -30,20 +30,21 @@ double level_price(const PluSettings& st, const PluGood& g) {
     return g.cena2;
 }
 
-// The VAT letter and department of the first group whose rate the good's rate
+// The VAT letter and department (its second digit, after a 0) of the first
+// group whose rate the good's rate
 // begins with; exempt goods ("ZW") go to group Z. Nothing when none fits.
-bool vat_group(const PluSettings& st, std::string_view podatek0, char& letter, std::string& department) {
+bool vat_group(const PluSettings& st, std::string_view podatek0, char& letter, char& department) {
     for (int i = 0; i < 6; ++i) {
         const auto& rate = st.vat_rates[static_cast<size_t>(i)];
         if (rate && podatek0.starts_with(*rate)) {
             letter = static_cast<char>('A' + i);
-            department = std::string("0") + static_cast<char>('1' + i);
+            department = static_cast<char>('1' + i);
             return true;
         }
     }
     if (podatek0.starts_with(kExemptRate)) {
         letter = vat_group_letter(kExemptGroup);
-        department = "07";
+        department = '7';
         return true;
     }
     return false;
@@ -83,6 +84,17 @@ void plu_code_to(const PluSettings& st, const PluGood& g, std::string& code) {
     }
 }
 
+constexpr int kPriceWidth = 10;
+
+// plu_price_text() in `digits`, without a text of its own to allocate.
+std::string_view price_digits(double price, char (&digits)[kPriceWidth]) {
+    if (!std::isfinite(price)) return {};
+    dbf::str_number_to(price * 100, kPriceWidth, 0, digits);
+    const std::string_view text(digits, kPriceWidth);
+    if (text.find('*') != std::string_view::npos) return {};
+    return text.substr(text.find_first_not_of(' '));
+}
+
 }  // namespace
 
 void plu_sent_key(const PluSettings& st, std::string_view kod13, std::string_view indeks, std::string& key) {
@@ -103,10 +115,8 @@ std::string plu_code(const PluSettings& st, const PluGood& g) {
 }
 
 std::string plu_price_text(double price) {
-    if (!std::isfinite(price)) return {};
-    const std::string text = dbf::str_number(price * 100, 10, 0);
-    if (text.find('*') != std::string::npos) return {};
-    return text.substr(text.find_first_not_of(' '));
+    char digits[kPriceWidth];
+    return std::string(price_digits(price, digits));
 }
 
 PluRecord build_plu_record(const PluSettings& st, const PluGood& g, SendRoad road, std::string& previous_code) {
@@ -139,13 +149,14 @@ void build_plu_record(const PluSettings& st, const PluGood& g, SendRoad road, st
         r.rejection = PluRejection::NegativePrice;
         return;
     }
-    const std::string price_text = plu_price_text(price);
+    char digits[kPriceWidth];
+    const std::string_view price_text = price_digits(price, digits);
     if (price_text.empty()) {
         r.rejection = PluRejection::PriceTooLong;
         return;
     }
     char letter = 0;
-    std::string department;
+    char department = 0;
     if (!vat_group(st, g.podatek0, letter, department)) {
         r.rejection = PluRejection::NoVatGroup;
         return;
@@ -169,6 +180,7 @@ void build_plu_record(const PluSettings& st, const PluGood& g, SendRoad road, st
     t += ";3;";
     t += flags;
     t += ';';
+    t += '0';
     t += department;
     t += st.long_form ? ";00;;00;0;" : ";00;;";
 

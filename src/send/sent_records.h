@@ -70,6 +70,7 @@ public:
     bool record(std::string_view register_no, const PluRecord& record, SendRoad road, bool resend);
     // The good whose record comes next has this code (a PluRecord's key): its
     // look-up is started, to be ready by the time record() makes it.
+    bool worth_prefetching() const { return lookup_.worth_prefetching(); }
     void prefetch(std::string_view register_no, std::string_view code) {
         make_sent_key(register_no, code, ahead_);
         lookup_.prefetch(ahead_);
