@@ -1,5 +1,7 @@
 #include "send/main_send.h"
 
+#include <algorithm>
+
 #include "common/_fun1.h"
 #include "common/dbf/xbase_values.h"
 #include "common/error_handler.h"
@@ -21,9 +23,15 @@ class Progress {
 public:
     explicit Progress(Session& s) : s_(s) {}
     void update(std::uint32_t recno, std::uint32_t count) {
+        // Going on record by record, nothing crosses before the next crossing
+        // worked out the last time.
+        if (drawn_ && !recheck_ && count == count_ && recno > recno_ && recno < next_crossing_) return;
         const std::uint64_t halves = count == 0 ? 0 : std::uint64_t{recno} * 200 / count;
         const std::uint64_t steps = count == 0 ? 0 : std::uint64_t{recno} * 35 / count;
         const bool crossed = !drawn_ || halves != halves_ || steps != steps_;
+        recno_ = recno;
+        count_ = count;
+        next_crossing_ = std::min(first_reaching(halves + 1, 200, count), first_reaching(steps + 1, 35, count));
         if (!crossed && !recheck_) return;
         recheck_ = crossed;
         halves_ = halves;
@@ -36,11 +44,19 @@ public:
     }
 
 private:
+    // The first record number r with r * parts / count at least `part`; 0
+    // (no record) without goods.
+    static std::uint64_t first_reaching(std::uint64_t part, std::uint64_t parts, std::uint32_t count) {
+        return (part * count + parts - 1) / parts;
+    }
+
     Session& s_;
     ProgressTexts last_;
     bool drawn_ = false;
     bool recheck_ = false;
     std::uint64_t halves_ = 0, steps_ = 0;
+    std::uint32_t recno_ = 0, count_ = 0;
+    std::uint64_t next_crossing_ = 0;
 };
 
 }  // namespace

@@ -52,11 +52,14 @@ void clean_name_field(char* field, size_t length, bool names_as_they_are) {
         std::memset(field + length - blanks, ' ', blanks);
         return;
     }
+    // The blanks that pad the name stay blanks: only the name is gone through.
+    size_t end = length;
+    while (end > 0 && field[end - 1] == ' ') --end;
     // Kept bytes move forward only, so the field is its own output; every
     // byte is written where the next kept one goes, and counted only when
     // kept, which spares a branch per byte of every good's name.
     size_t n = 0;
-    for (size_t i = 0; i < length; ++i) {
+    for (size_t i = 0; i < end; ++i) {
         const unsigned char sent = kTranslation[static_cast<unsigned char>(field[i])];
         field[n] = static_cast<char>(sent);
         n += sent != 0 && (n != 0 || sent != ' ');

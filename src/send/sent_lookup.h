@@ -52,10 +52,10 @@ public:
     void prefetch(std::string_view key) const {
         if (!slots_.empty()) __builtin_prefetch(&slots_[home(tag_of(key))]);
     }
-    // Whether the slots outgrow what a processor core keeps close (a couple
-    // of megabytes): below that a look-up seldom waits, and starting it early
-    // costs more than it saves.
-    bool worth_prefetching() const { return slots_.size() * sizeof(std::uint64_t) > 2 * 1024 * 1024; }
+    // Whether the slots outgrow what a processor core keeps close while a
+    // send streams its files past it (a few hundred kilobytes): below that a
+    // look-up seldom waits, and starting it early costs more than it saves.
+    bool worth_prefetching() const { return slots_.size() * sizeof(std::uint64_t) > 256 * 1024; }
     std::uint32_t row(size_t slot) const { return static_cast<std::uint32_t>(slots_[slot]); }
     void set_row(size_t slot, std::uint32_t row);
     // Adds a key with its row (never 0). Two rows of one key (which no send
