@@ -48,11 +48,6 @@ struct SortKey {
         }
         if (total == static_cast<size_t>(size)) this->pieces = std::move(found);
     }
-    void of(std::string_view record, std::string& out) const {
-        if (pieces.empty()) return expr.eval_key_to(record, size, 0, out);
-        out.clear();
-        for (const Piece& p : pieces) out.append(record.substr(p.offset, p.length));
-    }
     // The key's `size` bytes written at `out`; `scratch` holds a key worked
     // out from the expression on the way.
     void put(std::string_view record, unsigned char* out, std::string& scratch) const {
@@ -97,16 +92,22 @@ class RunReader {
 public:
     RunReader(dbf::DbfFile& copy, const SortKey& key, const Run& run, size_t bytes)
         : copy_(copy), key_(key), rl_(static_cast<size_t>(copy.record_length())), next_(run.first),
-          left_(run.count) {
+          left_(run.count), current_key_(static_cast<size_t>(key.size), '\0') {
         buf_.resize(std::max<size_t>(1, bytes / rl_) * rl_);
         fill();
     }
     bool done() const { return at_ >= held_; }
     std::string_view record() const { return {buf_.data() + at_ * rl_, rl_}; }
-    // The key's first eight bytes as one number, for the comparisons most
-    // keys settle, and the whole key for the rest.
-    std::uint64_t head() const { return head_; }
-    const std::string& key() const { return current_key_; }
+    // Below zero when this reader's key goes before the other's, zero when
+    // they are equal. The key's first sixteen bytes, taken as two numbers,
+    // settle most comparisons without going through the bytes.
+    int compare(const RunReader& o) const {
+        for (int i = 0; i < 2; ++i)
+            if (head_[i] != o.head_[i]) return head_[i] < o.head_[i] ? -1 : 1;
+        if (current_key_.size() <= sizeof head_) return 0;
+        return std::memcmp(current_key_.data() + sizeof head_, o.current_key_.data() + sizeof head_,
+                           current_key_.size() - sizeof head_);
+    }
     void advance() {
         if (++at_ < held_) take_key();
         else fill();
@@ -114,11 +115,13 @@ public:
 
 private:
     void take_key() {
-        key_.of(record(), current_key_);
-        unsigned char b[8] = {};
-        std::memcpy(b, current_key_.data(), std::min<size_t>(8, current_key_.size()));
-        head_ = 0;
-        for (unsigned char c : b) head_ = head_ << 8 | c;
+        key_.put(record(), reinterpret_cast<unsigned char*>(current_key_.data()), scratch_);
+        for (size_t i = 0; i < 2; ++i) {
+            unsigned char b[8] = {};
+            if (current_key_.size() > i * 8) std::memcpy(b, current_key_.data() + i * 8, std::min<size_t>(8, current_key_.size() - i * 8));
+            head_[i] = 0;
+            for (unsigned char c : b) head_[i] = head_[i] << 8 | c;
+        }
     }
     void fill() {
         at_ = held_ = 0;
@@ -137,8 +140,8 @@ private:
     std::uint32_t next_, left_;
     std::vector<char> buf_;
     size_t held_ = 0, at_ = 0;
-    std::string current_key_;
-    std::uint64_t head_ = 0;
+    std::string current_key_, scratch_;
+    std::uint64_t head_[2] = {};
 };
 
 // The runs of the copy merged: the smallest key first; of equal keys the one
@@ -188,9 +191,7 @@ private:
     bool before(int a, int b) {
         if (a == kNoRun || reader(a).done()) return false;
         if (b == kNoRun || reader(b).done()) return true;
-        const RunReader &x = reader(a), &y = reader(b);
-        if (x.head() != y.head()) return x.head() < y.head();
-        const int c = x.key().compare(y.key());
+        const int c = reader(a).compare(reader(b));
         return c < 0 || (c == 0 && a < b);
     }
 
