@@ -74,9 +74,7 @@ public:
             if (bytes.empty() || dbf::DbfFile::is_deleted(bytes)) return false;
             const std::uint32_t at = recno(bytes);
             if (at == 0) return false;
-            const bool is_fresh = fresh(bytes);
-            layout_->key_of(bytes, key);
-            if (is_fresh) {
+            if (fresh(bytes)) {
                 if (next_fresh == 0) {
                     if (at - 1 > records) return false;  // the table lost records since the send
                     next_fresh = at;
@@ -87,6 +85,7 @@ public:
                 return false;
             }
             // A row the table had, or a new one a write-in cut short appended already.
+            layout_->key_of(bytes, key);
             if (!into.holds(t.record_view(at), key)) return false;
         }
         return true;
@@ -128,9 +127,8 @@ void write_in(dbf::Table& table, const SentRowLayout& into, ChangesFile& changes
             t.write_record(at, row.data());
             continue;
         }
-        row.assign(blank);
-        fill_row(into, changes, change, row.data());
-        batch += row;
+        batch += blank;
+        fill_row(into, changes, change, batch.data() + batch.size() - rl);
         if (batch.size() >= kAppendBatch * rl) append_batch();
     }
     append_batch();
