@@ -55,14 +55,17 @@ void clean_name_field(char* field, size_t length, bool names_as_they_are) {
     // The blanks that pad the name stay blanks: only the name is gone through.
     size_t end = length;
     while (end > 0 && field[end - 1] == ' ') --end;
+    // What the register would get as leading blanks, or not at all, goes.
+    size_t i = 0;
+    while (i < end && (kTranslation[static_cast<unsigned char>(field[i])] | 0x20) == 0x20) ++i;
     // Kept bytes move forward only, so the field is its own output; every
     // byte is written where the next kept one goes, and counted only when
-    // kept, which spares a branch per byte of every good's name.
+    // kept, which spares a branch per byte.
     size_t n = 0;
-    for (size_t i = 0; i < end; ++i) {
-        const unsigned char sent = kTranslation[static_cast<unsigned char>(field[i])];
-        field[n] = static_cast<char>(sent);
-        n += sent != 0 && (n != 0 || sent != ' ');
+    for (; i < end; ++i) {
+        const unsigned char c = static_cast<unsigned char>(field[i]);
+        field[n] = static_cast<char>(kTranslation[c]);
+        n += kTranslation[c] != 0;
     }
     std::memset(field + n, ' ', length - n);
 }

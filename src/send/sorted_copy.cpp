@@ -25,6 +25,8 @@ size_t g_sort_run_bytes = kSortRunBytes;
 
 // What a run's reader holds at most while the runs are merged.
 constexpr size_t kMergeBytes = 32 * 1024;
+// The goods read from the goods table at a time.
+constexpr size_t kReadGoods = 256;
 
 // The order of the copy: its key expression and the key size an index of it
 // would have (the value on a blank record, as an index file fixes it). A key
@@ -279,7 +281,9 @@ std::vector<Run> copy_goods(SendRun& run, dbf::Table& goods, SortedGoods::Source
             write_run();
             held = 0;
         }
-        const auto want = static_cast<std::uint32_t>(std::min<size_t>(room - held, total - r + 1));
+        // A few hundred at a time, so that the goods read are still in the
+        // processor's cache when their names are cleaned and keys taken.
+        const auto want = static_cast<std::uint32_t>(std::min<size_t>({room - held, total - r + 1, kReadGoods}));
         const std::uint32_t got = in.read_records(r, want, records.data() + held * rl);
         if (got == 0) break;  // the file was cut meanwhile
         r += got;
