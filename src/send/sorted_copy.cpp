@@ -23,8 +23,11 @@ namespace {
 
 size_t g_sort_run_bytes = kSortRunBytes;
 
-// What a run's reader holds at most while the runs are merged.
-constexpr size_t kMergeBytes = 32 * 1024;
+// What the runs' readers hold together while the runs are merged, and what
+// one holds at most: a reader's piece is read in one go, and pieces much
+// smaller than this would cost a read of the copy every few goods.
+constexpr size_t kMergeTotalBytes = 4 * 1024 * 1024;
+constexpr size_t kMergeBytes = 64 * 1024;
 // The goods read from the goods table at a time.
 constexpr size_t kReadGoods = 256;
 
@@ -88,43 +91,21 @@ struct Run {
     std::uint32_t count = 0;
 };
 
-// The records of one run of the copy, read in pieces while the merge goes
-// on, each with its key.
+// The records of one run of the copy, read in pieces while the merge goes on.
 class RunReader {
 public:
-    RunReader(dbf::DbfFile& copy, const SortKey& key, const Run& run, size_t bytes)
-        : copy_(copy), key_(key), rl_(static_cast<size_t>(copy.record_length())), next_(run.first),
-          left_(run.count), current_key_(static_cast<size_t>(key.size), '\0') {
+    RunReader(dbf::DbfFile& copy, const Run& run, size_t bytes)
+        : copy_(copy), rl_(static_cast<size_t>(copy.record_length())), next_(run.first), left_(run.count) {
         buf_.resize(std::max<size_t>(1, bytes / rl_) * rl_);
         fill();
     }
     bool done() const { return at_ >= held_; }
     std::string_view record() const { return {buf_.data() + at_ * rl_, rl_}; }
-    // Below zero when this reader's key goes before the other's, zero when
-    // they are equal. The key's first sixteen bytes, taken as two numbers,
-    // settle most comparisons without going through the bytes.
-    int compare(const RunReader& o) const {
-        for (int i = 0; i < 2; ++i)
-            if (head_[i] != o.head_[i]) return head_[i] < o.head_[i] ? -1 : 1;
-        if (current_key_.size() <= sizeof head_) return 0;
-        return std::memcmp(current_key_.data() + sizeof head_, o.current_key_.data() + sizeof head_,
-                           current_key_.size() - sizeof head_);
-    }
     void advance() {
-        if (++at_ < held_) take_key();
-        else fill();
+        if (++at_ >= held_) fill();
     }
 
 private:
-    void take_key() {
-        key_.put(record(), reinterpret_cast<unsigned char*>(current_key_.data()), scratch_);
-        for (size_t i = 0; i < 2; ++i) {
-            unsigned char b[8] = {};
-            if (current_key_.size() > i * 8) std::memcpy(b, current_key_.data() + i * 8, std::min<size_t>(8, current_key_.size() - i * 8));
-            head_[i] = 0;
-            for (unsigned char c : b) head_[i] = head_[i] << 8 | c;
-        }
-    }
     void fill() {
         at_ = held_ = 0;
         if (left_ == 0) return;
@@ -133,32 +114,34 @@ private:
         next_ += want;
         left_ -= want;
         held_ = want;
-        take_key();
     }
 
     dbf::DbfFile& copy_;
-    const SortKey& key_;
     size_t rl_;
     std::uint32_t next_, left_;
     std::vector<char> buf_;
     size_t held_ = 0, at_ = 0;
-    std::string current_key_, scratch_;
-    std::uint64_t head_[2] = {};
 };
 
 // The runs of the copy merged: the smallest key first; of equal keys the one
 // of the earlier run, whose records come earlier in the copy, as a sort of
-// the whole copy would order them. The readers share what one run took, so
+// the whole copy would order them. The readers share a few megabytes, so
 // that more runs do not take more memory. Which run goes next is kept in a
 // tree that holds at each node the run that lost there: the run that gave
-// the last record plays its way up against one run per level.
+// the last record plays its way up against one run per level. Each run's
+// key lies beside the others' as numbers of eight bytes each, most
+// significant first, so that the comparisons of a record stay in a small
+// stretch of memory and take a few of those numbers each.
 class Merge {
 public:
-    Merge(dbf::DbfFile& copy, const SortKey& key, const std::vector<Run>& runs) {
+    Merge(dbf::DbfFile& copy, const SortKey& key, const std::vector<Run>& runs)
+        : key_(key), words_((static_cast<size_t>(key.size) + 7) / 8), bytes_(words_ * 8, '\0') {
         const size_t rl = static_cast<size_t>(copy.record_length());
-        const size_t bytes = std::clamp(g_sort_run_bytes / std::max<size_t>(runs.size(), 1), rl, std::max(rl, kMergeBytes));
+        const size_t bytes = std::clamp(kMergeTotalBytes / std::max<size_t>(runs.size(), 1), rl, std::max(rl, kMergeBytes));
         readers_.reserve(runs.size());
-        for (const Run& r : runs) readers_.emplace_back(copy, key, r, bytes);
+        for (const Run& r : runs) readers_.emplace_back(copy, r, bytes);
+        keys_.assign(runs.size() * words_, 0);
+        for (size_t i = 0; i < readers_.size(); ++i) take_key(static_cast<int>(i));
         while (leaves_ < readers_.size()) leaves_ *= 2;
         // Each node's winner, played from the leaves up; the loser stays there.
         std::vector<int> winner(2 * leaves_, kNoRun);
@@ -177,6 +160,7 @@ public:
         int w = first_;
         if (started_ && w != kNoRun) {
             reader(w).advance();
+            take_key(w);
             for (size_t n = (leaves_ + static_cast<size_t>(w)) / 2; n >= 1; n /= 2)
                 if (before(loser_[n], w)) std::swap(loser_[n], w);
             first_ = w;
@@ -189,15 +173,34 @@ public:
 private:
     static constexpr int kNoRun = -1;
     RunReader& reader(int i) { return readers_[static_cast<size_t>(i)]; }
+    std::uint64_t* key_of(int run) { return keys_.data() + static_cast<size_t>(run) * words_; }
+    // The key of the run's record as numbers, the last filled out with
+    // zeros; none for a run with no record left.
+    void take_key(int run) {
+        if (reader(run).done()) return;
+        key_.put(reader(run).record(), reinterpret_cast<unsigned char*>(bytes_.data()), scratch_);
+        std::uint64_t* to = key_of(run);
+        for (size_t i = 0; i < words_; ++i) {
+            std::uint64_t v = 0;
+            for (size_t j = 0; j < 8; ++j) v = v << 8 | static_cast<unsigned char>(bytes_[i * 8 + j]);
+            to[i] = v;
+        }
+    }
     // Run a's record goes before run b's; a run with none left goes last.
     bool before(int a, int b) {
         if (a == kNoRun || reader(a).done()) return false;
         if (b == kNoRun || reader(b).done()) return true;
-        const int c = reader(a).compare(reader(b));
-        return c < 0 || (c == 0 && a < b);
+        const std::uint64_t *x = key_of(a), *y = key_of(b);
+        for (size_t i = 0; i < words_; ++i)
+            if (x[i] != y[i]) return x[i] < y[i];
+        return a < b;
     }
 
+    const SortKey& key_;
+    size_t words_;
+    std::string bytes_, scratch_;  // a key as bytes, and one worked out from the expression
     std::vector<RunReader> readers_;
+    std::vector<std::uint64_t> keys_;  // words_ per run
     size_t leaves_ = 1;
     std::vector<int> loser_;  // by node, 1 to leaves_ - 1
     int first_ = kNoRun;
