@@ -23,11 +23,8 @@ namespace {
 
 size_t g_sort_run_bytes = kSortRunBytes;
 
-// What the runs' readers hold together while the runs are merged, and what
-// one holds at most: a reader's piece is read in one go, and pieces much
-// smaller than this would cost a read of the copy every few goods.
-constexpr size_t kMergeTotalBytes = 4 * 1024 * 1024;
-constexpr size_t kMergeBytes = 64 * 1024;
+// What a run's reader holds at most while the runs are merged.
+constexpr size_t kMergeBytes = 32 * 1024;
 // The goods read from the goods table at a time.
 constexpr size_t kReadGoods = 256;
 
@@ -125,10 +122,12 @@ private:
 
 // The runs of the copy merged: the smallest key first; of equal keys the one
 // of the earlier run, whose records come earlier in the copy, as a sort of
-// the whole copy would order them. The readers share a few megabytes, so
-// that more runs do not take more memory. Which run goes next is kept in a
-// tree that holds at each node the run that lost there: the run that gave
-// the last record plays its way up against one run per level. Each run's
+// the whole copy would order them. The readers share what one run took, so
+// that more runs do not take more memory, and what they hold stays in the
+// processor's cache while the merge goes from one to the other. Which run
+// goes next is kept in a tree that holds at each node the run that lost
+// there: the run that gave the last record plays its way up against one run
+// per level. Each run's
 // key lies beside the others' as numbers of eight bytes each, most
 // significant first, so that the comparisons of a record stay in a small
 // stretch of memory and take a few of those numbers each.
@@ -137,7 +136,7 @@ public:
     Merge(dbf::DbfFile& copy, const SortKey& key, const std::vector<Run>& runs)
         : key_(key), words_((static_cast<size_t>(key.size) + 7) / 8), bytes_(words_ * 8, '\0') {
         const size_t rl = static_cast<size_t>(copy.record_length());
-        const size_t bytes = std::clamp(kMergeTotalBytes / std::max<size_t>(runs.size(), 1), rl, std::max(rl, kMergeBytes));
+        const size_t bytes = std::clamp(g_sort_run_bytes / std::max<size_t>(runs.size(), 1), rl, std::max(rl, kMergeBytes));
         readers_.reserve(runs.size());
         for (const Run& r : runs) readers_.emplace_back(copy, r, bytes);
         keys_.assign(runs.size() * words_, 0);
