@@ -12,6 +12,13 @@ namespace {
 
 bool is_digit(char c) { return c >= '0' && c <= '9'; }
 
+// The VAT rate, read as VAL() reads it, is above 23. Most rates are two
+// digits, read here without the general reading of a number.
+bool rate_above_23(std::string_view rate) {
+    if (rate.size() == 2 && is_digit(rate[0]) && is_digit(rate[1])) return (rate[0] - '0') * 10 + (rate[1] - '0') > 23;
+    return dbf::val_number(rate) > 23;
+}
+
 // A code whose numeric value is zero: empty or only zeros.
 bool zero_code(std::string_view code) {
     for (char c : code)
@@ -136,7 +143,7 @@ void build_plu_record(const PluSettings& st, const PluGood& g, SendRoad road, st
         return;
     }
     plu_code_to(st, g, r.code);
-    if (dbf::val_number(g.podatek0) > 23) r.rejection = PluRejection::VatAbove23;
+    if (rate_above_23(g.podatek0)) r.rejection = PluRejection::VatAbove23;
     else if (g.cena2 < 0) r.rejection = PluRejection::NegativePrice;
     else if (zero_code(r.code)) r.rejection = PluRejection::NoCode;
     else if (road != SendRoad::Leaflet && std::string_view(previous_code).starts_with(r.code))

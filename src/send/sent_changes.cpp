@@ -1,6 +1,7 @@
 #include "send/sent_changes.h"
 
 #include <algorithm>
+#include <cstring>
 #include <string>
 
 #include "platform/errors.h"
@@ -33,6 +34,18 @@ bool same_padded(std::string_view field, std::string_view text) {
         if (a != b) return false;
     }
     return true;
+}
+
+// A record number into a numeric field without decimals, as STR() writes a
+// whole number: right-aligned, blank-padded; the send writes one per change.
+void encode_recno(const dbf::FieldDesc& f, std::uint32_t recno, char* record) {
+    char* at = record + f.offset + f.length;
+    char* const start = record + f.offset;
+    do {
+        *--at = static_cast<char>('0' + recno % 10);
+        recno /= 10;
+    } while (recno != 0 && at > start);
+    std::memset(start, ' ', static_cast<size_t>(at - start));
 }
 
 void remove_if_present(std::string_view dos_path) {
@@ -183,7 +196,7 @@ std::uint32_t SentChanges::add(std::string_view key, std::string_view text, std:
     dbf::encode_text(layout_.pkasa, key.substr(0, 2), bytes);
     dbf::encode_text(layout_.kod13, key.substr(2), bytes);
     dbf::encode_text(layout_.tekst, text, bytes);
-    dbf::encode_number(recno_, recno, bytes);
+    encode_recno(recno_, recno, bytes);
     dbf::encode_logical(fresh_, fresh, bytes);
     return in_file_ + static_cast<std::uint32_t>(pending_.size() / blank_.size());
 }
