@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "platform/errors.h"
 #include "platform/file.h"
@@ -67,12 +68,36 @@ public:
         }
     }
     bool readable() const { return layout_ && recno_ && fresh_; }
-    std::uint32_t count() { return file_.record_count(); }
-    std::string_view row(std::uint32_t r) { return file_.record_view(r); }
+    // Calls take(row's bytes) for each row in order until it returns false;
+    // the rows are read a piece of the file at a time (the file is held
+    // exclusively). False when a call did, or the file ends early (a
+    // DbError when it cannot be read).
+    template <class Take>
+    bool each_row(Take&& take) {
+        const size_t rl = static_cast<size_t>(file_.record_length());
+        const std::uint32_t count = file_.record_count();
+        std::vector<char> piece(std::min<size_t>(kAppendBatch, count) * rl);
+        for (std::uint32_t first = 1; first <= count;) {
+            const std::uint32_t got = file_.read_run(first, static_cast<std::uint32_t>(piece.size() / rl), piece.data());
+            if (got == 0) return false;
+            for (std::uint32_t i = 0; i < got; ++i)
+                if (!take(std::string_view(piece.data() + i * rl, rl))) return false;
+            first += got;
+        }
+        return true;
+    }
     // The record of the table a row goes to; 0 for a row that names none.
+    // The send writes it as a whole number, read here digit by digit.
     std::uint32_t recno(std::string_view row) const {
-        const double n = dbf::decode_number(dbf::field_bytes(row, *recno_));
-        return n >= 1 && n < 2147483648.0 ? static_cast<std::uint32_t>(n) : 0;
+        const std::string_view text = dbf::field_bytes(row, *recno_);
+        size_t i = text.find_first_not_of(' ');
+        std::uint64_t n = 0;
+        for (; i < text.size() && text[i] >= '0' && text[i] <= '9' && n < 2147483648u; ++i) n = n * 10 + static_cast<std::uint64_t>(text[i] - '0');
+        if (i != text.size()) {
+            const double v = dbf::decode_number(text);
+            return v >= 1 && v < 2147483648.0 ? static_cast<std::uint32_t>(v) : 0;
+        }
+        return n >= 1 && n < 2147483648u ? static_cast<std::uint32_t>(n) : 0;
     }
     bool fresh(std::string_view row) const { return dbf::decode_logical(dbf::field_bytes(row, *fresh_)); }
     const SentRowLayout& layout() const { return *layout_; }
@@ -82,26 +107,28 @@ public:
         const std::uint32_t records = t.record_count();
         std::uint32_t next_fresh = 0;
         std::string key;
-        for (std::uint32_t r = 1, n = count(); r <= n; ++r) {
-            const std::string_view bytes = row(r);
-            if (bytes.empty() || dbf::DbfFile::is_deleted(bytes)) return false;
-            const std::uint32_t at = recno(bytes);
-            if (at == 0) return false;
-            if (fresh(bytes)) {
-                if (next_fresh == 0) {
-                    if (at - 1 > records) return false;  // the table lost records since the send
-                    next_fresh = at;
+        try {
+            return each_row([&](std::string_view bytes) {
+                if (dbf::DbfFile::is_deleted(bytes)) return false;
+                const std::uint32_t at = recno(bytes);
+                if (at == 0) return false;
+                if (fresh(bytes)) {
+                    if (next_fresh == 0) {
+                        if (at - 1 > records) return false;  // the table lost records since the send
+                        next_fresh = at;
+                    }
+                    if (at != next_fresh++) return false;
+                    if (at > records) return true;  // not in the table yet
+                } else if (at > records) {
+                    return false;
                 }
-                if (at != next_fresh++) return false;
-                if (at > records) continue;  // not in the table yet
-            } else if (at > records) {
-                return false;
-            }
-            // A row the table had, or a new one a write-in cut short appended already.
-            layout_->key_of(bytes, key);
-            if (!into.holds(t.record_view(at), key)) return false;
+                // A row the table had, or a new one a write-in cut short appended already.
+                layout_->key_of(bytes, key);
+                return into.holds(t.record_view(at), key);
+            });
+        } catch (const DbError&) {
+            return false;  // a file that cannot be read whole is no file of changes
         }
-        return true;
     }
 
 private:
@@ -130,20 +157,19 @@ void write_in(dbf::Table& table, const SentRowLayout& into, ChangesFile& changes
         table.append_records(batch);
         batch.clear();
     };
-    for (std::uint32_t r = 1, n = changes.count(); r <= n; ++r) {
-        // A view of the file of changes, which nothing below reads or moves.
-        const std::string_view change = changes.row(r);
+    changes.each_row([&](std::string_view change) {
         const std::uint32_t at = changes.recno(change);
         if (at <= t.record_count()) {
             row = t.record_view(at);
             fill_row(into, changes, change, row.data());
             t.write_record(at, row.data());
-            continue;
+            return true;
         }
         batch += blank;
         fill_row(into, changes, change, batch.data() + batch.size() - rl);
         if (batch.size() >= kAppendBatch * rl) append_batch();
-    }
+        return true;
+    });
     append_batch();
     table.commit();
     // The rows were written under the table's current record: it is read again.
