@@ -150,6 +150,9 @@ void write_in(dbf::Table& table, const SentRowLayout& into, ChangesFile& changes
     dbf::DbfFile& t = table.dbf();
     const size_t rl = static_cast<size_t>(t.record_length());
     const std::string blank = t.blank_record();
+    // A new row of a table laid out as the program makes it is the first
+    // bytes of its row of changes.
+    const bool as_they_are = into.heads(changes.layout(), static_cast<int>(rl));
     std::string row;
     std::string batch;
     auto append_batch = [&] {
@@ -165,8 +168,12 @@ void write_in(dbf::Table& table, const SentRowLayout& into, ChangesFile& changes
             t.write_record(at, row.data());
             return true;
         }
-        batch += blank;
-        fill_row(into, changes, change, batch.data() + batch.size() - rl);
+        if (as_they_are) {
+            batch.append(change.substr(0, rl));  // not deleted: fits() saw to that
+        } else {
+            batch += blank;
+            fill_row(into, changes, change, batch.data() + batch.size() - rl);
+        }
         if (batch.size() >= kAppendBatch * rl) append_batch();
         return true;
     });

@@ -52,6 +52,23 @@ struct SentRowLayout {
     void key_of(std::string_view row, std::string& key) const {
         make_sent_key(dbf::field_bytes(row, pkasa), dbf::field_bytes(row, kod13), key);
     }
+    // The key as it lies in the row, in a table whose register and code
+    // come first at their usual widths (the table this program makes); empty
+    // for another table, whose keys key_of() makes.
+    std::string_view key_in(std::string_view row) const {
+        if (pkasa.offset != 1 || pkasa.length != 2 || kod13.offset != 3 || kod13.length != 13) return {};
+        return row.substr(1, kSentKeySize);
+    }
+    // Rows of `other` begin as rows of this layout do (the same fields at the
+    // same places), so that a row of this layout is the first bytes of one of
+    // `other` up to `length`, this layout's row length.
+    bool heads(const SentRowLayout& other, int length) const {
+        auto same = [](const dbf::FieldDesc& a, const dbf::FieldDesc& b) {
+            return a.offset == b.offset && a.length == b.length;
+        };
+        return same(pkasa, other.pkasa) && same(kod13, other.kod13) && same(tekst, other.tekst) &&
+               length == 1 + pkasa.length + kod13.length + tekst.length;
+    }
     std::string_view text(std::string_view row) const { return dbf::field_bytes(row, tekst); }
 };
 

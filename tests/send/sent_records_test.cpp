@@ -224,6 +224,40 @@ TEST(SentRecords, AnEarlierLayoutIsReplacedByAnEmptyTable) {
     EXPECT_EQ(f.table().record_count(), 0u);
 }
 
+// A table another program laid out otherwise (its fields in another order,
+// one more field) is read and written by field, send after send.
+TEST(SentRecords, ATableLaidOutOtherwiseKeepsItsRows) {
+    Folder f;
+    Session& s = f.h.session;
+    std::filesystem::create_directory(f.folder.path() / "durva");
+    ASSERT_TRUE(TWORZ(s, "durva\\AS2000,KOD13     ,C,13,  0,UWAGI     ,C, 5,  0,PKASA     ,C, 2,  0,TEKST     ,C,80,  0",
+                      true, 1));
+    s.areas.close();
+    auto code = [](int i) { return std::to_string(5900000000000LL + i); };
+    auto text = [&](int i, char price) { return "I;1;" + code(i) + ";X;" + price + ";A;3;11100;01;00;;"; };
+    for (char price : {'1', '2'}) {
+        SentRecords sent(s);
+        ASSERT_TRUE(sent.open());
+        for (int i = 0; i < 50; ++i) {
+            const char p = i % 2 == 0 ? price : '1';  // every other good changes at the second send
+            EXPECT_EQ(sent.record("01", record(code(i), text(i, p)), SendRoad::Main, false), price == '1' || i % 2 == 0) << i;
+        }
+        sent.finish();
+        keep_sent_changes(s);
+    }
+    SentRecords sent(s);
+    ASSERT_TRUE(sent.open());
+    const std::map<std::string, std::string> rows = rows_of(f.table());
+    ASSERT_EQ(rows.size(), 50u);
+    for (int i = 0; i < 50; ++i) {
+        std::string want = text(i, i % 2 == 0 ? '2' : '1');
+        want.resize(80, ' ');
+        EXPECT_EQ(rows.at("01" + code(i)), want) << i;
+        EXPECT_TRUE(f.table().seek(index_key("01", code(i)), false)) << i;
+    }
+    EXPECT_EQ(f.table().field_pos("UWAGI"), 2);
+}
+
 TEST(SentRecords, ADamagedIndexIsBuiltAgain) {
     Folder f;
     Session& s = f.h.session;
