@@ -15,10 +15,11 @@ namespace {
 // The record of the table a row goes to, and whether it is appended there.
 constexpr std::string_view kRecnoField = "NR";
 constexpr std::string_view kFreshField = "NOWY";
-// New rows go into the table, and a send's rows into its file of changes,
-// this many at a time, each batch in one write.
+// New rows go into the table this many at a time, each batch in one write.
 constexpr size_t kAppendBatch = 4096;
-constexpr size_t kPendingRows = kAppendBatch;
+// A send's rows go into its file of changes this many at a time: a hundred
+// kilobytes, small enough to stay in the cache while they are made.
+constexpr size_t kPendingRows = 1024;
 
 const dbf::FieldDesc* character_field(const dbf::FieldList& fields, std::string_view name) {
     for (const dbf::FieldDesc& f : fields)
