@@ -27,6 +27,8 @@ size_t g_sort_run_bytes = kSortRunBytes;
 constexpr size_t kMergeBytes = 32 * 1024;
 // The goods read from the goods table at a time.
 constexpr size_t kReadGoods = 256;
+// What a run is written to the copy in.
+constexpr size_t kWritePieceBytes = 64 * 1024;
 
 // The order of the copy: its key expression and the key size an index of it
 // would have (the value on a blank record, as an index file fixes it). A key
@@ -268,13 +270,20 @@ std::vector<Run> copy_goods(SendRun& run, dbf::Table& goods, SortedGoods::Source
     std::vector<Run> runs;
     std::string scratch;
 
-    std::vector<char> sorted_run;
+    // The run goes to the copy in its order a piece at a time, gathered
+    // here rather than in a second run's worth of memory.
+    std::vector<char> piece(std::max<size_t>(1, kWritePieceBytes / rl) * rl);
     auto write_run = [&] {
         if (held == 0) return;
         into.order = dbf::ntx_sort_entries(keys.data(), ks, held, false);
-        sorted_run.resize(held * rl);
-        for (size_t i = 0; i < held; ++i) std::memcpy(sorted_run.data() + i * rl, records.data() + into.order[i] * rl, rl);
-        const std::uint32_t first = copy.append_records(sorted_run.data(), static_cast<std::uint32_t>(held));
+        const size_t per_piece = piece.size() / rl;
+        std::uint32_t first = 0;
+        for (size_t at = 0; at < held; at += per_piece) {
+            const size_t n = std::min(per_piece, held - at);
+            for (size_t i = 0; i < n; ++i) std::memcpy(piece.data() + i * rl, records.data() + into.order[at + i] * rl, rl);
+            const std::uint32_t written = copy.append_records(piece.data(), static_cast<std::uint32_t>(n));
+            if (at == 0) first = written;
+        }
         runs.push_back(Run{first, static_cast<std::uint32_t>(held)});
     };
 
