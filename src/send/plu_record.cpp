@@ -1,6 +1,8 @@
 #include "send/plu_record.h"
 
+#include <algorithm>
 #include <cmath>
+#include <cstring>
 
 #include "common/dbf/xbase_values.h"
 #include "common/newround.h"
@@ -15,7 +17,12 @@ bool is_digit(char c) { return c >= '0' && c <= '9'; }
 // The VAT rate, read as VAL() reads it, is above 23. Most rates are two
 // digits, read here without the general reading of a number.
 bool rate_above_23(std::string_view rate) {
-    if (rate.size() == 2 && is_digit(rate[0]) && is_digit(rate[1])) return (rate[0] - '0') * 10 + (rate[1] - '0') > 23;
+    if (rate.size() == 2) {
+        const char a = rate[0], b = rate[1];
+        if (is_digit(a) && is_digit(b)) return (a - '0') * 10 + (b - '0') > 23;
+        // One digit, or a text such as "ZW" that holds no number (0).
+        if ((a == ' ' && is_digit(b)) || (is_digit(a) && b == ' ') || (a >= 'A' && a <= 'Z')) return false;
+    }
     return dbf::val_number(rate) > 23;
 }
 
@@ -57,37 +64,38 @@ bool vat_group(const PluSettings& st, std::string_view podatek0, char& letter, c
     return false;
 }
 
-// The name as the record carries it: padded or cut to `width`. A ";" would
+// The name as the record carries it at `to`: padded or cut to `width`. A ";" would
 // start a new field of the record and a control byte would break its line, so
 // neither reaches the register as such.
-void append_name(std::string& out, std::string_view name, size_t width) {
-    const size_t at = out.size();
-    out.resize(at + width, ' ');
-    char* to = out.data() + at;
-    for (size_t i = 0; i < width && i < name.size(); ++i) {
+void put_name(char* to, std::string_view name, size_t width) {
+    const size_t n = std::min(width, name.size());
+    for (size_t i = 0; i < n; ++i) {
         char c = name[i];
         if (c == ';') c = ',';
         else if (static_cast<unsigned char>(c) < 0x20) c = ' ';
         to[i] = c;
     }
+    std::memset(to + n, ' ', width - n);
 }
 
-// The PLU code into `code`, emptied first.
+// The PLU code into `code`: the digits `text` begins with, at most `most`
+// of them, after its zeros when `drop_zeros`.
+void code_digits(std::string_view text, size_t most, bool drop_zeros, std::string& code) {
+    text = text.substr(0, most);
+    size_t from = 0;
+    if (drop_zeros)
+        while (from < text.size() && text[from] == '0') ++from;
+    size_t to = from;
+    while (to < text.size() && is_digit(text[to])) ++to;
+    code.assign(text.substr(from, to - from));
+}
+
 void plu_code_to(const PluSettings& st, const PluGood& g, std::string& code) {
-    code.clear();
     if (st.jest_kod13) {
-        for (size_t i = 0; i < 13 && i < g.kod13.size(); ++i) {
-            const char c = g.kod13[i];
-            if (c == '0' && code.empty() && st.drop_leading_zeros) continue;
-            if (!is_digit(c)) break;
-            code += c;
-        }
+        code_digits(g.kod13, 13, st.drop_leading_zeros, code);
         if (st.shorten_28_codes && code.size() == 7 && code.starts_with("28")) code.erase(0, 2);
     } else {
-        for (size_t i = 0; i < 8 && i < g.indeks.size(); ++i) {
-            if (!is_digit(g.indeks[i])) break;
-            code += g.indeks[i];
-        }
+        code_digits(g.indeks, 8, false, code);
     }
 }
 
@@ -174,22 +182,34 @@ void build_plu_record(const PluSettings& st, const PluGood& g, SendRoad road, st
     const std::string_view cleaned = road == SendRoad::Main ? g.nazwa : std::string_view(cleaned_here);
     const char* flags = road == SendRoad::Main && st.kwir_flags ? "01100" : "11100";
 
+    // The record written straight into its text, made as long as it can be.
+    const std::string_view head = st.long_form ? "I#00;1;" : "I;1;";
+    const std::string_view after_code = st.long_form ? ";0;" : ";";
+    const std::string_view tail = st.long_form ? ";00;;00;0;" : ";00;;";
+    const size_t name_width = st.long_form ? g.nazwa.size() : 18;
     std::string& t = r.text;
-    t.reserve(96);
-    t += st.long_form ? "I#00;1;" : "I;1;";
-    t += r.code;
-    t += st.long_form ? ";0;" : ";";
-    append_name(t, cleaned, st.long_form ? g.nazwa.size() : 18);
-    t += ';';
-    t += price_text;
-    t += ';';
-    t += letter;
-    t += ";3;";
-    t += flags;
-    t += ';';
-    t += '0';
-    t += department;
-    t += st.long_form ? ";00;;00;0;" : ";00;;";
+    t.resize(head.size() + r.code.size() + after_code.size() + name_width + price_text.size() + 16 + tail.size());
+    char* to = t.data();
+    auto put = [&to](std::string_view v) {
+        std::memcpy(to, v.data(), v.size());
+        to += v.size();
+    };
+    put(head);
+    put(r.code);
+    put(after_code);
+    put_name(to, cleaned, name_width);
+    to += name_width;
+    *to++ = ';';
+    put(price_text);
+    *to++ = ';';
+    *to++ = letter;
+    put(";3;");
+    put(flags);
+    *to++ = ';';
+    *to++ = '0';
+    *to++ = department;
+    put(tail);
+    t.resize(static_cast<size_t>(to - t.data()));
 
     plu_sent_key(st, g.kod13, g.indeks, r.key);
 }
