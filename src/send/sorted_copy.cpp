@@ -109,7 +109,7 @@ private:
         at_ = held_ = 0;
         if (left_ == 0) return;
         const auto want = static_cast<std::uint32_t>(std::min<size_t>(left_, buf_.size() / rl_));
-        if (copy_.read_records(next_, want, buf_.data()) != want) throw DbError("Blad odczytu tabeli", copy_.path());
+        if (copy_.read_run(next_, want, buf_.data()) != want) throw DbError("Blad odczytu tabeli", copy_.path());
         next_ += want;
         left_ -= want;
         held_ = want;
@@ -347,9 +347,10 @@ SortedGoods::SortedGoods(SendRun& run) {
         if (runs.size() > 1) {
             source->records = {};
             source->order = {};
-            // The copy is this station's own and nobody else's: read in
-            // runs, without a cache of its records.
-            source->copy = dbf::DbfFile::open(copy_name + ".dbf", platform::Share::Shared, true, &s.clock);
+            // The copy is this station's own and nobody else's: held
+            // exclusively and read in runs straight from the file, without
+            // a cache of its records or a look at its size for every read.
+            source->copy = dbf::DbfFile::open(copy_name + ".dbf", platform::Share::Exclusive, true, &s.clock);
             source->merge = std::make_unique<Merge>(*source->copy, source->key, runs);
         }
         source_ = std::move(source);
