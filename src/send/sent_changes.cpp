@@ -17,9 +17,11 @@ constexpr std::string_view kRecnoField = "NR";
 constexpr std::string_view kFreshField = "NOWY";
 // New rows go into the table this many at a time, each batch in one write.
 constexpr size_t kAppendBatch = 4096;
-// A send's rows go into its file of changes this many at a time: a hundred
-// kilobytes, small enough to stay in the cache while they are made.
-constexpr size_t kPendingRows = 1024;
+// A send's rows go into its file of changes this many at a time. A good
+// held in two warehouses comes back some rows later in the walk (after the
+// goods of its name in the warehouses between), mostly while its row is
+// still among these.
+constexpr size_t kPendingRows = 4096;
 
 const dbf::FieldDesc* character_field(const dbf::FieldList& fields, std::string_view name) {
     for (const dbf::FieldDesc& f : fields)
