@@ -100,15 +100,21 @@ bool main_send(SendRun& run) {
     const bool prefetch = run.sent.worth_prefetching();
     Progress progress(s);
     try {
-        for (std::string_view rec = sorted.next(); !rec.empty(); rec = sorted.next()) {
-            progress.update(sorted.position(), total);
-            // Most goods are looked up in the sent-record table: in a large
-            // one the look-up is started now and finds its memory ready after
-            // the checks below.
-            if (prefetch) {
-                plu_sent_key(run.plu, goods.kod13(rec), goods.indeks(rec), ahead);
+        // The walk takes each good one ahead of the good it writes: most goods
+        // are looked up in the sent-record table, and in a large one the
+        // look-up of the good after is started while this one is written,
+        // to find its memory ready.
+        std::string current;
+        for (std::string_view after = sorted.next(); !after.empty();) {
+            current.assign(after);
+            const std::uint32_t position = sorted.position();
+            after = sorted.next();
+            if (prefetch && !after.empty()) {
+                plu_sent_key(run.plu, goods.kod13(after), goods.indeks(after), ahead);
                 run.sent.prefetch(run.m.NR_KASY, ahead);
             }
+            const std::string_view rec = current;
+            progress.update(position, total);
             const double cena2 = goods.cena2(rec);
             if (cena2 <= 0) continue;
             const std::string_view nazwa = goods.nazwa(rec);
