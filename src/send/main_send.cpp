@@ -110,8 +110,13 @@ bool main_send(SendRun& run) {
             const std::uint32_t position = sorted.position();
             after = sorted.next();
             if (prefetch && !after.empty()) {
-                plu_sent_key(run.plu, goods.kod13(after), goods.indeks(after), ahead);
-                run.sent.prefetch(run.m.NR_KASY, ahead);
+                // A bar code of full width is its key as it lies in the record.
+                std::string_view code = run.plu.jest_kod13 ? goods.kod13(after).substr(0, 13) : std::string_view();
+                if (code.size() < 13) {
+                    plu_sent_key(run.plu, goods.kod13(after), goods.indeks(after), ahead);
+                    code = ahead;
+                }
+                run.sent.prefetch(run.m.NR_KASY, code);
             }
             const std::string_view rec = current;
             progress.update(position, total);

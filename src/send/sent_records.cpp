@@ -169,7 +169,8 @@ bool SentRecords::record(std::string_view register_no, const PluRecord& record, 
     dbf::DbfFile& table = s_.areas.table(kSentRecordsArea).dbf();
     const std::string_view cut = std::string_view(record.text).substr(0, kStoredText);
     make_sent_key(register_no, record.key, key_);
-    auto find = [&] { return lookup_.find(key_, [&](std::uint32_t ref) { return layout_->holds(row(table, ref), key_); }); };
+    const std::uint32_t tag = SentLookup::tag_of(register_no, record.key);
+    auto find = [&] { return lookup_.find(tag, [&](std::uint32_t ref) { return layout_->holds(row(table, ref), key_); }); };
     // The table's rows mostly come in the order the walk meets their goods,
     // as a send appends them: the row after the last one met is tried first,
     // which saves a look-up in an array that a large table spreads far
@@ -180,7 +181,7 @@ bool SentRecords::record(std::string_view register_no, const PluRecord& record, 
         slot = find();
         if (slot == SentLookup::kNone) {
             const std::uint32_t added = changes_->add(key_, cut, next_fresh_ + fresh_++, true);
-            lookup_.add(key_, added | kChangedRow);
+            lookup_.add(tag, added | kChangedRow);
             return true;
         }
         ref = lookup_.row(slot);

@@ -72,8 +72,7 @@ public:
     // look-up is started, to be ready by the time record() makes it.
     bool worth_prefetching() const { return lookup_.worth_prefetching(); }
     void prefetch(std::string_view register_no, std::string_view code) {
-        make_sent_key(register_no, code, ahead_);
-        lookup_.prefetch(ahead_);
+        lookup_.prefetch(SentLookup::tag_of(register_no, code));
     }
     // Room in the look-up for the rows of `goods` goods about to be recorded.
     void expect(std::uint32_t goods) { lookup_.reserve(std::max<size_t>(lookup_.size(), goods)); }
@@ -94,7 +93,7 @@ private:
     std::uint32_t fresh_ = 0;       // new rows so far
     std::uint32_t last_row_ = 0;    // the table's record met last
     std::vector<bool> moved_;       // the table's records whose text is in the changes now
-    std::string key_, padded_, ahead_;
+    std::string key_, padded_;
 };
 
 // After the driver's run for a send that wrote its file. When the driver

@@ -55,6 +55,23 @@ std::string index_key(const std::string& reg, std::string code) {
     return reg + code;
 }
 
+// A key's look-up starts from its register and code as they lie in a record,
+// or from the key made of them; rows put in one way are found the other.
+TEST(SentLookup, AKeyReadInPlaceIsTheKeyMade) {
+    for (const auto& [reg, code] : std::vector<std::pair<std::string, std::string>>{
+             {"01", "5901234123457"}, {"17", "12345678     "}, {"01", "59012341234570000"}, {"1", "5901234123457"},
+             {"01", "1234"}, {"", ""}}) {
+        std::string key;
+        make_sent_key(reg, code, key);
+        EXPECT_EQ(SentLookup::tag_of(reg, code), SentLookup::tag_of(key)) << reg << "/" << code;
+        SentLookup lookup;
+        lookup.add(SentLookup::tag_of(key), 7);
+        const size_t slot = lookup.find(SentLookup::tag_of(reg, code), [](std::uint32_t row) { return row == 7; });
+        ASSERT_NE(slot, SentLookup::kNone) << reg << "/" << code;
+        EXPECT_EQ(lookup.row(slot), 7u);
+    }
+}
+
 // Sends decided against a model of the table, each send's changes kept (the
 // register took them) or dropped (it did not), at random.
 TEST(SentRecords, RandomSendsAgreeWithAModel) {
