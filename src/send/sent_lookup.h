@@ -53,10 +53,10 @@ public:
     }
     // Starts bringing the slot where a look-up of the key of `tag` begins
     // into the processor's cache, so that the look-up made a little later,
-    // after other work, does not wait for the memory.
-    void prefetch(std::uint32_t tag) const {
-        if (!slots_.empty()) __builtin_prefetch(&slots_[home(tag)]);
-    }
+    // after other work, does not wait for the memory. Without slots the
+    // address is none, which a prefetch ignores; a test for that would have
+    // the compiler drop the prefetch, which does nothing else.
+    void prefetch(std::uint32_t tag) const { __builtin_prefetch(slots_.data() + home(tag)); }
     // Whether the slots outgrow what a processor core keeps close while a
     // send streams its files past it (a few hundred kilobytes): below that a
     // look-up seldom waits, and starting it early costs more than it saves.
