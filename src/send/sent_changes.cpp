@@ -17,6 +17,8 @@ constexpr std::string_view kRecnoField = "NR";
 constexpr std::string_view kFreshField = "NOWY";
 // New rows go into the table this many at a time, each batch in one write.
 constexpr size_t kAppendBatch = 4096;
+// Rows of a file of changes read at a time.
+constexpr size_t kReadRows = 1024;
 // A send's rows go into its file of changes this many at a time. A good
 // held in two warehouses comes back some rows later in the walk (after the
 // goods of its name in the warehouses between), mostly while its row is
@@ -79,7 +81,7 @@ public:
     bool each_row(Take&& take) {
         const size_t rl = static_cast<size_t>(file_.record_length());
         const std::uint32_t count = file_.record_count();
-        std::vector<char> piece(std::min<size_t>(kAppendBatch, count) * rl);
+        std::vector<char> piece(std::min<size_t>(kReadRows, count) * rl);
         for (std::uint32_t first = 1; first <= count;) {
             const std::uint32_t got = file_.read_run(first, static_cast<std::uint32_t>(piece.size() / rl), piece.data());
             if (got == 0) return false;

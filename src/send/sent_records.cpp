@@ -18,8 +18,9 @@ constexpr std::string_view kIndexFile = "durva\\as2000.ntx";
 constexpr std::string_view kIndexKey = "pkasa+DESCEND(kod13)";
 // Look-ups name rows of the changes with this bit, rows of the table without.
 constexpr std::uint32_t kChangedRow = 0x80000000u;
-// The rows of the table read at a time to build the look-up.
-constexpr size_t kLookUpPiece = 4096;
+// The rows of the table read at a time to build the look-up (a hundred
+// kilobytes: the look-up itself takes the memory a large table needs).
+constexpr size_t kLookUpPiece = 1024;
 
 // One exclusive attempt, with the opening notice every exclusive opening
 // shows. Unlike the general opening, a table that cannot be read is no reason
@@ -208,7 +209,7 @@ bool SentRecords::record(std::string_view register_no, const PluRecord& record, 
 
 void SentRecords::finish() {
     lookup_ = SentLookup();
-    moved_ = {};
+    moved_ = std::vector<bool>();
     if (!changes_) return;
     try {
         changes_->close();

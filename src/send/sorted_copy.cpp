@@ -345,8 +345,9 @@ SortedGoods::SortedGoods(SendRun& run) {
         count_ = 0;
         for (const Run& r : runs) count_ += r.count;
         if (runs.size() > 1) {
-            source->records = {};
-            source->order = {};
+            // Let go (assigning {} would keep their memory).
+            source->records = std::vector<char>();
+            source->order = std::vector<std::uint32_t>();
             // The copy is this station's own and nobody else's: held
             // exclusively and read in runs straight from the file, without
             // a cache of its records or a look at its size for every read.
