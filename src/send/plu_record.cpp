@@ -45,8 +45,8 @@ double level_price(const PluSettings& st, const PluGood& g) {
 }
 
 // The VAT letter and department (its second digit, after a 0) of the first
-// group whose rate the good's rate
-// begins with; exempt goods ("ZW") go to group Z. Nothing when none fits.
+// group whose rate the good's rate begins with; exempt goods ("ZW") go to
+// group Z. Nothing when none fits.
 bool vat_group(const PluSettings& st, std::string_view podatek0, char& letter, char& department) {
     for (int i = 0; i < 6; ++i) {
         const auto& rate = st.vat_rates[static_cast<size_t>(i)];
@@ -64,9 +64,9 @@ bool vat_group(const PluSettings& st, std::string_view podatek0, char& letter, c
     return false;
 }
 
-// The name as the record carries it at `to`: padded or cut to `width`. A ";" would
-// start a new field of the record and a control byte would break its line, so
-// neither reaches the register as such.
+// The name as the record carries it, at `to`: padded or cut to `width`. A
+// ";" would start a new field of the record and a control byte would break
+// its line, so neither reaches the register as such.
 void put_name(char* to, std::string_view name, size_t width) {
     const size_t n = std::min(width, name.size());
     for (size_t i = 0; i < n; ++i) {

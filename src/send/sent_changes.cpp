@@ -83,7 +83,8 @@ public:
         const std::uint32_t count = file_.record_count();
         std::vector<char> piece(std::min<size_t>(kReadRows, count) * rl);
         for (std::uint32_t first = 1; first <= count;) {
-            const std::uint32_t got = file_.read_run(first, static_cast<std::uint32_t>(piece.size() / rl), piece.data());
+            const auto want = static_cast<std::uint32_t>(piece.size() / rl);
+            const std::uint32_t got = file_.read_run(first, want, piece.data());
             if (got == 0) return false;
             for (std::uint32_t i = 0; i < got; ++i)
                 if (!take(std::string_view(piece.data() + i * rl, rl))) return false;
@@ -97,7 +98,8 @@ public:
         const std::string_view text = dbf::field_bytes(row, *recno_);
         size_t i = text.find_first_not_of(' ');
         std::uint64_t n = 0;
-        for (; i < text.size() && text[i] >= '0' && text[i] <= '9' && n < 2147483648u; ++i) n = n * 10 + static_cast<std::uint64_t>(text[i] - '0');
+        for (; i < text.size() && text[i] >= '0' && text[i] <= '9' && n < 2147483648u; ++i)
+            n = n * 10 + static_cast<std::uint64_t>(text[i] - '0');
         if (i != text.size()) {
             const double v = dbf::decode_number(text);
             return v >= 1 && v < 2147483648.0 ? static_cast<std::uint32_t>(v) : 0;

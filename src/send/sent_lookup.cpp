@@ -37,19 +37,21 @@ std::uint32_t SentLookup::tag_of(std::string_view key) {
 }
 
 std::uint32_t SentLookup::tag_of(std::string_view register_no, std::string_view code) {
-    if (register_no.size() < 2 || code.size() < kSentKeySize - 2) {
-        // Short ones blank-padded, as make_sent_key() makes the key.
-        char key[kSentKeySize];
-        std::memset(key, ' ', sizeof key);
-        std::memcpy(key, register_no.data(), std::min<size_t>(2, register_no.size()));
-        std::memcpy(key + 2, code.data(), std::min<size_t>(kSentKeySize - 2, code.size()));
-        return tag_of(std::string_view(key, sizeof key));
+    if constexpr (std::endian::native == std::endian::little) {
+        if (register_no.size() >= 2 && code.size() >= kSentKeySize - 2) {
+            // The key's first eight bytes are the register's two and the
+            // code's first six, the rest the code's last seven; the first
+            // byte is the lowest of a number loaded.
+            const std::uint64_t head = load(register_no.data(), 2) | load(code.data(), 6) << 16;
+            return mixed(head, load(code.data() + 6, kSentKeySize - 8));
+        }
     }
-    // The key's first eight bytes are the register's two and the code's
-    // first six, the rest the code's last seven (bytes in memory order).
-    static_assert(std::endian::native == std::endian::little);
-    const std::uint64_t head = load(register_no.data(), 2) | load(code.data(), 6) << 16;
-    return mixed(head, load(code.data() + 6, kSentKeySize - 8));
+    // Short ones blank-padded, as make_sent_key() makes the key.
+    char key[kSentKeySize];
+    std::memset(key, ' ', sizeof key);
+    std::memcpy(key, register_no.data(), std::min<size_t>(2, register_no.size()));
+    std::memcpy(key + 2, code.data(), std::min<size_t>(kSentKeySize - 2, code.size()));
+    return tag_of(std::string_view(key, sizeof key));
 }
 
 void SentLookup::reserve(size_t rows) {

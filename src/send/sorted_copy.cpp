@@ -129,10 +129,9 @@ private:
 // processor's cache while the merge goes from one to the other. Which run
 // goes next is kept in a tree that holds at each node the run that lost
 // there: the run that gave the last record plays its way up against one run
-// per level. Each run's
-// key lies beside the others' as numbers of eight bytes each, most
-// significant first, so that the comparisons of a record stay in a small
-// stretch of memory and take a few of those numbers each.
+// per level. Each run's key lies beside the others' as numbers of eight
+// bytes each, most significant first, so that the comparisons of a record
+// stay in a small stretch of memory and take a few of those numbers each.
 class Merge {
 public:
     Merge(dbf::DbfFile& copy, const SortKey& key, const std::vector<Run>& runs)
