@@ -1,6 +1,5 @@
 #include "send/sent_lookup.h"
 
-#include <algorithm>
 #include <bit>
 #include <cstring>
 
@@ -49,8 +48,8 @@ std::uint32_t SentLookup::tag_of(std::string_view register_no, std::string_view 
     // Short ones blank-padded, as make_sent_key() makes the key.
     char key[kSentKeySize];
     std::memset(key, ' ', sizeof key);
-    std::memcpy(key, register_no.data(), std::min<size_t>(2, register_no.size()));
-    std::memcpy(key + 2, code.data(), std::min<size_t>(kSentKeySize - 2, code.size()));
+    register_no.substr(0, 2).copy(key, 2);
+    code.substr(0, kSentKeySize - 2).copy(key + 2, kSentKeySize - 2);
     return tag_of(std::string_view(key, sizeof key));
 }
 
