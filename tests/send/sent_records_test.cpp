@@ -172,7 +172,8 @@ TEST(SentRecords, GoodsMetAgainInALargeSendKeepTheirLastText) {
     auto code = [](int i) { return std::to_string(5900000000000LL + i); };
     auto text = [&](int i, char price) { return "I;1;" + code(i) + ";X;" + price + ";A;3;11100;01;00;;"; };
     constexpr int kGoods = 10000;
-    for (int i = 0; i < kGoods; ++i) ASSERT_TRUE(sent.record("01", record(code(i), text(i, '1')), SendRoad::Main, false));
+    for (int i = 0; i < kGoods; ++i)
+        ASSERT_TRUE(sent.record("01", record(code(i), text(i, '1')), SendRoad::Main, false));
     for (int i : {0, 4095, 4096, kGoods - 1}) {
         EXPECT_FALSE(sent.record("01", record(code(i), text(i, '1')), SendRoad::Main, false)) << i;
         EXPECT_TRUE(sent.record("01", record(code(i), text(i, '2')), SendRoad::Main, false)) << i;
@@ -257,7 +258,8 @@ TEST(SentRecords, ATableLaidOutOtherwiseKeepsItsRows) {
         ASSERT_TRUE(sent.open());
         for (int i = 0; i < 50; ++i) {
             const char p = i % 2 == 0 ? price : '1';  // every other good changes at the second send
-            EXPECT_EQ(sent.record("01", record(code(i), text(i, p)), SendRoad::Main, false), price == '1' || i % 2 == 0) << i;
+            const bool new_text = price == '1' || i % 2 == 0;
+            EXPECT_EQ(sent.record("01", record(code(i), text(i, p)), SendRoad::Main, false), new_text) << i;
         }
         sent.finish();
         keep_sent_changes(s);
