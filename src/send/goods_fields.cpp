@@ -46,4 +46,17 @@ PluGood GoodsFields::good(std::string_view record, std::string_view nazwa) const
     return g;
 }
 
+PluGood GoodsFields::good(std::string_view record, std::string_view nazwa, double cena2,
+                          const PluSettings& settings) const {
+    PluGood g;
+    g.kod13 = text(record, kod13_);
+    g.indeks = text(record, indeks_);
+    g.nazwa = nazwa;
+    g.podatek0 = text(record, podatek0_);
+    g.cena2 = cena2;
+    if (settings.reads_lowest_price()) g.cena2m = number(record, cena2m_);
+    if (cena3_ > 0 && settings.reads_third_price()) g.cena3 = number(record, cena3_);
+    return g;
+}
+
 }  // namespace durva

@@ -23,6 +23,8 @@ public:
 
     std::string_view mag(std::string_view r) const { return text(r, mag_); }
     std::string_view nazwa(std::string_view r) const { return text(r, nazwa_); }
+    std::string_view kod13(std::string_view r) const { return text(r, kod13_); }
+    std::string_view indeks(std::string_view r) const { return text(r, indeks_); }
     double ilosc(std::string_view r) const { return number(r, ilosc_); }
     double cena2(std::string_view r) const { return number(r, cena2_); }
 
@@ -33,6 +35,9 @@ public:
 
     // The good as the record rules read it; `nazwa` is the name to use.
     PluGood good(std::string_view record, std::string_view nazwa) const;
+    // The same with CENA2 read already, and only the prices the rules read
+    // with `settings` (the others 0 or none): a send decodes them for every good.
+    PluGood good(std::string_view record, std::string_view nazwa, double cena2, const PluSettings& settings) const;
 
 private:
     const dbf::FieldList& fields_;

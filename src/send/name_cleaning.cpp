@@ -45,14 +45,27 @@ std::string USUN_PL_TRELOWA(std::string_view text, bool names_as_they_are) {
 }
 
 void clean_name_field(char* field, size_t length, bool names_as_they_are) {
-    // Kept bytes move forward only, so the field is its own output.
+    if (names_as_they_are) {
+        size_t blanks = 0;
+        while (blanks < length && field[blanks] == ' ') ++blanks;
+        std::memmove(field, field + blanks, length - blanks);
+        std::memset(field + length - blanks, ' ', blanks);
+        return;
+    }
+    // The blanks that pad the name stay blanks: only the name is gone through.
+    size_t end = length;
+    while (end > 0 && field[end - 1] == ' ') --end;
+    // What the register would get as leading blanks, or not at all, goes.
+    size_t i = 0;
+    while (i < end && (kTranslation[static_cast<unsigned char>(field[i])] | 0x20) == 0x20) ++i;
+    // Kept bytes move forward only, so the field is its own output; every
+    // byte is written where the next kept one goes, and counted only when
+    // kept, which spares a branch per byte.
     size_t n = 0;
-    for (size_t i = 0; i < length; ++i) {
+    for (; i < end; ++i) {
         const unsigned char c = static_cast<unsigned char>(field[i]);
-        const unsigned char sent = names_as_they_are ? c : kTranslation[c];
-        if (!sent && !names_as_they_are) continue;
-        if (n == 0 && sent == ' ') continue;
-        field[n++] = static_cast<char>(sent);
+        field[n] = static_cast<char>(kTranslation[c]);
+        n += kTranslation[c] != 0;
     }
     std::memset(field + n, ' ', length - n);
 }

@@ -29,6 +29,11 @@ struct PluSettings {
     bool kwir_flags = false;             // KWIR.TXT: the main send's flags are "01100"
     bool keep_national_letters = false;  // DAJ.PL: names go as they are
     bool long_form = false;              // the register's description contains "3000"
+
+    // Whether the record of a good reads its lowest price (CENA2M) and its
+    // third price (CENA3) at this send's level.
+    bool reads_lowest_price() const { return price_levels > 1 && level > 1; }
+    bool reads_third_price() const { return level == 0; }
 };
 
 // The fields of one good the rules read. For the main send the name is the
@@ -71,6 +76,13 @@ inline constexpr std::string_view kNoPreviousCode = "xxxxxxxxxxx";
 // the code checks pass (even when a later rule rejects the good).
 PluRecord build_plu_record(const PluSettings& settings, const PluGood& good, SendRoad road,
                            std::string& previous_code);
+// The same into `record`, whose texts keep their room from one good to the
+// next: the main send builds one for every good of the table.
+void build_plu_record(const PluSettings& settings, const PluGood& good, SendRoad road, std::string& previous_code,
+                      PluRecord& record);
+
+// A good's code in the sent-record table (a PluRecord's key) into `key`.
+void plu_sent_key(const PluSettings& settings, std::string_view kod13, std::string_view indeks, std::string& key);
 
 // The PLU code alone (bar code or index digits, then the shortening of
 // weighed goods' codes).

@@ -52,6 +52,23 @@ struct SentRowLayout {
     void key_of(std::string_view row, std::string& key) const {
         make_sent_key(dbf::field_bytes(row, pkasa), dbf::field_bytes(row, kod13), key);
     }
+    // The key as it lies in the row, in a table whose register and code
+    // come first at their usual widths (the table this program makes); empty
+    // for another table, whose keys key_of() makes.
+    std::string_view key_in(std::string_view row) const {
+        if (pkasa.offset != 1 || pkasa.length != 2 || kod13.offset != 3 || kod13.length != 13) return {};
+        return row.substr(1, kSentKeySize);
+    }
+    // Rows of `other` begin as rows of this layout do (the same fields at the
+    // same places), so that a row of this layout is the first bytes of one of
+    // `other` up to `length`, this layout's row length.
+    bool heads(const SentRowLayout& other, int length) const {
+        auto same = [](const dbf::FieldDesc& a, const dbf::FieldDesc& b) {
+            return a.offset == b.offset && a.length == b.length;
+        };
+        return same(pkasa, other.pkasa) && same(kod13, other.kod13) && same(tekst, other.tekst) &&
+               length == 1 + pkasa.length + kod13.length + tekst.length;
+    }
     std::string_view text(std::string_view row) const { return dbf::field_bytes(row, tekst); }
 };
 
@@ -67,7 +84,9 @@ public:
 
     const SentRowLayout& layout() const { return layout_; }
     // A row for `key` with `text` going to record `recno` of the table; `fresh`
-    // when that record is to be appended. Returns the row's number here.
+    // when that record is to be appended. Returns the row's number here. Rows
+    // reach the file in pieces of many (a first send adds one for every good),
+    // all of them by close().
     std::uint32_t add(std::string_view key, std::string_view text, std::uint32_t recno, bool fresh);
     void set_text(std::uint32_t row, std::string_view text);
     // The bytes of a row, valid until the next call.
@@ -78,10 +97,16 @@ public:
 private:
     SentChanges(std::unique_ptr<dbf::DbfFile> file, const SentRowLayout& layout, const dbf::FieldDesc& recno,
                 const dbf::FieldDesc& fresh);
+    // The row's bytes among the rows not written yet; null for a row of the file.
+    char* pending_row(std::uint32_t row);
+    void write_pending();
+
     std::unique_ptr<dbf::DbfFile> file_;
     SentRowLayout layout_;
     dbf::FieldDesc recno_, fresh_;
     std::string blank_, buf_;
+    std::string pending_;         // rows added after the file's last, one after another
+    std::uint32_t in_file_ = 0;  // rows the file holds
 };
 
 // The driver reported success: the changes of the send become the ones to

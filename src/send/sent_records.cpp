@@ -18,6 +18,9 @@ constexpr std::string_view kIndexFile = "durva\\as2000.ntx";
 constexpr std::string_view kIndexKey = "pkasa+DESCEND(kod13)";
 // Look-ups name rows of the changes with this bit, rows of the table without.
 constexpr std::uint32_t kChangedRow = 0x80000000u;
+// The rows of the table read at a time to build the look-up (a hundred
+// kilobytes: the look-up itself takes the memory a large table needs).
+constexpr size_t kLookUpPiece = 1024;
 
 // One exclusive attempt, with the opening notice every exclusive opening
 // shows. Unlike the general opening, a table that cannot be read is no reason
@@ -111,8 +114,12 @@ bool SentRecords::open() {
         std::string key;
         auto look_up = [&](std::uint32_t recno, std::string_view row) {
             if (dbf::DbfFile::is_deleted(row)) return;
-            layout_->key_of(row, key);
-            rows.push_back(SentLookup::entry(key, recno));
+            std::string_view in_place = layout_->key_in(row);
+            if (in_place.empty()) {
+                layout_->key_of(row, key);
+                in_place = key;
+            }
+            rows.push_back(SentLookup::entry(in_place, recno));
         };
         // Every send that changes the table keeps its index: one that opens
         // is the table's, unless rows were written in again just now.
@@ -124,7 +131,17 @@ bool SentRecords::open() {
             }
         }
         if (t.index_count() > 0) {
-            for (std::uint32_t r = 1, n = t.record_count(); r <= n; ++r) look_up(r, t.dbf().record_view(r));
+            // The rows read a piece of the file at a time (the table is held
+            // exclusively), not one by one through its cache.
+            dbf::DbfFile& file = t.dbf();
+            const size_t rl = static_cast<size_t>(file.record_length());
+            const std::uint32_t count = file.record_count();
+            std::vector<char> piece(std::min<size_t>(kLookUpPiece, count) * rl);
+            for (std::uint32_t first = 1, got; first <= count; first += got) {
+                got = file.read_run(first, static_cast<std::uint32_t>(piece.size() / rl), piece.data());
+                if (got == 0) break;
+                for (std::uint32_t i = 0; i < got; ++i) look_up(first + i, std::string_view(piece.data() + i * rl, rl));
+            }
         } else {
             // The rows are put in the look-up as the index build reads them.
             if (FILE_X(kIndexFile)) platform::remove_file(platform::resolve_path(kIndexFile));
@@ -153,7 +170,8 @@ bool SentRecords::record(std::string_view register_no, const PluRecord& record, 
     dbf::DbfFile& table = s_.areas.table(kSentRecordsArea).dbf();
     const std::string_view cut = std::string_view(record.text).substr(0, kStoredText);
     make_sent_key(register_no, record.key, key_);
-    auto find = [&] { return lookup_.find(key_, [&](std::uint32_t ref) { return layout_->holds(row(table, ref), key_); }); };
+    const std::uint32_t tag = SentLookup::tag_of(register_no, record.key);
+    auto find = [&] { return lookup_.find(tag, [&](std::uint32_t ref) { return layout_->holds(row(table, ref), key_); }); };
     // The table's rows mostly come in the order the walk meets their goods,
     // as a send appends them: the row after the last one met is tried first,
     // which saves a look-up in an array that a large table spreads far
@@ -164,7 +182,7 @@ bool SentRecords::record(std::string_view register_no, const PluRecord& record, 
         slot = find();
         if (slot == SentLookup::kNone) {
             const std::uint32_t added = changes_->add(key_, cut, next_fresh_ + fresh_++, true);
-            lookup_.add(key_, added | kChangedRow);
+            lookup_.add(tag, added | kChangedRow);
             return true;
         }
         ref = lookup_.row(slot);
@@ -191,7 +209,7 @@ bool SentRecords::record(std::string_view register_no, const PluRecord& record, 
 
 void SentRecords::finish() {
     lookup_ = SentLookup();
-    moved_ = {};
+    moved_ = std::vector<bool>();
     if (!changes_) return;
     try {
         changes_->close();

@@ -68,6 +68,13 @@ public:
     // kept is cut to 80. A record met again in the same send is judged by
     // what the send noted for it before.
     bool record(std::string_view register_no, const PluRecord& record, SendRoad road, bool resend);
+    // Whether the look-up is large enough for prefetch() to pay.
+    bool worth_prefetching() const { return lookup_.worth_prefetching(); }
+    // The good whose record comes next has this code (a PluRecord's key): its
+    // look-up is started, to be ready by the time record() makes it.
+    void prefetch(std::string_view register_no, std::string_view code) {
+        lookup_.prefetch(SentLookup::tag_of(register_no, code));
+    }
     // Room in the look-up for the rows of `goods` goods about to be recorded.
     void expect(std::uint32_t goods) { lookup_.reserve(std::max<size_t>(lookup_.size(), goods)); }
 

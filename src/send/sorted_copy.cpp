@@ -25,30 +25,10 @@ size_t g_sort_run_bytes = kSortRunBytes;
 
 // What a run's reader holds at most while the runs are merged.
 constexpr size_t kMergeBytes = 32 * 1024;
-
-// Records of a table read in runs, one run in memory at a time: a pass over
-// a large table in record order, one read per run.
-class RecordRuns {
-public:
-    explicit RecordRuns(dbf::DbfFile& file)
-        : file_(file), rl_(static_cast<size_t>(file.record_length())), buf_(kRunRecords * rl_) {}
-    // Record `recno` (1-based); empty past the end of the table.
-    std::string_view record(std::uint32_t recno) {
-        if (recno < first_ || recno >= first_ + count_) {
-            first_ = recno;
-            count_ = file_.read_records(recno, kRunRecords, buf_.data());
-            if (count_ == 0) return {};
-        }
-        return {buf_.data() + (recno - first_) * rl_, rl_};
-    }
-
-private:
-    static constexpr std::uint32_t kRunRecords = 256;
-    dbf::DbfFile& file_;
-    size_t rl_;
-    std::vector<char> buf_;
-    std::uint32_t first_ = 0, count_ = 0;
-};
+// The goods read from the goods table at a time.
+constexpr size_t kReadGoods = 256;
+// What a run is written to the copy in.
+constexpr size_t kWritePieceBytes = 64 * 1024;
 
 // The order of the copy: its key expression and the key size an index of it
 // would have (the value on a blank record, as an index file fixes it). A key
@@ -72,10 +52,18 @@ struct SortKey {
         }
         if (total == static_cast<size_t>(size)) this->pieces = std::move(found);
     }
-    void of(std::string_view record, std::string& out) const {
-        if (pieces.empty()) return expr.eval_key_to(record, size, 0, out);
-        out.clear();
-        for (const Piece& p : pieces) out.append(record.substr(p.offset, p.length));
+    // The key's `size` bytes written at `out`; `scratch` holds a key worked
+    // out from the expression on the way.
+    void put(std::string_view record, unsigned char* out, std::string& scratch) const {
+        if (pieces.empty()) {
+            expr.eval_key_to(record, size, 0, scratch);
+            std::memcpy(out, scratch.data(), static_cast<size_t>(size));
+            return;
+        }
+        for (const Piece& p : pieces) {
+            std::memcpy(out, record.data() + p.offset, p.length);
+            out += p.length;
+        }
     }
 
     // A goods table without the fields of the order cannot be sorted: said
@@ -102,101 +90,121 @@ struct Run {
     std::uint32_t count = 0;
 };
 
-// The records of one run of the copy, read in pieces while the merge goes
-// on, each with its key.
+// The records of one run of the copy, read in pieces while the merge goes on.
 class RunReader {
 public:
-    RunReader(dbf::DbfFile& copy, const SortKey& key, const Run& run, size_t bytes)
-        : copy_(copy), key_(key), rl_(static_cast<size_t>(copy.record_length())), next_(run.first),
-          left_(run.count) {
+    RunReader(dbf::DbfFile& copy, const Run& run, size_t bytes)
+        : copy_(copy), rl_(static_cast<size_t>(copy.record_length())), next_(run.first), left_(run.count) {
         buf_.resize(std::max<size_t>(1, bytes / rl_) * rl_);
         fill();
     }
     bool done() const { return at_ >= held_; }
     std::string_view record() const { return {buf_.data() + at_ * rl_, rl_}; }
-    // The key's first eight bytes as one number, for the comparisons most
-    // keys settle, and the whole key for the rest.
-    std::uint64_t head() const { return head_; }
-    const std::string& key() const { return current_key_; }
     void advance() {
-        if (++at_ < held_) take_key();
-        else fill();
+        if (++at_ >= held_) fill();
     }
 
 private:
-    void take_key() {
-        key_.of(record(), current_key_);
-        unsigned char b[8] = {};
-        std::memcpy(b, current_key_.data(), std::min<size_t>(8, current_key_.size()));
-        head_ = 0;
-        for (unsigned char c : b) head_ = head_ << 8 | c;
-    }
     void fill() {
         at_ = held_ = 0;
         if (left_ == 0) return;
         const auto want = static_cast<std::uint32_t>(std::min<size_t>(left_, buf_.size() / rl_));
-        if (copy_.read_records(next_, want, buf_.data()) != want) throw DbError("Blad odczytu tabeli", copy_.path());
+        if (copy_.read_run(next_, want, buf_.data()) != want) throw DbError("Blad odczytu tabeli", copy_.path());
         next_ += want;
         left_ -= want;
         held_ = want;
-        take_key();
     }
 
     dbf::DbfFile& copy_;
-    const SortKey& key_;
     size_t rl_;
     std::uint32_t next_, left_;
     std::vector<char> buf_;
     size_t held_ = 0, at_ = 0;
-    std::string current_key_;
-    std::uint64_t head_ = 0;
 };
 
 // The runs of the copy merged: the smallest key first; of equal keys the one
 // of the earlier run, whose records come earlier in the copy, as a sort of
 // the whole copy would order them. The readers share what one run took, so
-// that more runs do not take more memory. Which run goes next is kept in a
-// tree of the runs' winners, settled again along one path per record.
+// that more runs do not take more memory, and what they hold stays in the
+// processor's cache while the merge goes from one to the other. Which run
+// goes next is kept in a tree that holds at each node the run that lost
+// there: the run that gave the last record plays its way up against one run
+// per level. Each run's key lies beside the others' as numbers of eight
+// bytes each, most significant first, so that the comparisons of a record
+// stay in a small stretch of memory and take a few of those numbers each.
 class Merge {
 public:
-    Merge(dbf::DbfFile& copy, const SortKey& key, const std::vector<Run>& runs) {
+    Merge(dbf::DbfFile& copy, const SortKey& key, const std::vector<Run>& runs)
+        : key_(key), words_((static_cast<size_t>(key.size) + 7) / 8), bytes_(words_ * 8, '\0') {
         const size_t rl = static_cast<size_t>(copy.record_length());
         const size_t bytes = std::clamp(g_sort_run_bytes / std::max<size_t>(runs.size(), 1), rl, std::max(rl, kMergeBytes));
         readers_.reserve(runs.size());
-        for (const Run& r : runs) readers_.emplace_back(copy, key, r, bytes);
+        for (const Run& r : runs) readers_.emplace_back(copy, r, bytes);
+        keys_.assign(runs.size() * words_, 0);
+        for (size_t i = 0; i < readers_.size(); ++i) take_key(static_cast<int>(i));
         while (leaves_ < readers_.size()) leaves_ *= 2;
-        winner_.assign(2 * leaves_, kNoRun);
-        for (size_t i = 0; i < readers_.size(); ++i) winner_[leaves_ + i] = static_cast<int>(i);
-        for (size_t n = leaves_ - 1; n >= 1; --n) winner_[n] = better(winner_[2 * n], winner_[2 * n + 1]);
+        // Each node's winner, played from the leaves up; the loser stays there.
+        std::vector<int> winner(2 * leaves_, kNoRun);
+        loser_.assign(leaves_, kNoRun);
+        for (size_t i = 0; i < readers_.size(); ++i) winner[leaves_ + i] = static_cast<int>(i);
+        for (size_t n = leaves_ - 1; n >= 1; --n) {
+            const int a = winner[2 * n], b = winner[2 * n + 1];
+            const bool a_wins = before(a, b);
+            winner[n] = a_wins ? a : b;
+            loser_[n] = a_wins ? b : a;
+        }
+        first_ = winner[1];
     }
     // The next record in order; empty after the last.
     std::string_view next() {
-        if (last_ != kNoRun) {
-            reader(last_).advance();
-            for (size_t n = (leaves_ + static_cast<size_t>(last_)) / 2; n >= 1; n /= 2)
-                winner_[n] = better(winner_[2 * n], winner_[2 * n + 1]);
+        int w = first_;
+        if (started_ && w != kNoRun) {
+            reader(w).advance();
+            take_key(w);
+            for (size_t n = (leaves_ + static_cast<size_t>(w)) / 2; n >= 1; n /= 2)
+                if (before(loser_[n], w)) std::swap(loser_[n], w);
+            first_ = w;
         }
-        last_ = winner_[1];
-        if (last_ == kNoRun || reader(last_).done()) return {};
-        return reader(last_).record();
+        started_ = true;
+        if (w == kNoRun || reader(w).done()) return {};
+        return reader(w).record();
     }
 
 private:
     static constexpr int kNoRun = -1;
     RunReader& reader(int i) { return readers_[static_cast<size_t>(i)]; }
-    int better(int a, int b) {
-        if (a == kNoRun || reader(a).done()) return b;
-        if (b == kNoRun || reader(b).done()) return a;
-        const RunReader &x = reader(a), &y = reader(b);
-        if (x.head() != y.head()) return x.head() < y.head() ? a : b;
-        const int c = x.key().compare(y.key());
-        return c < 0 || (c == 0 && a < b) ? a : b;
+    std::uint64_t* key_of(int run) { return keys_.data() + static_cast<size_t>(run) * words_; }
+    // The key of the run's record as numbers, the last filled out with
+    // zeros; none for a run with no record left.
+    void take_key(int run) {
+        if (reader(run).done()) return;
+        key_.put(reader(run).record(), reinterpret_cast<unsigned char*>(bytes_.data()), scratch_);
+        std::uint64_t* to = key_of(run);
+        for (size_t i = 0; i < words_; ++i) {
+            std::uint64_t v = 0;
+            for (size_t j = 0; j < 8; ++j) v = v << 8 | static_cast<unsigned char>(bytes_[i * 8 + j]);
+            to[i] = v;
+        }
+    }
+    // Run a's record goes before run b's; a run with none left goes last.
+    bool before(int a, int b) {
+        if (a == kNoRun || reader(a).done()) return false;
+        if (b == kNoRun || reader(b).done()) return true;
+        const std::uint64_t *x = key_of(a), *y = key_of(b);
+        for (size_t i = 0; i < words_; ++i)
+            if (x[i] != y[i]) return x[i] < y[i];
+        return a < b;
     }
 
+    const SortKey& key_;
+    size_t words_;
+    std::string bytes_, scratch_;  // a key as bytes, and one worked out from the expression
     std::vector<RunReader> readers_;
+    std::vector<std::uint64_t> keys_;  // words_ per run
     size_t leaves_ = 1;
-    std::vector<int> winner_;
-    int last_ = kNoRun;
+    std::vector<int> loser_;  // by node, 1 to leaves_ - 1
+    int first_ = kNoRun;
+    bool started_ = false;
 };
 
 }  // namespace
@@ -250,41 +258,55 @@ std::vector<Run> copy_goods(SendRun& run, dbf::Table& goods, SortedGoods::Source
     const dbf::FieldDesc* name = nazwa > 0 ? &goods.fields()[static_cast<size_t>(nazwa - 1)] : nullptr;
     const size_t rl = into.rl, ks = static_cast<size_t>(into.key.size);
     const size_t per_run = std::max<size_t>(1, g_sort_run_bytes / (ks + rl));
-    std::vector<unsigned char> keys;  // the run's keys, one after another
-    std::vector<char>& records = into.records;  // the run's records, in the same order
+    const std::uint32_t total = in.record_count();
+    const size_t room = std::min<size_t>(per_run, total);
+    // The run's keys and records, in the same order; the goods are read
+    // straight into their place, and the deleted ones closed over.
+    std::vector<unsigned char> keys(room * ks);
+    std::vector<char>& records = into.records;
+    records.resize(room * rl);
+    size_t held = 0;
     std::vector<Run> runs;
-    std::string k;
+    std::string scratch;
 
-    std::vector<char> sorted_run;
+    // The run goes to the copy in its order a piece at a time, gathered
+    // here rather than in a second run's worth of memory.
+    std::vector<char> piece(std::max<size_t>(1, kWritePieceBytes / rl) * rl);
     auto write_run = [&] {
-        const size_t n = records.size() / rl;
-        if (n == 0) return;
-        into.order = dbf::ntx_sort_entries(keys.data(), ks, n, false);
-        sorted_run.resize(records.size());
-        for (size_t i = 0; i < n; ++i) std::memcpy(sorted_run.data() + i * rl, records.data() + into.order[i] * rl, rl);
-        const std::uint32_t first = copy.append_records(sorted_run.data(), static_cast<std::uint32_t>(n));
-        runs.push_back(Run{first, static_cast<std::uint32_t>(n)});
-        keys.clear();
+        if (held == 0) return;
+        into.order = dbf::ntx_sort_entries(keys.data(), ks, held, false);
+        const size_t per_piece = piece.size() / rl;
+        std::uint32_t first = 0;
+        for (size_t at = 0; at < held; at += per_piece) {
+            const size_t n = std::min(per_piece, held - at);
+            for (size_t i = 0; i < n; ++i) std::memcpy(piece.data() + i * rl, records.data() + into.order[at + i] * rl, rl);
+            const std::uint32_t written = copy.append_records(piece.data(), static_cast<std::uint32_t>(n));
+            if (at == 0) first = written;
+        }
+        runs.push_back(Run{first, static_cast<std::uint32_t>(held)});
     };
 
-    RecordRuns source(in);
-    const std::uint32_t total = in.record_count();
-    keys.reserve(std::min<size_t>(per_run, total) * ks);
-    records.reserve(std::min<size_t>(per_run, total) * rl);
-    for (std::uint32_t r = 1; r <= total; ++r) {
-        const std::string_view rec = source.record(r);
-        if (rec.empty()) break;  // the file was cut meanwhile
-        if (hide_deleted && dbf::DbfFile::is_deleted(rec)) continue;
-        if (records.size() / rl == per_run) {
+    for (std::uint32_t r = 1; r <= total;) {
+        if (held == room) {
             write_run();
-            records.clear();
+            held = 0;
         }
-        const size_t at = records.size();
-        records.insert(records.end(), rec.begin(), rec.end());
-        char* bytes = records.data() + at;
-        if (name) clean_name_field(bytes + name->offset, static_cast<size_t>(name->length), run.plu.keep_national_letters);
-        into.key.of(std::string_view(bytes, rl), k);
-        keys.insert(keys.end(), k.begin(), k.begin() + static_cast<std::ptrdiff_t>(ks));
+        // A few hundred at a time, so that the goods read are still in the
+        // processor's cache when their names are cleaned and keys taken.
+        const auto want = static_cast<std::uint32_t>(std::min<size_t>({room - held, total - r + 1, kReadGoods}));
+        const std::uint32_t got = in.read_records(r, want, records.data() + held * rl);
+        if (got == 0) break;  // the file was cut meanwhile
+        r += got;
+        const size_t from = held;
+        for (std::uint32_t i = 0; i < got; ++i) {
+            char* bytes = records.data() + (from + i) * rl;
+            if (hide_deleted && dbf::DbfFile::is_deleted(std::string_view(bytes, rl))) continue;
+            char* kept = records.data() + held * rl;
+            if (kept != bytes) std::memmove(kept, bytes, rl);
+            if (name) clean_name_field(kept + name->offset, static_cast<size_t>(name->length), run.plu.keep_national_letters);
+            into.key.put(std::string_view(kept, rl), keys.data() + held * ks, scratch);
+            ++held;
+        }
     }
     write_run();
     return runs;
@@ -322,11 +344,13 @@ SortedGoods::SortedGoods(SendRun& run) {
         count_ = 0;
         for (const Run& r : runs) count_ += r.count;
         if (runs.size() > 1) {
-            source->records = {};
-            source->order = {};
-            // The copy is this station's own and nobody else's: read in
-            // runs, without a cache of its records.
-            source->copy = dbf::DbfFile::open(copy_name + ".dbf", platform::Share::Shared, true, &s.clock);
+            // Let go (assigning {} would keep their memory).
+            source->records = std::vector<char>();
+            source->order = std::vector<std::uint32_t>();
+            // The copy is this station's own and nobody else's: held
+            // exclusively and read in runs straight from the file, without
+            // a cache of its records or a look at its size for every read.
+            source->copy = dbf::DbfFile::open(copy_name + ".dbf", platform::Share::Exclusive, true, &s.clock);
             source->merge = std::make_unique<Merge>(*source->copy, source->key, runs);
         }
         source_ = std::move(source);

@@ -55,6 +55,23 @@ std::string index_key(const std::string& reg, std::string code) {
     return reg + code;
 }
 
+// A key's look-up starts from its register and code as they lie in a record,
+// or from the key made of them; rows put in one way are found the other.
+TEST(SentLookup, AKeyReadInPlaceIsTheKeyMade) {
+    for (const auto& [reg, code] : std::vector<std::pair<std::string, std::string>>{
+             {"01", "5901234123457"}, {"17", "12345678     "}, {"01", "59012341234570000"}, {"1", "5901234123457"},
+             {"01", "1234"}, {"", ""}}) {
+        std::string key;
+        make_sent_key(reg, code, key);
+        EXPECT_EQ(SentLookup::tag_of(reg, code), SentLookup::tag_of(key)) << reg << "/" << code;
+        SentLookup lookup;
+        lookup.add(SentLookup::tag_of(key), 7);
+        const size_t slot = lookup.find(SentLookup::tag_of(reg, code), [](std::uint32_t row) { return row == 7; });
+        ASSERT_NE(slot, SentLookup::kNone) << reg << "/" << code;
+        EXPECT_EQ(lookup.row(slot), 7u);
+    }
+}
+
 // Sends decided against a model of the table, each send's changes kept (the
 // register took them) or dropped (it did not), at random.
 TEST(SentRecords, RandomSendsAgreeWithAModel) {
@@ -144,6 +161,37 @@ TEST(SentRecords, SameGoodToTwoRegistersAndTheIndexKeyOfAnIndexCode) {
     EXPECT_EQ(f.table().text("KOD13"), code);
 }
 
+// A send of thousands of goods notes more changes than it holds at once: a
+// good met again long after its first change, and one met again at once,
+// are judged by what the send noted, and the table takes the last text.
+TEST(SentRecords, GoodsMetAgainInALargeSendKeepTheirLastText) {
+    Folder f;
+    Session& s = f.h.session;
+    SentRecords sent(s);
+    ASSERT_TRUE(sent.open());
+    auto code = [](int i) { return std::to_string(5900000000000LL + i); };
+    auto text = [&](int i, char price) { return "I;1;" + code(i) + ";X;" + price + ";A;3;11100;01;00;;"; };
+    constexpr int kGoods = 10000;
+    for (int i = 0; i < kGoods; ++i)
+        ASSERT_TRUE(sent.record("01", record(code(i), text(i, '1')), SendRoad::Main, false));
+    for (int i : {0, 4095, 4096, kGoods - 1}) {
+        EXPECT_FALSE(sent.record("01", record(code(i), text(i, '1')), SendRoad::Main, false)) << i;
+        EXPECT_TRUE(sent.record("01", record(code(i), text(i, '2')), SendRoad::Main, false)) << i;
+        EXPECT_FALSE(sent.record("01", record(code(i), text(i, '2')), SendRoad::Main, false)) << i;
+    }
+    sent.finish();
+    keep_sent_changes(s);
+    ASSERT_TRUE(sent.open());
+    const std::map<std::string, std::string> rows = rows_of(f.table());
+    ASSERT_EQ(rows.size(), static_cast<size_t>(kGoods));
+    for (int i : {0, 1, 4095, 4096, 4097, kGoods - 1}) {
+        const bool changed = i == 0 || i == 4095 || i == 4096 || i == kGoods - 1;
+        std::string want = text(i, changed ? '2' : '1');
+        want.resize(80, ' ');
+        EXPECT_EQ(rows.at("01" + code(i)), want) << i;
+    }
+}
+
 TEST(SentRecords, CreatedWithItsIndexAndKeptAcrossSends) {
     Folder f;
     Session& s = f.h.session;
@@ -192,6 +240,41 @@ TEST(SentRecords, AnEarlierLayoutIsReplacedByAnEmptyTable) {
     ASSERT_TRUE(SentRecords(s).open());
     EXPECT_GT(f.table().field_pos("PKASA"), 0);
     EXPECT_EQ(f.table().record_count(), 0u);
+}
+
+// A table another program laid out otherwise (its fields in another order,
+// one more field) is read and written by field, send after send.
+TEST(SentRecords, ATableLaidOutOtherwiseKeepsItsRows) {
+    Folder f;
+    Session& s = f.h.session;
+    std::filesystem::create_directory(f.folder.path() / "durva");
+    ASSERT_TRUE(TWORZ(s, "durva\\AS2000,KOD13     ,C,13,  0,UWAGI     ,C, 5,  0,PKASA     ,C, 2,  0,TEKST     ,C,80,  0",
+                      true, 1));
+    s.areas.close();
+    auto code = [](int i) { return std::to_string(5900000000000LL + i); };
+    auto text = [&](int i, char price) { return "I;1;" + code(i) + ";X;" + price + ";A;3;11100;01;00;;"; };
+    for (char price : {'1', '2'}) {
+        SentRecords sent(s);
+        ASSERT_TRUE(sent.open());
+        for (int i = 0; i < 50; ++i) {
+            const char p = i % 2 == 0 ? price : '1';  // every other good changes at the second send
+            const bool new_text = price == '1' || i % 2 == 0;
+            EXPECT_EQ(sent.record("01", record(code(i), text(i, p)), SendRoad::Main, false), new_text) << i;
+        }
+        sent.finish();
+        keep_sent_changes(s);
+    }
+    SentRecords sent(s);
+    ASSERT_TRUE(sent.open());
+    const std::map<std::string, std::string> rows = rows_of(f.table());
+    ASSERT_EQ(rows.size(), 50u);
+    for (int i = 0; i < 50; ++i) {
+        std::string want = text(i, i % 2 == 0 ? '2' : '1');
+        want.resize(80, ' ');
+        EXPECT_EQ(rows.at("01" + code(i)), want) << i;
+        EXPECT_TRUE(f.table().seek(index_key("01", code(i)), false)) << i;
+    }
+    EXPECT_EQ(f.table().field_pos("UWAGI"), 2);
 }
 
 TEST(SentRecords, ADamagedIndexIsBuiltAgain) {

@@ -258,11 +258,18 @@ void Screen::refresh() { present(); }
 
 void Screen::present() {
     const bool mono = !terminal_.has_colors();
+    // Only the cells changed since the last time are worked out again: a
+    // long send hands over the screen for every step of its progress.
+    const bool every_cell = !presented_ || mono != presented_mono_;
     for (std::size_t i = 0; i < cells_.size(); ++i) {
         const Cell& c = cells_[i];
+        if (!every_cell && c.ch == presented_cells_[i].ch && c.attr == presented_cells_[i].attr) continue;
         // On a monochrome screen blue on black is the underline attribute.
         frame_[i] = platform::TermCell{to_unicode(c.ch), c.attr, mono && (c.attr & 0x77) == 0x01};
+        presented_cells_[i] = c;
     }
+    presented_ = true;
+    presented_mono_ = mono;
     terminal_.present(frame_.data(), kRows, kCols, cursor_row_, cursor_col_, cursor_visible_);
 }
 

@@ -137,6 +137,10 @@ private:
     int last_key_ = 0;
     bool insert_mode_ = true;
     std::vector<platform::TermCell> frame_;
+    // The cells as frame_ shows them, once it was first worked out.
+    std::array<Cell, kRows * kCols> presented_cells_{};
+    bool presented_ = false;
+    bool presented_mono_ = false;
 };
 
 }  // namespace durva::screen
