@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdint>
 
 namespace durva::platform {
 
@@ -100,6 +101,11 @@ std::optional<std::string> read_regular(const std::string& path, std::size_t lim
     const int fd = open_regular(path, O_RDONLY);
     if (fd < 0) return fail(errno);
     std::string text;
+    // Room for the whole file at once where its size is known (a journal of
+    // megabytes would otherwise grow to twice its size on the way).
+    struct stat st {};
+    if (::fstat(fd, &st) == 0 && st.st_size > 0 && static_cast<std::uint64_t>(st.st_size) <= limit)
+        text.reserve(static_cast<std::size_t>(st.st_size));
     char buf[64 * 1024];
     for (;;) {
         const ssize_t n = ::read(fd, buf, sizeof buf);
