@@ -19,7 +19,7 @@ inline constexpr std::size_t kBatchRows = 500;
 // Stock changes made under one taking of the goods table's file lock, and
 // then forced to disk together: each forcing of the goods table costs a
 // booking more than the changes it carries.
-inline constexpr std::size_t kStockBatchRows = 5000;
+inline constexpr std::size_t kStockBatchRows = 10000;
 
 // The file lock of a table, which the caller has just taken, given up when
 // the object goes whatever happens; release() gives it up on the way where a

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <map>
+#include <span>
 #include <unordered_map>
 #include <utility>
 
@@ -64,6 +65,9 @@ struct RowSale {
     std::string not_applied(const std::string& why) const { return not_applied_text(mag, indeks, q, why); }
 };
 
+// Rows of one good, in row order.
+using Rows = std::span<const RowSale>;
+
 // A goods record as the changes worked out so far leave it.
 struct Record {
     Record(std::string_view record, bool keep_read) : read(keep_read ? record : ""), bytes(record) {}
@@ -88,8 +92,8 @@ struct Changes {
 // through (each row's image is the state the row before it left), and the
 // last of those states it is in tells how far the changes came. The rest
 // go on from there, one after another.
-void work_out(const StockLayout& stock, const BookingPlan& p, const std::vector<RowSale>& rows,
-              const BookingProgress& done, Record& r, Changes& out) {
+void work_out(const StockLayout& stock, const BookingPlan& p, Rows rows, const BookingProgress& done, Record& r,
+              Changes& out) {
     std::size_t from = 0;  // the first row still to be made
     if (const auto first = done.stock_before.find(rows.front().n); first != done.stock_before.end()) {
         // states[0] before the first row, states[i] after row i.
@@ -98,7 +102,7 @@ void work_out(const StockLayout& stock, const BookingPlan& p, const std::vector<
             const std::string& image = done.stock_before.at(row.n);
             if (!(read_stock(stock, image) == states.back())) {
                 // Not one run of changes: each row is judged alone.
-                for (const RowSale& alone : rows) work_out(stock, p, {alone}, done, r, out);
+                for (const RowSale& alone : rows) work_out(stock, p, Rows(&alone, 1), done, r, out);
                 return;
             }
             states.push_back(read_stock(stock, with_stock(stock, image, sell(stock, states.back(), row.q, p.data))));
@@ -134,9 +138,8 @@ void work_out(const StockLayout& stock, const BookingPlan& p, const std::vector<
 // is written once, with all of its changes, nearby ones in one write. Where
 // an open index has a stock field in its key, the records go through the
 // table, which keeps the keys.
-void change_under_file_lock(Session& s, const StockLayout& stock, const BookingPlan& p,
-                            const std::vector<std::vector<RowSale>>& goods, const BookingProgress& done,
-                            Changes& out) {
+void change_under_file_lock(Session& s, const StockLayout& stock, const BookingPlan& p, std::span<const Rows> goods,
+                            const BookingProgress& done, Changes& out) {
     dbf::Table& as = s.areas.table("as");
     FileLockHold hold(as);
     as.set_order(1);
@@ -144,12 +147,12 @@ void change_under_file_lock(Session& s, const StockLayout& stock, const BookingP
     const bool through_table = !stock.outside_keys;
     std::unordered_map<std::uint32_t, Record> records;
     std::vector<std::uint32_t> wanted;
-    for (const std::vector<RowSale>& rows : goods) wanted.push_back(matched_of(rows.front().n));
+    for (Rows rows : goods) wanted.push_back(matched_of(rows.front().n));
     dbf::read_in_runs(as.dbf(), std::move(wanted), [&](std::uint32_t recno, std::string_view bytes) {
         records.try_emplace(recno, bytes, through_table);
     });
     std::vector<std::uint32_t> met;  // changed, in the order first met
-    for (const std::vector<RowSale>& rows : goods) {
+    for (Rows rows : goods) {
         const RowSale& row = rows.front();
         std::uint32_t recno = matched_of(row.n);
         auto it = records.find(recno);
@@ -185,8 +188,8 @@ void change_under_file_lock(Session& s, const StockLayout& stock, const BookingP
 
 // The same for the rows of one good under its record's own lock, while
 // another workstation holds a goods record locked.
-void change_under_record_lock(Session& s, const StockLayout& stock, const BookingPlan& p,
-                              const std::vector<RowSale>& rows, const BookingProgress& done, Changes& out) {
+void change_under_record_lock(Session& s, const StockLayout& stock, const BookingPlan& p, Rows rows,
+                              const BookingProgress& done, Changes& out) {
     const RowSale& row = rows.front();
     dbf::Table& as = select(s, "as");
     as.set_order(1);
@@ -215,7 +218,7 @@ void change_stocks(Session& s, const BookingPlan& p, const dbf::Table& dd, const
     // each good together (one batch may have changed its record several
     // times); then every other row on its own.
     std::map<std::pair<std::string, std::string>, std::vector<RowSale>> begun;
-    std::vector<std::vector<RowSale>> goods;
+    std::vector<RowSale> rows;
     std::size_t gone_through = 0;
     for (int n = 1; n <= static_cast<int>(p.rows.size()); ++n) {
         if (done.stock_done.count(n)) {
@@ -225,30 +228,42 @@ void change_stocks(Session& s, const BookingPlan& p, const dbf::Table& dd, const
             begun[{row.mag, row.indeks}].push_back(std::move(row));
         }
     }
-    for (auto& [good, rows] : begun) goods.push_back(std::move(rows));
-    for (int n = 1; n <= static_cast<int>(p.rows.size()); ++n)
-        if (!done.stock_done.count(n) && !done.stock_before.count(n)) goods.push_back({RowSale(p, dd, n)});
+    std::vector<std::size_t> ends;  // where each good's rows end in `rows`
+    for (auto& [good, of_good] : begun) {
+        rows.insert(rows.end(), of_good.begin(), of_good.end());
+        ends.push_back(rows.size());
+    }
+    begun.clear();
+    for (int n = 1; n <= static_cast<int>(p.rows.size()); ++n) {
+        if (done.stock_done.count(n) || done.stock_before.count(n)) continue;
+        rows.emplace_back(p, dd, n);
+        ends.push_back(rows.size());
+    }
+    std::vector<Rows> goods;
+    goods.reserve(ends.size());
+    for (std::size_t i = 0; i < ends.size(); ++i) {
+        const std::size_t from = i == 0 ? 0 : ends[i - 1];
+        goods.emplace_back(rows.data() + from, ends[i] - from);
+    }
 
     const StockLayout stock(s.areas.table("as"));
     for (std::size_t k = 0; k < goods.size();) {
-        std::size_t end = k, rows = 0;
-        while (end < goods.size() && rows < kStockBatchRows) rows += goods[end++].size();
-        const std::vector<std::vector<RowSale>> batch(goods.begin() + static_cast<std::ptrdiff_t>(k),
-                                                      goods.begin() + static_cast<std::ptrdiff_t>(end));
+        std::size_t end = k, in_batch = 0;
+        while (end < goods.size() && in_batch < kStockBatchRows) in_batch += goods[end++].size();
+        const std::span<const Rows> batch(goods.data() + k, end - k);
         Changes c{journal, {}, not_applied};
         select(s, "as");
         if (s.areas.table().lock_file()) {
             change_under_file_lock(s, stock, p, batch, done, c);
         } else {
-            for (const std::vector<RowSale>& one : batch)
-                change_under_record_lock(s, stock, p, one, done, c);
+            for (Rows one : batch) change_under_record_lock(s, stock, p, one, done, c);
         }
         if (!c.made.empty()) {
             // A mark that a change is done never reaches the disk before the change.
             s.areas.table("as").sync_to_disk();
             journal.stock_done(c.made);
         }
-        gone_through += rows;
+        gone_through += in_batch;
         k = end;
         if (rows_done) rows_done(gone_through);
     }
