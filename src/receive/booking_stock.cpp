@@ -4,7 +4,6 @@
 #include <cstdio>
 #include <map>
 #include <span>
-#include <unordered_map>
 #include <utility>
 
 #include "common/dbf/record_runs.h"
@@ -70,8 +69,7 @@ using Rows = std::span<const RowSale>;
 
 // A goods record as the changes worked out so far leave it.
 struct Record {
-    Record(std::string_view record, bool keep_read) : read(keep_read ? record : ""), bytes(record) {}
-    std::string read;   // as read under the lock, when it is to be written through the table
+    explicit Record(std::string_view record) : bytes(record) {}
     std::string bytes;
     StockFields last;  // what the last change writes
     bool changed = false;
@@ -132,54 +130,73 @@ void work_out(const StockLayout& stock, const BookingPlan& p, Rows rows, const B
 // The stock changes of `goods` (each the rows of one good) under the goods
 // table's file lock, which the caller has taken and which is given up here
 // whatever happens. The records the rows were matched to are read under it
-// in runs, and the changes worked out in memory, a record named by several
-// rows going from one row's change to the next; the journal gets every
-// row's image, forced to disk, before anything is written; then each record
-// is written once, with all of its changes, nearby ones in one write. Where
-// an open index has a stock field in its key, the records go through the
+// in runs, in the order of the file, and the changes of each worked out as
+// its run goes by, a record named by several rows going from one row's
+// change to the next; the journal gets every row's image, forced to disk,
+// before anything is written. Only what the changes leave in the stock
+// fields is kept: the records are read in runs again and written with it,
+// nearby ones in one write (the rest of a record is as the lock found it).
+// Where an open index has a stock field in its key, they go through the
 // table, which keeps the keys.
 void change_under_file_lock(Session& s, const StockLayout& stock, const BookingPlan& p, std::span<const Rows> goods,
                             const BookingProgress& done, Changes& out) {
     dbf::Table& as = s.areas.table("as");
     FileLockHold hold(as);
     as.set_order(1);
-    auto matched_of = [&](int n) { return p.goods.size() >= static_cast<std::size_t>(n) ? p.goods[n - 1] : 0u; };
-    const bool through_table = !stock.outside_keys;
-    std::unordered_map<std::uint32_t, Record> records;
+    auto matched_of = [&](Rows rows) {
+        const int n = rows.front().n;
+        return p.goods.size() >= static_cast<std::size_t>(n) ? p.goods[static_cast<std::size_t>(n - 1)] : 0u;
+    };
+    // The goods in the order of their records, a record's rows in row order.
+    std::vector<Rows> in_file(goods.begin(), goods.end());
+    std::stable_sort(in_file.begin(), in_file.end(),
+                     [&](Rows a, Rows b) { return matched_of(a) < matched_of(b); });
+    std::map<std::uint32_t, StockFields> changed;
+    std::vector<Rows> elsewhere;  // rows whose record no longer holds their good
+    std::size_t next = 0;
+    auto work_on = [&](std::uint32_t recno, Record& r, Rows rows) {
+        work_out(stock, p, rows, done, r, out);
+        if (r.changed) changed[recno] = r.last;
+    };
     std::vector<std::uint32_t> wanted;
-    for (Rows rows : goods) wanted.push_back(matched_of(rows.front().n));
+    for (Rows rows : in_file) wanted.push_back(matched_of(rows));
     dbf::read_in_runs(as.dbf(), std::move(wanted), [&](std::uint32_t recno, std::string_view bytes) {
-        records.try_emplace(recno, bytes, through_table);
-    });
-    std::vector<std::uint32_t> met;  // changed, in the order first met
-    for (Rows rows : goods) {
-        const RowSale& row = rows.front();
-        std::uint32_t recno = matched_of(row.n);
-        auto it = records.find(recno);
-        if (it == records.end() || !holds_good(as, it->second.bytes, row.mag, row.indeks)) {
-            if (!find_goods_record(as, p, row.n, row.mag, row.indeks)) {
-                for (const RowSale& r : rows) out.not_applied.push_back(r.not_applied("brak towaru"));
-                continue;
-            }
-            // A record read already goes on from the changes made to it.
-            recno = as.recno();
-            it = records.try_emplace(recno, as.record(), through_table).first;
+        for (; next < in_file.size() && matched_of(in_file[next]) < recno; ++next) elsewhere.push_back(in_file[next]);
+        Record r(bytes);
+        for (; next < in_file.size() && matched_of(in_file[next]) == recno; ++next) {
+            const RowSale& row = in_file[next].front();
+            if (holds_good(as, r.bytes, row.mag, row.indeks)) work_on(recno, r, in_file[next]);
+            else elsewhere.push_back(in_file[next]);
         }
-        const bool was_changed = it->second.changed;
-        work_out(stock, p, rows, done, it->second, out);
-        if (!was_changed && it->second.changed) met.push_back(recno);
+    });
+    elsewhere.insert(elsewhere.end(), in_file.begin() + static_cast<std::ptrdiff_t>(next), in_file.end());
+    for (Rows rows : elsewhere) {
+        const RowSale& row = rows.front();
+        if (!find_goods_record(as, p, row.n, row.mag, row.indeks)) {
+            for (const RowSale& r : rows) out.not_applied.push_back(r.not_applied("brak towaru"));
+            continue;
+        }
+        // A record changed already goes on from its changes.
+        Record r(as.record());
+        if (const auto at = changed.find(as.recno()); at != changed.end()) {
+            r.bytes = with_stock(stock, r.bytes, at->second);
+            r.last = at->second;
+            r.changed = true;
+        }
+        work_on(as.recno(), r, rows);
     }
     out.journal.stock_before_forced();
-    if (through_table) {
-        for (std::uint32_t recno : met) {
-            const Record& r = records.at(recno);
-            as.go_to_read(recno, r.read);
-            put_stock(as, stock, r.last);
+    if (!stock.outside_keys) {
+        for (const auto& [recno, last] : changed) {
+            as.go_to(recno);
+            put_stock(as, stock, last);
         }
     } else {
-        std::vector<std::pair<std::uint32_t, std::string_view>> changes;
-        for (std::uint32_t recno : met) changes.emplace_back(recno, records.at(recno).bytes);
-        dbf::write_in_runs(as.dbf(), std::move(changes));
+        std::vector<std::uint32_t> recnos;
+        for (const auto& [recno, last] : changed) recnos.push_back(recno);
+        dbf::update_in_runs(as.dbf(), std::move(recnos), [&](std::uint32_t recno, std::string& record) {
+            record = with_stock(stock, record, changed.at(recno));
+        });
         // The table's own copy of its record may be of before the writes.
         if (as.recno() != 0) as.go_to(as.recno());
     }
@@ -202,7 +219,7 @@ void change_under_record_lock(Session& s, const StockLayout& stock, const Bookin
         as.unlock();
         return missing();
     }
-    Record r(as.record(), false);
+    Record r(as.record());
     work_out(stock, p, rows, done, r, out);
     out.journal.stock_before_forced();
     if (r.changed) put_stock(as, stock, r.last);
@@ -219,6 +236,7 @@ void change_stocks(Session& s, const BookingPlan& p, const dbf::Table& dd, const
     // times); then every other row on its own.
     std::map<std::pair<std::string, std::string>, std::vector<RowSale>> begun;
     std::vector<RowSale> rows;
+    rows.reserve(p.rows.size());  // grown a row at a time, it would hold twice that on the way
     std::size_t gone_through = 0;
     for (int n = 1; n <= static_cast<int>(p.rows.size()); ++n) {
         if (done.stock_done.count(n)) {
@@ -229,6 +247,7 @@ void change_stocks(Session& s, const BookingPlan& p, const dbf::Table& dd, const
         }
     }
     std::vector<std::size_t> ends;  // where each good's rows end in `rows`
+    ends.reserve(p.rows.size());
     for (auto& [good, of_good] : begun) {
         rows.insert(rows.end(), of_good.begin(), of_good.end());
         ends.push_back(rows.size());

@@ -28,9 +28,9 @@ std::string record_of(DbfFile& t, int n, int value) {
     return rec;
 }
 
-// Scattered records of a shared table read in runs under its file lock and
-// written back: those changed have their new bytes, every other record
-// (those between them in a run too) what it had, nothing past the end.
+// Scattered records of a shared table read in runs under its file lock, and
+// changed and written back: those changed have their new bytes, every other
+// record (those between them in a run too) what it had, nothing past the end.
 TEST(RecordRuns, ScatteredRecordsAreReadAndWrittenBackInRunsUnderTheFileLock) {
     test::TempFolder dir;
     {
@@ -40,8 +40,11 @@ TEST(RecordRuns, ScatteredRecordsAreReadAndWrittenBackInRunsUnderTheFileLock) {
     }
     auto t = DbfFile::open(dir.file("t.dbf"), Share::Shared);
     const std::string changed = record_of(*t, 0, -7);
+    auto change_to = [](const std::string& bytes) {
+        return [bytes](std::uint32_t, std::string& record) { record = bytes; };
+    };
     // Without the file lock nothing is written.
-    EXPECT_THROW(write_in_runs(*t, {{10, changed}}), DbError);
+    EXPECT_THROW(update_in_runs(*t, {10}, change_to(changed)), DbError);
     ASSERT_TRUE(t->lock_file());
     std::map<std::uint32_t, std::string> seen;
     read_in_runs(*t, {1500, 3, 5, 0, 5, 40, 1999, 2000, 2500},
@@ -49,8 +52,15 @@ TEST(RecordRuns, ScatteredRecordsAreReadAndWrittenBackInRunsUnderTheFileLock) {
     std::map<std::uint32_t, std::string> want;
     for (int n : {3, 5, 40, 1500, 1999, 2000}) want[static_cast<std::uint32_t>(n)] = record_of(*t, n, n);
     EXPECT_EQ(seen, want);
-    EXPECT_THROW(write_in_runs(*t, {{5, "short"}}), DbError);
-    write_in_runs(*t, {{1999, changed}, {5, changed}, {40, changed}, {1, changed}});
+    EXPECT_THROW(update_in_runs(*t, {5}, change_to("short")), DbError);
+    EXPECT_THROW(update_in_runs(*t, {2001}, change_to(changed)), DbError);
+    std::vector<std::uint32_t> given;
+    update_in_runs(*t, {1999, 5, 40, 1}, [&](std::uint32_t n, std::string& record) {
+        EXPECT_EQ(record, record_of(*t, static_cast<int>(n), static_cast<int>(n))) << "as read under the lock";
+        given.push_back(n);
+        record = changed;
+    });
+    EXPECT_EQ(given, (std::vector<std::uint32_t>{1, 5, 40, 1999}));
     t->unlock_file();
     t.reset();
 
