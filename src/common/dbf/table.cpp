@@ -66,20 +66,13 @@ bool Table::load(std::uint32_t recno) {
     } else {
         std::string_view v = dbf_->record_view(recno);
         if (v.empty()) return false;
-        take(recno, v);  // the next read of the file overwrites the view
-        return true;
+        rec_.assign(v);  // the next read of the file overwrites the view
+        cur_ = rec_.data();
+        loaded_deleted_ = cur_[0] == '*';
     }
     recno_ = recno;
     dirty_ = appended_ = false;
     return true;
-}
-
-void Table::take(std::uint32_t recno, std::string_view bytes) {
-    rec_.assign(bytes);
-    cur_ = rec_.data();
-    loaded_deleted_ = cur_[0] == '*';
-    recno_ = recno;
-    dirty_ = appended_ = false;
 }
 
 const char* Table::cur() const {
@@ -240,19 +233,6 @@ void Table::go_to(std::uint32_t recno) {
     } else {
         to_phantom(dbf_->record_count() == 0);
     }
-    after_move();
-}
-
-void Table::go_to_read(std::uint32_t recno, std::string_view read) {
-    // Read under the caller's lock, the record is there: the file's size is
-    // not asked again.
-    if (dbf_->exclusive() || recno == 0 || read.size() != static_cast<size_t>(dbf_->record_length()))
-        return go_to(recno);
-    flush();
-    found_ = false;
-    take(recno, read);
-    bof_ = eof_ = false;
-    refresh_position_key();
     after_move();
 }
 

@@ -73,9 +73,6 @@ public:
     // Moves. Each writes back a pending change first and repositions the
     // child tables of every relation. go_to reaches deleted records too.
     void go_to(std::uint32_t recno);
-    // go_to() a record of a shared table whose bytes the caller read under a
-    // lock it still holds: they are taken as the record's, not read again.
-    void go_to_read(std::uint32_t recno, std::string_view read);
     void go_top();
     void go_bottom();
     void skip(std::int64_t n = 1);
@@ -209,7 +206,6 @@ private:
     void begin_change();
     std::string_view file_record() const { return dirty_ ? std::string_view(orig_) : record(); }
     bool load(std::uint32_t recno);
-    void take(std::uint32_t recno, std::string_view bytes);
     void to_phantom(bool bof);
     void after_move();
     void sync_children();
