@@ -219,19 +219,15 @@ private:
 // copied from the work table's row are in it: found once for all the rows.
 class RowPlaces {
 public:
-    RowPlaces(const dbf::Table& w, const dbf::Table& dd) {
+    RowPlaces(const dbf::Table& w, const dbf::Table& dd) : mag_desc_(dd.field_desc("MAG")) {
         for (const char* f : {"R_P", "S_Z", "RD", "NRD", "DATA", "MAG", "LP", "KTO"}) fixed_.push_back(required(w, f));
         auto copy = [&](const char* f, bool number) {
-            const int to = w.field_pos(f), from = dd.field_pos(f);
-            if (to == 0) return;
-            copied_.push_back({to, from == 0 ? nullptr : &dd.fields()[static_cast<size_t>(from - 1)], number});
+            if (const int to = w.field_pos(f); to != 0) copied_.push_back({to, dd.field_desc(f), number});
         };
         for (const char* f : {"INDEKS", "NAZWA", "JM", "NB", "PODATEK0", "SWW"}) copy(f, false);
         for (const char* f : {"CENA0", "CENA", "ILOSC", "WARTOSC", "PODATEK"}) copy(f, true);
         // Written only when the work table has it too.
         if (w.field_pos("PKWIU") != 0 && dd.field_pos("PKWIU") != 0) copy("PKWIU", false);
-        mag_ = dd.field_pos("MAG");
-        mag_desc_ = mag_ == 0 ? nullptr : &dd.fields()[static_cast<size_t>(mag_ - 1)];
     }
 
     template <class Record>
@@ -266,8 +262,7 @@ private:
     }
     std::vector<int> fixed_;
     std::vector<Copied> copied_;
-    int mag_ = 0;
-    const dbf::FieldDesc* mag_desc_ = nullptr;
+    const dbf::FieldDesc* mag_desc_;
 };
 
 // Sets the header's totals to `t`; false when the header is not there.

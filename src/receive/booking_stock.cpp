@@ -30,10 +30,9 @@ bool is_good(const dbf::Table& as, const std::string& mag, const std::string& in
 
 // The same of a goods record's bytes held in memory.
 bool holds_good(const dbf::Table& as, std::string_view record, const std::string& mag, const std::string& indeks) {
-    const int m = as.field_pos("MAG"), i = as.field_pos("INDEKS");
-    return m != 0 && i != 0 && !dbf::DbfFile::is_deleted(record) &&
-           dbf::field_bytes(record, as.fields()[static_cast<size_t>(m - 1)]) == mag &&
-           dbf::field_bytes(record, as.fields()[static_cast<size_t>(i - 1)]) == indeks;
+    const dbf::FieldDesc *m = as.field_desc("MAG"), *i = as.field_desc("INDEKS");
+    return m && i && !dbf::DbfFile::is_deleted(record) && dbf::field_bytes(record, *m) == mag &&
+           dbf::field_bytes(record, *i) == indeks;
 }
 
 // Puts the goods table (in its first order) on the record of row n: the one

@@ -14,7 +14,7 @@ using Place = StockLayout::Place;
 
 Place place_of(const dbf::Table& t, std::string_view name) {
     const int pos = t.field_pos(name);
-    return pos == 0 ? Place{} : Place{pos, &t.fields()[static_cast<size_t>(pos - 1)]};
+    return Place{pos, t.field_desc(name)};
 }
 
 double number_of(const Place& f, std::string_view record) {

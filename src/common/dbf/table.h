@@ -60,6 +60,11 @@ public:
     int field_count() const { return static_cast<int>(fields().size()); }
     std::string field_name(int pos) const;
     int field_pos(std::string_view name) const { return dbf_->field_index(name) + 1; }
+    // The field's description, nullptr when there is no such field.
+    const FieldDesc* field_desc(std::string_view name) const {
+        const int i = dbf_->field_index(name);
+        return i < 0 ? nullptr : &fields()[static_cast<size_t>(i)];
+    }
 
     // The record pointer. At the end of the table the current record is a
     // blank one numbered record count + 1.

@@ -10,6 +10,7 @@
 
 #include "common/dbf/field_codec.h"
 #include "platform/errors.h"
+#include "support/dbf_cache_budget.h"
 #include "support/fixture_folder.h"
 
 namespace durva::dbf {
@@ -432,17 +433,7 @@ TEST(DbfFileOpen, MissingFileAndSharingRefusals) {
 
 // --- the record cache's budget -----------------------------------------------
 
-// Openings made while it lives keep at most `bytes` of records in memory.
-class DbfCacheBudget {
-public:
-    explicit DbfCacheBudget(size_t bytes) : old_(dbf_cache_budget()) { set_dbf_cache_budget(bytes); }
-    ~DbfCacheBudget() { set_dbf_cache_budget(old_); }
-    DbfCacheBudget(const DbfCacheBudget&) = delete;
-    DbfCacheBudget& operator=(const DbfCacheBudget&) = delete;
-
-private:
-    size_t old_;
-};
+using test::DbfCacheBudget;
 
 // With room for a few blocks of records every read and write makes room:
 // changed blocks must reach the file when they leave, blocks filled by

@@ -12,6 +12,7 @@
 
 #include "common/dbf/work_areas.h"
 #include "platform/errors.h"
+#include "support/dbf_cache_budget.h"
 #include "support/fixture_folder.h"
 #include "table_check.h"
 
@@ -374,11 +375,7 @@ TEST(TableIndexes, AnExactSeekWithoutAnEqualKeyReadsNoRecord) {
 // sees each change at once, hides what it deleted from the next walk, and
 // leaves every change in the file.
 TEST(TableIndexes, AWalkPastTheCacheSeesItsOwnChanges) {
-    struct Budget {
-        size_t old = dbf_cache_budget();
-        Budget() { set_dbf_cache_budget(1); }
-        ~Budget() { set_dbf_cache_budget(old); }
-    } tiny;
+    const durva::test::DbfCacheBudget tiny(1);
     durva::test::TempFolder dir;
     const std::uint32_t n = 3000;
     std::vector<std::string> codes;
@@ -436,11 +433,7 @@ TEST(TableIndexes, AWalkPastTheCacheSeesItsOwnChanges) {
 // deleted and appended just before are copied as changed; the table ends at
 // its end as after any copy.
 TEST(TableIndexes, ACopyInKeyOrderPastTheCacheIsTheRecordByRecordCopy) {
-    struct Budget {
-        size_t old = dbf_cache_budget();
-        Budget() { set_dbf_cache_budget(1); }
-        ~Budget() { set_dbf_cache_budget(old); }
-    } tiny;
+    const durva::test::DbfCacheBudget tiny(1);
     durva::test::TempFolder dir;
     const std::uint32_t n = 20000;  // some 4 MB: several stretches, each dealt in several runs
     {
