@@ -104,9 +104,8 @@ bool main_send(SendRun& run) {
         // are looked up in the sent-record table, and in a large one the
         // look-up of the good after is started while this one is written,
         // to find its memory ready.
-        std::string current;
         for (std::string_view after = sorted.next(); !after.empty();) {
-            current.assign(after);
+            const std::string_view rec = after;
             const std::uint32_t position = sorted.position();
             after = sorted.next();
             if (prefetch && !after.empty()) {
@@ -118,7 +117,6 @@ bool main_send(SendRun& run) {
                 }
                 run.sent.prefetch(run.m.NR_KASY, code);
             }
-            const std::string_view rec = current;
             progress.update(position, total);
             const double cena2 = goods.cena2(rec);
             if (cena2 <= 0) continue;

@@ -1,6 +1,7 @@
 #include "send/sorted_copy.h"
 
 #include <algorithm>
+#include <bit>
 #include <cstring>
 #include <memory>
 #include <vector>
@@ -25,10 +26,11 @@ size_t g_sort_run_bytes = kSortRunBytes;
 
 // What a run's reader holds at most while the runs are merged.
 constexpr size_t kMergeBytes = 32 * 1024;
+// What the copies are written in: a new file's cache is filled in large
+// pieces for writes of this size, each far cheaper than as pages.
+constexpr size_t kWritePieceBytes = 256 * 1024;
 // The goods read from the goods table at a time.
 constexpr size_t kReadGoods = 256;
-// What a run is written to the copy in.
-constexpr size_t kWritePieceBytes = 64 * 1024;
 
 // The order of the copy: its key expression and the key size an index of it
 // would have (the value on a blank record, as an index file fixes it). A key
@@ -181,9 +183,9 @@ private:
         key_.put(reader(run).record(), reinterpret_cast<unsigned char*>(bytes_.data()), scratch_);
         std::uint64_t* to = key_of(run);
         for (size_t i = 0; i < words_; ++i) {
-            std::uint64_t v = 0;
-            for (size_t j = 0; j < 8; ++j) v = v << 8 | static_cast<unsigned char>(bytes_[i * 8 + j]);
-            to[i] = v;
+            std::uint64_t v;
+            std::memcpy(&v, bytes_.data() + i * 8, 8);
+            to[i] = std::endian::native == std::endian::little ? __builtin_bswap64(v) : v;
         }
     }
     // Run a's record goes before run b's; a run with none left goes last.
@@ -219,14 +221,24 @@ struct SortedGoods::Source {
         if (at == order.size()) return {};
         return {records.data() + order[at++] * rl, rl};
     }
-    // The goods taken go on into the sorted copy in pieces of 64 KB.
-    void keep(std::string_view record) {
-        taken.append(record);
-        if (taken.size() >= 64 * 1024) write_taken();
+    // The goods taken go on into the sorted copy in pieces,
+    // gathered in two buffers in turn, so that the good given before the
+    // last is still whole while the walk looks at the next (the walk takes
+    // its goods one ahead). Returns the good's place there.
+    std::string_view keep(std::string_view record) {
+        if (taken[filling].size() + record.size() > kWritePieceBytes) {
+            write_taken();
+            filling ^= 1;
+        }
+        std::string& into = taken[filling];
+        if (into.capacity() < kWritePieceBytes) into.reserve(kWritePieceBytes);
+        into.append(record);
+        return std::string_view(into).substr(into.size() - record.size());
     }
     void write_taken() {
-        if (!taken.empty()) sorted->append_records(taken.data(), static_cast<std::uint32_t>(taken.size() / rl));
-        taken.clear();
+        std::string& piece = taken[filling];
+        if (!piece.empty()) sorted->append_records(piece.data(), static_cast<std::uint32_t>(piece.size() / rl));
+        piece.clear();
     }
 
     SortKey key;
@@ -236,7 +248,8 @@ struct SortedGoods::Source {
     std::vector<std::uint32_t> order;
     size_t at = 0;
     std::unique_ptr<Merge> merge;
-    std::string taken;
+    std::string taken[2];
+    int filling = 0;
 };
 
 namespace {
@@ -369,9 +382,8 @@ std::string_view SortedGoods::next() {
     if (!source_) return {};
     const std::string_view record = source_->next();
     if (record.empty()) return {};
-    source_->keep(record);
     ++position_;
-    return record;
+    return source_->keep(record);
 }
 
 void SortedGoods::close() {
