@@ -264,6 +264,11 @@ std::uint64_t File::size() const {
     return static_cast<std::uint64_t>(end);
 }
 
+void File::reserve(std::uint64_t size) {
+    if (read_only_ || size == 0) return;
+    (void)::fallocate(fd_, FALLOC_FL_KEEP_SIZE, 0, static_cast<off_t>(size));
+}
+
 void File::truncate(std::uint64_t size) {
     if (read_only_) throw DbError("Plik otwarty tylko do odczytu", path_, EBADF);
     unforced_ = true;

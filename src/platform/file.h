@@ -99,6 +99,11 @@ public:
     void write_in_pieces(const void* buf, size_t len, std::uint64_t offset);
     std::uint64_t size() const;
     void truncate(std::uint64_t size);
+    // Room on the disk for the file to grow to `size` bytes, taken at once
+    // where the file system can (its size stays as it is): a file about to
+    // be filled is then written far more cheaply. Where it cannot, or the
+    // disk has not the room, nothing is done; the writes find room as before.
+    void reserve(std::uint64_t size);
     // The data written so far forced onto the disk; a failure is thrown.
     // Nothing is done when nothing was written since the last forcing.
     void sync();

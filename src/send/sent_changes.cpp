@@ -73,6 +73,7 @@ public:
         }
     }
     bool readable() const { return layout_ && recno_ && fresh_; }
+    std::uint32_t rows() const { return file_.record_count(); }
     // Calls take(row's bytes) for each row in order until it returns false;
     // the rows are read a piece of the file at a time (the file is held
     // exclusively). False when a call did, or the file ends early (a
@@ -162,6 +163,9 @@ void write_in(dbf::Table& table, const SentRowLayout& into, ChangesFile& changes
     const bool as_they_are = into.heads(changes.layout(), static_cast<int>(rl));
     std::string row;
     std::string batch;
+    // Room for as many new rows as there are changes, taken at once; what
+    // the changes of rows the table has leave over is given back at its close.
+    t.reserve_records(changes.rows());
     auto append_batch = [&] {
         if (batch.empty()) return;
         table.append_records(batch);

@@ -89,6 +89,8 @@ public:
     // all of them by close().
     std::uint32_t add(std::string_view key, std::string_view text, std::uint32_t recno, bool fresh);
     void set_text(std::uint32_t row, std::string_view text);
+    // Room on the disk for `rows` rows more taken at once (a first send's).
+    void reserve(std::uint32_t rows) { file_->reserve_records(rows); }
     // The bytes of a row, valid until the next call.
     std::string_view row(std::uint32_t row);
     // The file complete on the disk and closed.

@@ -222,6 +222,13 @@ void SentRecords::finish() {
     }
 }
 
+void SentRecords::expect(std::uint32_t goods) {
+    lookup_.reserve(std::max<size_t>(lookup_.size(), goods));
+    // Goods beyond the table's rows have none of their own: each gets a
+    // row of changes.
+    if (changes_ && goods > lookup_.size()) changes_->reserve(static_cast<std::uint32_t>(goods - lookup_.size()));
+}
+
 void keep_sent_changes(Session& s) {
     if (!commit_sent_changes()) return;
     const int remembered = s.areas.current();

@@ -76,7 +76,7 @@ public:
         lookup_.prefetch(SentLookup::tag_of(register_no, code));
     }
     // Room in the look-up for the rows of `goods` goods about to be recorded.
-    void expect(std::uint32_t goods) { lookup_.reserve(std::max<size_t>(lookup_.size(), goods)); }
+    void expect(std::uint32_t goods);
 
     // The send's changes are complete on the disk, waiting for the driver's
     // report; nothing more is noted, and the look-up is let go.

@@ -771,6 +771,11 @@ std::uint32_t DbfFile::append_records(const char* bytes, std::uint32_t n) {
     return first;
 }
 
+void DbfFile::reserve_records(std::uint32_t n) {
+    if (!exclusive() || read_only()) return;
+    file_->reserve(record_offset(count_ + 1) + static_cast<std::uint64_t>(n) * static_cast<std::uint64_t>(record_len_) + 1);
+}
+
 // Under the append lock: `count` records after the last whole one, the first
 // of them locked (nothing to lock under the file lock). Returns the number of
 // the first, 0 when it cannot be locked.

@@ -135,6 +135,10 @@ public:
     // the records go straight to the file, past the cache (whose changes
     // are written first).
     std::uint32_t append_records(const char* bytes, std::uint32_t n);
+    // Held exclusively: room on the disk taken beforehand for `n` records
+    // more (a table about to be filled); what is not filled is given back
+    // when the table is closed.
+    void reserve_records(std::uint32_t n);
     std::string blank_record() const;
     static bool is_deleted(std::string_view record) { return !record.empty() && record[0] == '*'; }
     // Held exclusively: whether record `recno` (1..record_count()) is marked
