@@ -1,6 +1,7 @@
 #include "common/dbf/dbf_file.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <gtest/gtest.h>
 #include <unistd.h>
 
@@ -226,6 +227,29 @@ TEST(DbfFileCreate, InPlaceOverALargerFileKeepsOnlyTheNewRecords) {
         if (n > 0) {
             EXPECT_EQ(text_of(*r, 3, "KOD"), "NOWY");
         }
+    }
+}
+
+// Room taken on the disk for a table about to be filled is given back at
+// its close, however few records came: none, or a few into a table made in
+// place over the last run's.
+TEST(DbfFileWrite, RoomTakenBeforehandIsGivenBackAtClose) {
+    test::TempFolder dir;
+    const FieldList fl = {field("KOD", 'C', 4)};
+    auto blocks_of = [&](const char* name) {
+        struct stat st {};
+        return ::stat(dir.file(name).c_str(), &st) == 0 ? st.st_blocks * 512 : -1;
+    };
+    for (int n : {0, 3}) {
+        auto t = DbfFile::create(dir.file("s.dbf"), fl, nullptr, n > 0);
+        t->reserve_records(200000);
+        if (blocks_of("s.dbf") < 500000) GTEST_SKIP() << "this file system takes no room beforehand";
+        std::string rec = t->blank_record();
+        for (int i = 0; i < n; ++i) t->append_record(rec.data());
+        t->close();
+        EXPECT_EQ(slurp(dir.file("s.dbf")).size(), 32u + 32 + 2 + 5 * static_cast<size_t>(n) + 1) << n;
+        EXPECT_LE(blocks_of("s.dbf"), 16384) << n;
+        EXPECT_EQ(DbfFile::open(dir.file("s.dbf"), Share::Shared)->record_count(), static_cast<std::uint32_t>(n));
     }
 }
 
