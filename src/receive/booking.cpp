@@ -363,6 +363,12 @@ BookingOutcome apply_booking(Session& s, const BookingPlan& p, const BookingProg
     // table allows (one write, one update of each index); one by one, each
     // under its own lock, when another workstation holds a row locked.
     const RowPlaces places(w, dd);
+    // The rows' keys fill the page caches of the rows table's indexes with
+    // pages the rest of the booking never reads: once the rows are in, each
+    // cache is left as large as the booking found it, and the stock changes
+    // take the room those pages had.
+    std::vector<std::size_t> cached_before;
+    for (int k = 1; k <= w.index_count(); ++k) cached_before.push_back(w.index(k).cached_pages());
     std::size_t i = present;
     if (blank != 0 && i < p.rows.size()) {
         select(s, "dow");
@@ -398,6 +404,7 @@ BookingOutcome apply_booking(Session& s, const BookingPlan& p, const BookingProg
         i = end;
         progress.reach(p.rows.size() + i);
     }
+    for (int k = 1; k <= w.index_count(); ++k) w.index(k).shrink_cache(cached_before[static_cast<std::size_t>(k - 1)]);
 
     // The header's totals, set once to what all the rows add up to.
     const TotalsLayout layout = TotalsLayout::of(&h);

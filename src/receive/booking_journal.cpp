@@ -282,8 +282,10 @@ void BookingJournal::write_lines(const std::string& text, bool force) {
 namespace {
 
 // Lines gathered to be written are written once they come to this much:
-// a booking's thousands of lines never wait whole in memory.
-constexpr std::size_t kPieceBytes = 256 * 1024;
+// a booking's thousands of lines never wait whole in memory, and a piece
+// stays small beside the booking's rows (a write of 64 KB costs the system
+// hardly more per byte than a larger one).
+constexpr std::size_t kPieceBytes = 64 * 1024;
 
 }  // namespace
 

@@ -53,9 +53,11 @@ class PlanRow {
 public:
     PlanRow(const dbf::Table& dd, std::string_view record) : dd_(dd), rec_(record) {}
     bool has(std::string_view name) const { return dd_.field_pos(name) != 0; }
-    std::string text(std::string_view name) const {
+    std::string text(std::string_view name) const { return std::string(bytes(name)); }
+    // The field's bytes within the record the row was made on.
+    std::string_view bytes(std::string_view name) const {
         const dbf::FieldDesc* f = desc(name);
-        return f ? std::string(dbf::field_bytes(rec_, *f)) : std::string();
+        return f ? dbf::field_bytes(rec_, *f) : std::string_view();
     }
     double number(std::string_view name) const {
         const dbf::FieldDesc* f = desc(name);

@@ -16,20 +16,20 @@ namespace {
 
 constexpr const char* kChangedSince = "przerwane ksiegowanie, stan zmieniony od tego czasu - sprawdz";
 
-std::string goods_name(const std::string& mag, const std::string& indeks) { return mag + "/" + trim(indeks); }
+std::string goods_name(std::string_view mag, std::string_view indeks) { return std::string(mag) + "/" + trim(indeks); }
 
-std::string not_applied_text(const std::string& mag, const std::string& indeks, double q, const std::string& why) {
+std::string not_applied_text(std::string_view mag, std::string_view indeks, double q, const std::string& why) {
     char qty[64];
     std::snprintf(qty, sizeof qty, "%.3f", q);
     return "Stan nie zmieniony: towar " + goods_name(mag, indeks) + ", ilosc " + qty + " (" + why + ")";
 }
 
-bool is_good(const dbf::Table& as, const std::string& mag, const std::string& indeks) {
+bool is_good(const dbf::Table& as, std::string_view mag, std::string_view indeks) {
     return !as.eof() && !as.deleted() && as.text("MAG") == mag && as.text("INDEKS") == indeks;
 }
 
 // The same of a goods record's bytes held in memory.
-bool holds_good(const dbf::Table& as, std::string_view record, const std::string& mag, const std::string& indeks) {
+bool holds_good(const dbf::Table& as, std::string_view record, std::string_view mag, std::string_view indeks) {
     const dbf::FieldDesc *m = as.field_desc("MAG"), *i = as.field_desc("INDEKS");
     return m && i && !dbf::DbfFile::is_deleted(record) && dbf::field_bytes(record, *m) == mag &&
            dbf::field_bytes(record, *i) == indeks;
@@ -39,25 +39,26 @@ bool holds_good(const dbf::Table& as, std::string_view record, const std::string
 // the line was matched to while it still has the row's warehouse and index,
 // otherwise the one the first order finds for them; never another good.
 // False when there is none.
-bool find_goods_record(dbf::Table& as, const BookingPlan& p, int n, const std::string& mag,
-                       const std::string& indeks) {
+bool find_goods_record(dbf::Table& as, const BookingPlan& p, int n, std::string_view mag, std::string_view indeks) {
     const std::uint32_t matched = n - 1 < static_cast<int>(p.goods.size()) ? p.goods[static_cast<size_t>(n - 1)] : 0;
     if (matched != 0) {
         as.go_to(matched);
         if (is_good(as, mag, indeks)) return true;
     }
-    return as.seek(mag + indeks, false) && is_good(as, mag, indeks);
+    return as.seek(std::string(mag) + std::string(indeks), false) && is_good(as, mag, indeks);
 }
 
-// One row's stock change as the plan gives it.
+// One row's stock change as the plan gives it. The warehouse and index are
+// the bytes of the plan's row itself, which outlives the booking's steps: a
+// booking's ten thousand rows are not copied once more for them.
 struct RowSale {
     int n;
-    std::string mag, indeks;
     double q;
+    std::string_view mag, indeks;
     RowSale(const BookingPlan& p, const dbf::Table& dd, int row) : n(row) {
         const PlanRow r(dd, p.rows[static_cast<size_t>(row - 1)]);
-        mag = r.text("MAG");
-        indeks = r.text("INDEKS");
+        mag = r.bytes("MAG");
+        indeks = r.bytes("INDEKS");
         q = r.number("ILOSC");
     }
     std::string not_applied(const std::string& why) const { return not_applied_text(mag, indeks, q, why); }
@@ -72,6 +73,55 @@ struct Record {
     std::string bytes;
     StockFields last;  // what the last change writes
     bool changed = false;
+};
+
+// The stock values the changes of a batch leave in each record they change,
+// by record number. Those made as the runs go by come in the order of the
+// file and are listed one after another; the few made afterwards on records
+// found by a search (their goods moved meanwhile) are kept aside.
+class ChangedRecords {
+public:
+    explicit ChangedRecords(std::size_t in_runs) { in_order_.reserve(in_runs); }
+
+    const StockFields* find(std::uint32_t recno) const {
+        if (const std::size_t at = listed(recno); at < in_order_.size()) return &in_order_[at].second;
+        const auto other = aside_.find(recno);
+        return other == aside_.end() ? nullptr : &other->second;
+    }
+    void set(std::uint32_t recno, const StockFields& last) {
+        if (const auto other = aside_.find(recno); other != aside_.end()) {
+            other->second = last;
+        } else if (in_order_.empty() || in_order_.back().first < recno) {
+            in_order_.emplace_back(recno, last);
+        } else if (const std::size_t at = listed(recno); at < in_order_.size()) {
+            in_order_[at].second = last;
+        } else {
+            aside_.emplace(recno, last);
+        }
+    }
+    std::size_t size() const { return in_order_.size() + aside_.size(); }
+    // Each record in the order of the file.
+    template <class Each>
+    void each(Each each) const {
+        auto other = aside_.begin();
+        for (const Entry& e : in_order_) {
+            for (; other != aside_.end() && other->first < e.first; ++other) each(other->first, other->second);
+            each(e.first, e.second);
+        }
+        for (; other != aside_.end(); ++other) each(other->first, other->second);
+    }
+
+private:
+    using Entry = std::pair<std::uint32_t, StockFields>;
+    // Where the record is in the list; the list's size when it is not there.
+    std::size_t listed(std::uint32_t recno) const {
+        const auto at = std::lower_bound(in_order_.begin(), in_order_.end(), recno,
+                                         [](const Entry& e, std::uint32_t r) { return e.first < r; });
+        return at != in_order_.end() && at->first == recno ? static_cast<std::size_t>(at - in_order_.begin())
+                                                           : in_order_.size();
+    }
+    std::vector<Entry> in_order_;
+    std::map<std::uint32_t, StockFields> aside_;
 };
 
 // What a batch of changes does: each row's image of its record (the state
@@ -146,29 +196,35 @@ void change_under_file_lock(Session& s, const StockLayout& stock, const BookingP
         const int n = rows.front().n;
         return p.goods.size() >= static_cast<std::size_t>(n) ? p.goods[static_cast<std::size_t>(n - 1)] : 0u;
     };
-    // The goods in the order of their records, a record's rows in row order.
-    std::vector<Rows> in_file(goods.begin(), goods.end());
+    // The goods (their places in `goods`) in the order of their records, a
+    // record's rows in row order.
+    std::vector<std::uint32_t> in_file(goods.size());
+    for (std::size_t i = 0; i < goods.size(); ++i) in_file[i] = static_cast<std::uint32_t>(i);
     std::stable_sort(in_file.begin(), in_file.end(),
-                     [&](Rows a, Rows b) { return matched_of(a) < matched_of(b); });
-    std::map<std::uint32_t, StockFields> changed;
+                     [&](std::uint32_t a, std::uint32_t b) { return matched_of(goods[a]) < matched_of(goods[b]); });
+    std::vector<std::uint32_t> wanted;
+    wanted.reserve(in_file.size());
+    for (std::uint32_t g : in_file)
+        if (wanted.empty() || wanted.back() != matched_of(goods[g])) wanted.push_back(matched_of(goods[g]));
+    ChangedRecords changed(wanted.size());
     std::vector<Rows> elsewhere;  // rows whose record no longer holds their good
     std::size_t next = 0;
     auto work_on = [&](std::uint32_t recno, Record& r, Rows rows) {
         work_out(stock, p, rows, done, r, out);
-        if (r.changed) changed[recno] = r.last;
+        if (r.changed) changed.set(recno, r.last);
     };
-    std::vector<std::uint32_t> wanted;
-    for (Rows rows : in_file) wanted.push_back(matched_of(rows));
     dbf::read_in_runs(as.dbf(), std::move(wanted), [&](std::uint32_t recno, std::string_view bytes) {
-        for (; next < in_file.size() && matched_of(in_file[next]) < recno; ++next) elsewhere.push_back(in_file[next]);
+        for (; next < in_file.size() && matched_of(goods[in_file[next]]) < recno; ++next)
+            elsewhere.push_back(goods[in_file[next]]);
         Record r(bytes);
-        for (; next < in_file.size() && matched_of(in_file[next]) == recno; ++next) {
-            const RowSale& row = in_file[next].front();
-            if (holds_good(as, r.bytes, row.mag, row.indeks)) work_on(recno, r, in_file[next]);
-            else elsewhere.push_back(in_file[next]);
+        for (; next < in_file.size() && matched_of(goods[in_file[next]]) == recno; ++next) {
+            const Rows rows = goods[in_file[next]];
+            const RowSale& row = rows.front();
+            if (holds_good(as, r.bytes, row.mag, row.indeks)) work_on(recno, r, rows);
+            else elsewhere.push_back(rows);
         }
     });
-    elsewhere.insert(elsewhere.end(), in_file.begin() + static_cast<std::ptrdiff_t>(next), in_file.end());
+    for (; next < in_file.size(); ++next) elsewhere.push_back(goods[in_file[next]]);
     for (Rows rows : elsewhere) {
         const RowSale& row = rows.front();
         if (!find_goods_record(as, p, row.n, row.mag, row.indeks)) {
@@ -177,24 +233,25 @@ void change_under_file_lock(Session& s, const StockLayout& stock, const BookingP
         }
         // A record changed already goes on from its changes.
         Record r(as.record());
-        if (const auto at = changed.find(as.recno()); at != changed.end()) {
-            r.bytes = with_stock(stock, r.bytes, at->second);
-            r.last = at->second;
+        if (const StockFields* last = changed.find(as.recno())) {
+            r.bytes = with_stock(stock, r.bytes, *last);
+            r.last = *last;
             r.changed = true;
         }
         work_on(as.recno(), r, rows);
     }
     out.journal.stock_before_forced();
     if (!stock.outside_keys) {
-        for (const auto& [recno, last] : changed) {
+        changed.each([&](std::uint32_t recno, const StockFields& last) {
             as.go_to(recno);
             put_stock(as, stock, last);
-        }
+        });
     } else {
         std::vector<std::uint32_t> recnos;
-        for (const auto& [recno, last] : changed) recnos.push_back(recno);
+        recnos.reserve(changed.size());
+        changed.each([&](std::uint32_t recno, const StockFields&) { recnos.push_back(recno); });
         dbf::update_in_runs(as.dbf(), std::move(recnos), [&](std::uint32_t recno, std::string& record) {
-            record = with_stock(stock, record, changed.at(recno));
+            record = with_stock(stock, record, *changed.find(recno));
         });
         // The table's own copy of its record may be of before the writes.
         if (as.recno() != 0) as.go_to(as.recno());
@@ -234,34 +291,33 @@ void change_stocks(Session& s, const BookingPlan& p, const dbf::Table& dd, const
     // each good together (one batch may have changed its record several
     // times); then every other row on its own.
     std::map<std::pair<std::string, std::string>, std::vector<RowSale>> begun;
+    // Room for every row made once: the views of each good's rows stay good
+    // while the rows after them come in (grown a row at a time, it would
+    // also hold twice that on the way).
     std::vector<RowSale> rows;
-    rows.reserve(p.rows.size());  // grown a row at a time, it would hold twice that on the way
+    rows.reserve(p.rows.size());
+    std::vector<Rows> goods;
+    goods.reserve(p.rows.size());
+    auto add_good = [&](std::size_t from) { goods.emplace_back(rows.data() + from, rows.size() - from); };
     std::size_t gone_through = 0;
     for (int n = 1; n <= static_cast<int>(p.rows.size()); ++n) {
         if (done.stock_done.count(n)) {
             ++gone_through;
         } else if (done.stock_before.count(n)) {
             RowSale row(p, dd, n);
-            begun[{row.mag, row.indeks}].push_back(std::move(row));
+            begun[{std::string(row.mag), std::string(row.indeks)}].push_back(row);
         }
     }
-    std::vector<std::size_t> ends;  // where each good's rows end in `rows`
-    ends.reserve(p.rows.size());
     for (auto& [good, of_good] : begun) {
+        const std::size_t from = rows.size();
         rows.insert(rows.end(), of_good.begin(), of_good.end());
-        ends.push_back(rows.size());
+        add_good(from);
     }
     begun.clear();
     for (int n = 1; n <= static_cast<int>(p.rows.size()); ++n) {
         if (done.stock_done.count(n) || done.stock_before.count(n)) continue;
         rows.emplace_back(p, dd, n);
-        ends.push_back(rows.size());
-    }
-    std::vector<Rows> goods;
-    goods.reserve(ends.size());
-    for (std::size_t i = 0; i < ends.size(); ++i) {
-        const std::size_t from = i == 0 ? 0 : ends[i - 1];
-        goods.emplace_back(rows.data() + from, ends[i] - from);
+        add_good(rows.size() - 1);
     }
 
     const StockLayout stock(s.areas.table("as"));

@@ -66,6 +66,10 @@ bool REP_DOW_VOKA(ImportRun& r) {
     p.stamp = r.stamp;
     p.unmatched = r.unmatched;
     dbf::Table& dd = s.areas.table("dd");
+    // Room for every row made once: grown a row at a time, the list would
+    // take up to twice what it holds.
+    p.rows.reserve(dd.record_count());
+    p.goods.reserve(dd.record_count());
     for_each_work_row(dd, [&](std::string_view row) {
         p.rows.emplace_back(row);
         const std::size_t i = p.rows.size() - 1;

@@ -255,6 +255,11 @@ bool VOKA_SD(ImportRun& r) {
     // for one run at most.
     dbf::IndexReadHold hold;
     int held_for = kLinesPerIndexHold;
+    // The seeks of a long read-out fill the goods order's page cache with
+    // pages nothing after them reads again: it is left as large as the run
+    // found it, and the booking's rows take the room those pages had.
+    dbf::NtxIndex* goods_order = as.order() > 0 ? &as.index(as.order()) : nullptr;
+    const std::size_t cached_before = goods_order ? goods_order->cached_pages() : 0;
     while (reader.next(line, kind)) {
         if (held_for == kLinesPerIndexHold) {
             hold.release();  // another program's change of the goods may come in between
@@ -276,6 +281,7 @@ bool VOKA_SD(ImportRun& r) {
         }
     }
     hold.release();
+    if (goods_order) goods_order->shrink_cache(cached_before);
     r.reading = false;
     close_list(r);
 

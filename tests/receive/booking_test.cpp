@@ -250,6 +250,54 @@ TEST(SalesBooking, TwoRowsThatComeToOneGoodsRecordBothChangeItsStock) {
     EXPECT_DOUBLE_EQ(as.number("ILOSC"), first_stock);
 }
 
+// A good that moved to another record since its line was matched is sold
+// from the record that holds it now, one no other row names and that comes
+// before the records the other rows change.
+TEST(SalesBooking, ARowWhoseGoodMovedToAnEarlierRecordChangesThatRecord) {
+    SalesFolder f("nokod13", {' '});
+    dbf::Table& as = f.table("as");
+    as.go_to(1);
+    const std::string good(as.record());
+    ASSERT_TRUE(as.append_blank());
+    const std::uint32_t last = as.recno();
+    for (int i = 1; i <= as.field_count(); ++i)
+        as.put(i, dbf::decode_field(as.fields()[static_cast<size_t>(i - 1)], good));
+    as.put("INDEKS", std::string("10009"));
+    as.put("ILOSC", 50.0);
+    as.unlock();
+
+    ImportRun r(f.s(), f.m);
+    r.M_RD = f.s().values.M_SD;
+    r.M_NRD = "      58";
+    r.list = std::tmpfile();
+    prepare_matching(r);
+    as.set_order(1);
+    ASSERT_TRUE(ADD_WIERSZ(r, "S;10002;A;100;2000;"));
+    ASSERT_TRUE(ADD_WIERSZ(r, "S;10009;B;100;3000;"));
+    ASSERT_EQ(r.goods_recnos, (std::vector<std::uint32_t>{4, last}));
+    // Record 4 now holds another good, and record 5 the good sold.
+    as.go_to(4);
+    const double stock4 = as.number("ILOSC");
+    ASSERT_TRUE(as.lock_record());
+    as.put("INDEKS", std::string("ZMIENION"));
+    as.unlock();
+    as.go_to(5);
+    const double stock5 = as.number("ILOSC");
+    ASSERT_TRUE(as.lock_record());
+    as.put("MAG", std::string("1"));
+    as.unlock();
+    r.M_WPLATA = JAKA_VOKA(f.s());
+    ASSERT_TRUE(REP_DOW_VOKA(r));
+    EXPECT_TRUE(r.not_applied.empty());
+    as.go_to(5);
+    EXPECT_DOUBLE_EQ(as.number("ILOSC"), stock5 - 2);
+    as.go_to(4);
+    EXPECT_DOUBLE_EQ(as.number("ILOSC"), stock4);
+    as.go_to(last);
+    EXPECT_DOUBLE_EQ(as.number("ILOSC"), 47);
+    expect_indexes_sound(f);
+}
+
 TEST(SalesBooking, AmountPicture) {
     EXPECT_EQ(amount_picture(1234.5), "1 234.50");
     EXPECT_EQ(amount_picture(12.3), "12.30");

@@ -342,6 +342,7 @@ void NtxIndex::flush() { impl_->pager.flush(); }
 void NtxIndex::sync_to_disk() { impl_->pager.sync(); }
 
 size_t NtxIndex::cached_pages() const { return impl_->pager.cached_pages(); }
+void NtxIndex::shrink_cache(size_t pages) { impl_->pager.shrink(pages); }
 
 void NtxIndex::hold_read_lock() { impl_->pager.hold_read_lock(); }
 void NtxIndex::release_read_lock() { impl_->pager.release_read_lock(); }

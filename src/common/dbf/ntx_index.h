@@ -126,6 +126,9 @@ public:
     // Pages held in memory now: at most the cache budget once an operation
     // that needed more at once is over.
     size_t cached_pages() const;
+    // Gives the memory of the cached pages over `pages` back (see NtxPager::
+    // shrink): a long run of work leaves the cache as small as it found it.
+    void shrink_cache(size_t pages);
     // Holds the index's read lock across a run of seeks and skips, which
     // then neither lock nor re-read the header; writers of the other programs
     // wait meanwhile, so a hold lasts a moment. Counted; nothing when held

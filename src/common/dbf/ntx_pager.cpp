@@ -80,8 +80,10 @@ size_t NtxPager::victim() {
 }
 
 // Gives back pages over the budget left by an operation that needed more at once.
-void NtxPager::trim() {
-    while (frames_.size() > budget_) {
+void NtxPager::trim() { trim_to(budget_); }
+
+void NtxPager::trim_to(size_t keep) {
+    while (frames_.size() > keep) {
         if (!free_.empty()) {
             Cached* f = free_.back();
             free_.pop_back();
@@ -99,6 +101,16 @@ void NtxPager::trim() {
         frames_[v].swap(frames_.back());
         frames_.pop_back();
     }
+}
+
+void NtxPager::shrink(size_t pages) {
+    // Between operations the copies of the last update are gone already;
+    // only their room is left.
+    if (!backups_.empty()) return;
+    trim_to(pages);
+    std::vector<Backup>().swap(backups_);
+    std::vector<unsigned char>().swap(staging_);
+    std::vector<unsigned char>().swap(read_buf_);
 }
 
 void NtxPager::begin_operation() {

@@ -97,6 +97,11 @@ public:
     // may make room (long walks that copy what they keep).
     void release_views() { ++op_; }
     size_t cached_pages() const { return frames_.size() - free_.size(); }
+    // Gives back the memory of the cached pages over `pages`, the least
+    // recently wanted first (the pages of the last operation and changes not
+    // yet written stay), and the room the updates' copies and writes took.
+    // Between operations only; what goes is read again when next wanted.
+    void shrink(size_t pages);
     size_t budget() const { return budget_; }
 
     // Holds the read lock across several operations (a run of seeks): those
@@ -206,6 +211,7 @@ private:
     void forget(Cached& c);
     size_t victim();
     void trim();
+    void trim_to(size_t keep);
 
     std::shared_ptr<platform::File> file_;
     NtxHeader header_;

@@ -524,5 +524,41 @@ TEST(NtxCache, MemoryStaysWithinTheBudgetAsTheIndexGrows) {
     EXPECT_EQ(again->key_count(), 3000u);
 }
 
+// A cache given back between operations: a walk goes on in order from where
+// it stood, and an exclusive opening's changes not yet written stay to be
+// written (a new opening sees them).
+TEST(NtxCache, AShrunkCacheKeepsUnwrittenChangesAndAWalksPlace) {
+    TempFolder folder("extra");
+    auto dbf = DbfFile::open(folder.file("keys.dbf"), Share::Exclusive);
+    std::string path = folder.file("deep.ntx");
+    build(*dbf, path, "PADR(NAZWA,100)").reset();
+    std::vector<NtxEntry> want;
+    {
+        auto ntx = NtxIndex::open(path, Share::Shared, dbf->fields());
+        want = test::walk_forward(*ntx);
+        ASSERT_EQ(want.size(), 400u);
+        std::vector<NtxEntry> seen;
+        auto e = ntx->first();
+        for (; e && seen.size() < 150; e = ntx->next(*e)) seen.push_back(*e);
+        ASSERT_GT(ntx->cached_pages(), 10u);
+        ntx->shrink_cache(0);
+        EXPECT_LE(ntx->cached_pages(), 4u);  // the last step's path
+        for (; e; e = ntx->next(*e)) seen.push_back(*e);
+        EXPECT_EQ(seen, want);
+    }
+    auto ntx = NtxIndex::open(path, Share::Exclusive, dbf->fields());
+    for (std::uint32_t r = 401; r <= 460; ++r) {
+        std::string key = "ZZ" + std::to_string(r);
+        key.resize(100, ' ');
+        ntx->insert(key, r);
+    }
+    ntx->shrink_cache(0);
+    EXPECT_EQ(ntx->verify(460), "");
+    ntx.reset();
+    auto again = NtxIndex::open(path, Share::Exclusive, dbf->fields());
+    EXPECT_EQ(again->key_count(), 460u);
+    EXPECT_EQ(again->verify(460), "");
+}
+
 }  // namespace
 }  // namespace durva::dbf
