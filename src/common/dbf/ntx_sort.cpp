@@ -1,6 +1,7 @@
 #include "common/dbf/ntx_sort.h"
 
 #include <algorithm>
+#include <bit>
 #include <cstring>
 
 #include "platform/errors.h"
@@ -64,7 +65,7 @@ public:
         const size_t n = starts.size();
         per_buffer_ = std::max<size_t>(1, kMergeBytes / n / es_) * es_;
         buffer_.resize(per_buffer_ * n);
-        for (size_t i = 0; i < n; ++i) shares_.push_back({starts[i], i + 1 < n ? starts[i + 1] : end, 0, 0});
+        for (size_t i = 0; i < n; ++i) shares_.push_back({starts[i], i + 1 < n ? starts[i + 1] : end, 0, 0, 0});
         for (size_t i = 0; i < n; ++i)
             if (fill(i)) heap_.push_back(i);
         std::make_heap(heap_.begin(), heap_.end(), later());
@@ -80,6 +81,7 @@ public:
             std::memcpy(taken_.data(), e, ks_);
             const std::uint32_t r = ntx_load32(e + ks_);
             s.at += es_;
+            if (s.at < s.have) take_prefix(i);
             if (s.at == s.have && !fill(i)) {
                 std::pop_heap(heap_.begin(), heap_.end(), later());
                 heap_.pop_back();
@@ -100,7 +102,21 @@ private:
     struct Share {
         std::uint64_t pos, end;  // the part of the file not yet read
         size_t at, have;         // the buffer: next entry, bytes in it
+        // The head's first eight key bytes as a number, most significant
+        // first (zeros past a shorter key): most comparisons end there.
+        std::uint64_t prefix;
     };
+    void take_prefix(size_t i) {
+        const unsigned char* k = head(i);
+        std::uint64_t v = 0;
+        if (ks_ >= 8 && std::endian::native == std::endian::little) {
+            std::memcpy(&v, k, 8);
+            v = __builtin_bswap64(v);
+        } else {
+            for (size_t b = 0; b < 8; ++b) v = v << 8 | (b < ks_ ? k[b] : 0);
+        }
+        shares_[i].prefix = v;
+    }
     const unsigned char* head(size_t i) const { return buffer_.data() + i * per_buffer_ + shares_[i].at; }
     // Reads the next part of share i; false when it is all read.
     bool fill(size_t i) {
@@ -112,10 +128,13 @@ private:
         s.pos += want;
         s.at = 0;
         s.have = want;
+        take_prefix(i);
         return true;
     }
     // The heap's order: the share whose head comes later in the index is lower.
     bool comes_after(size_t a, size_t b) const {
+        const std::uint64_t pa = shares_[a].prefix, pb = shares_[b].prefix;
+        if (pa != pb) return descending_ ? pa < pb : pa > pb;
         const unsigned char* x = head(a);
         const unsigned char* y = head(b);
         int c = std::memcmp(x, y, ks_);
