@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <exception>
+#include <vector>
 
 #include "common/dbf/ntx_header.h"
 #include "common/dbf/table_paths.h"
@@ -671,6 +672,33 @@ bool marks_extended_locks(const std::string& path) {
     ::close(fd);
     return read && (ntx_load16(sig) & kNtxSigLockScheme) != 0;
 }
+
+// The records of a table read for an index build, which asks for them in
+// order: runs of them in one read each rather than one by one through the
+// table's cache. A record a run cannot give (a shared table cut short
+// meanwhile) is asked of the table itself.
+class RecordRuns {
+public:
+    explicit RecordRuns(DbfFile& file)
+        : file_(file), rl_(static_cast<size_t>(file.record_length())),
+          buf_(std::max<size_t>(1, kRunBytes / rl_) * rl_) {}
+    std::string_view record(std::uint32_t r) {
+        if (r < first_ || r >= first_ + held_) {
+            const auto want = static_cast<std::uint32_t>(buf_.size() / rl_);
+            first_ = r;
+            held_ = file_.exclusive() ? file_.read_run(r, want, buf_.data()) : file_.read_records(r, want, buf_.data());
+            if (held_ == 0) return file_.record_view(r);
+        }
+        return {buf_.data() + (r - first_) * rl_, rl_};
+    }
+
+private:
+    static constexpr size_t kRunBytes = 256 * 1024;
+    DbfFile& file_;
+    size_t rl_;
+    std::vector<char> buf_;
+    std::uint32_t first_ = 0, held_ = 0;
+};
 }  // namespace
 
 void Table::create_index(std::string_view path, std::string_view expression, bool unique, bool additive,
@@ -678,8 +706,9 @@ void Table::create_index(std::string_view path, std::string_view expression, boo
     flush();
     if (!additive) clear_indexes();
     std::string resolved = platform::resolve_path(with_extension(path, ".ntx"));
-    RecordSource source = [this, &seen](std::uint32_t r) {
-        const std::string_view record = dbf_->record_view(r);
+    RecordRuns runs(*dbf_);
+    RecordSource source = [&runs, &seen](std::uint32_t r) {
+        const std::string_view record = runs.record(r);
         if (seen) seen(r, record);
         return record;
     };
@@ -695,8 +724,9 @@ void Table::create_index(std::string_view path, std::string_view expression, boo
         ix = NtxIndex::create(resolved, expression, fields(), dbf_->record_count(), source,
                               dbf_->exclusive() ? platform::Share::Exclusive : platform::Share::Shared, options);
     } catch (...) {
-        // Reading every record has moved the file's cache on: the current
-        // record is read again rather than kept where it was.
+        // A record the build asked of the table itself may have moved the
+        // file's cache on: the current record is read again rather than kept
+        // where it was.
         try {
             if (!eof_ && recno_ != 0) load(recno_);
         } catch (...) {
