@@ -210,6 +210,30 @@ TEST(SalesBooking, SalesSinceTheLastReceipt) {
     }
 }
 
+// A second goods record holding the first one's good with the stock
+// `stock` (and the index `indeks`, when one is given); its number.
+std::uint32_t copy_of_first_good(dbf::Table& as, double stock, const std::string& indeks = {}) {
+    as.go_to(1);
+    const std::string good(as.record());
+    if (!as.append_blank()) return 0;
+    const std::uint32_t copy = as.recno();
+    for (int i = 1; i <= as.field_count(); ++i)
+        as.put(i, dbf::decode_field(as.fields()[static_cast<size_t>(i - 1)], good));
+    if (!indeks.empty()) as.put("INDEKS", indeks);
+    as.put("ILOSC", stock);
+    as.unlock();
+    return copy;
+}
+
+// An import of sales lines into document 58, ready for its lines.
+void start_import(SalesFolder& f, ImportRun& r) {
+    r.M_RD = f.s().values.M_SD;
+    r.M_NRD = "      58";
+    r.list = std::tmpfile();
+    prepare_matching(r);
+    f.table("as").set_order(1);
+}
+
 // Two rows matched to two goods records, the first of which has since been
 // given another index, while the second is a copy of the good it had: both
 // rows now sell that copy, and neither sale may hide the other.
@@ -217,21 +241,12 @@ TEST(SalesBooking, TwoRowsThatComeToOneGoodsRecordBothChangeItsStock) {
     SalesFolder f("nokod13", {' '});
     dbf::Table& as = f.table("as");
     as.go_to(1);
-    const std::string good(as.record());
     const double first_stock = as.number("ILOSC");
-    ASSERT_TRUE(as.append_blank());
-    const std::uint32_t copy = as.recno();
-    for (int i = 1; i <= as.field_count(); ++i)
-        as.put(i, dbf::decode_field(as.fields()[static_cast<size_t>(i - 1)], good));
-    as.put("ILOSC", 50.0);
-    as.unlock();
+    const std::uint32_t copy = copy_of_first_good(as, 50.0);
+    ASSERT_NE(copy, 0u);
 
     ImportRun r(f.s(), f.m);
-    r.M_RD = f.s().values.M_SD;
-    r.M_NRD = "      58";
-    r.list = std::tmpfile();
-    prepare_matching(r);
-    as.set_order(1);
+    start_import(f, r);
     ASSERT_TRUE(ADD_WIERSZ(r, "S;10001;A;100;2000;"));
     ASSERT_TRUE(ADD_WIERSZ(r, "S;10001;B;100;3000;"));
     ASSERT_EQ(r.goods_recnos, (std::vector<std::uint32_t>{1, 1}));
@@ -256,22 +271,11 @@ TEST(SalesBooking, TwoRowsThatComeToOneGoodsRecordBothChangeItsStock) {
 TEST(SalesBooking, ARowWhoseGoodMovedToAnEarlierRecordChangesThatRecord) {
     SalesFolder f("nokod13", {' '});
     dbf::Table& as = f.table("as");
-    as.go_to(1);
-    const std::string good(as.record());
-    ASSERT_TRUE(as.append_blank());
-    const std::uint32_t last = as.recno();
-    for (int i = 1; i <= as.field_count(); ++i)
-        as.put(i, dbf::decode_field(as.fields()[static_cast<size_t>(i - 1)], good));
-    as.put("INDEKS", std::string("10009"));
-    as.put("ILOSC", 50.0);
-    as.unlock();
+    const std::uint32_t last = copy_of_first_good(as, 50.0, "10009");
+    ASSERT_NE(last, 0u);
 
     ImportRun r(f.s(), f.m);
-    r.M_RD = f.s().values.M_SD;
-    r.M_NRD = "      58";
-    r.list = std::tmpfile();
-    prepare_matching(r);
-    as.set_order(1);
+    start_import(f, r);
     ASSERT_TRUE(ADD_WIERSZ(r, "S;10002;A;100;2000;"));
     ASSERT_TRUE(ADD_WIERSZ(r, "S;10009;B;100;3000;"));
     ASSERT_EQ(r.goods_recnos, (std::vector<std::uint32_t>{4, last}));
