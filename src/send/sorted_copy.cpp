@@ -223,10 +223,10 @@ struct SortedGoods::Source {
         if (at == order.size()) return {};
         return {records.data() + order[at++] * rl, rl};
     }
-    // The goods taken go on into the sorted copy in pieces,
-    // gathered in two buffers in turn, so that the good given before the
-    // last is still whole while the walk looks at the next (the walk takes
-    // its goods one ahead). Returns the good's place there.
+    // The goods taken go on into the sorted copy in pieces, gathered in two
+    // buffers in turn, so that the good given before the last is still whole
+    // while the walk looks at the next (it takes its goods one ahead).
+    // Returns the good's place there.
     std::string_view keep(std::string_view record) {
         if (taken[filling].size() + record.size() > kWritePieceBytes) {
             write_taken();

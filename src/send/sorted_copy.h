@@ -41,7 +41,8 @@ public:
     // The goods there are to walk.
     std::uint32_t count() const { return count_; }
     // The next good in order, the record's bytes valid until the call after
-    // the next (the walk looks one good ahead); empty after the last. A copy that cannot be read or written is a DbError.
+    // the next (the walk looks one good ahead); empty after the last. A copy
+    // that cannot be read or written is a DbError.
     std::string_view next();
     // Which good next() gave last, counted from 1.
     std::uint32_t position() const { return position_; }
