@@ -73,7 +73,6 @@ public:
         }
     }
     bool readable() const { return layout_ && recno_ && fresh_; }
-    std::uint32_t rows() const { return file_.record_count(); }
     // Calls take(row's bytes) for each row in order until it returns false;
     // the rows are read a piece of the file at a time (the file is held
     // exclusively). False when a call did, or the file ends early (a
@@ -110,7 +109,11 @@ public:
     bool fresh(std::string_view row) const { return dbf::decode_logical(dbf::field_bytes(row, *fresh_)); }
     const SentRowLayout& layout() const { return *layout_; }
 
+    // After fits(): the rows it found still to be appended to the table.
+    std::uint32_t to_append() const { return to_append_; }
+
     bool fits(dbf::Table& table, const SentRowLayout& into) {
+        to_append_ = 0;
         dbf::DbfFile& t = table.dbf();
         const std::uint32_t records = t.record_count();
         std::uint32_t next_fresh = 0;
@@ -126,7 +129,10 @@ public:
                         next_fresh = at;
                     }
                     if (at != next_fresh++) return false;
-                    if (at > records) return true;  // not in the table yet
+                    if (at > records) {
+                        ++to_append_;
+                        return true;  // not in the table yet
+                    }
                 } else if (at > records) {
                     return false;
                 }
@@ -144,6 +150,7 @@ private:
     std::optional<SentRowLayout> layout_;
     const dbf::FieldDesc* recno_ = nullptr;
     const dbf::FieldDesc* fresh_ = nullptr;
+    std::uint32_t to_append_ = 0;
 };
 
 // The table's row for a row of changes: register, code and text put in.
@@ -163,9 +170,9 @@ void write_in(dbf::Table& table, const SentRowLayout& into, ChangesFile& changes
     const bool as_they_are = into.heads(changes.layout(), static_cast<int>(rl));
     std::string row;
     std::string batch;
-    // Room for as many new rows as there are changes, taken at once; what
-    // the changes of rows the table has leave over is given back at its close.
-    t.reserve_records(changes.rows());
+    // The new rows' room on the disk taken at once (a first send's are a row
+    // for every good).
+    t.reserve_records(changes.to_append());
     auto append_batch = [&] {
         if (batch.empty()) return;
         table.append_records(batch);
