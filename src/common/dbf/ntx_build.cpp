@@ -1,7 +1,6 @@
 #include "common/dbf/ntx_build.h"
 
 #include <algorithm>
-#include <bit>
 #include <cstring>
 
 #include "common/dbf/ntx_page.h"
@@ -82,16 +81,7 @@ public:
 
 private:
     std::uint64_t chunk(std::uint32_t index, size_t depth) const {
-        const unsigned char* k = keys_ + index * ks_ + depth;
-        size_t len = std::min<size_t>(8, ks_ - depth);
-        if (len == 8 && std::endian::native == std::endian::little) {
-            std::uint64_t h;
-            std::memcpy(&h, k, 8);
-            return __builtin_bswap64(h);
-        }
-        std::uint64_t h = 0;
-        for (size_t b = 0; b < 8; ++b) h = (h << 8) | (b < len ? k[b] : 0);
-        return h;
+        return ntx_key_word(keys_ + index * ks_ + depth, std::min<size_t>(8, ks_ - depth));
     }
 
     const unsigned char* keys_;

@@ -3,7 +3,9 @@
 // number, leaves filled with the page maximum, every (max + 1)-th key moved
 // up a level, the last page of a level evened out with its left neighbour
 // when it would be less than half full.
+#include <bit>
 #include <cstdint>
+#include <cstring>
 #include <functional>
 #include <vector>
 
@@ -15,6 +17,18 @@ namespace durva::dbf {
 // key bytes and then record number; a unique index keeps only the first
 // entry of each key.
 std::vector<std::uint32_t> ntx_sort_entries(const unsigned char* keys, size_t key_size, size_t count, bool unique);
+
+// Up to eight key bytes from `k` (`len` of them, zeros after) as a number,
+// the first byte most significant: keys compared a word at a time.
+inline std::uint64_t ntx_key_word(const unsigned char* k, size_t len) {
+    std::uint64_t v = 0;
+    if (len >= 8 && std::endian::native == std::endian::little) {
+        std::memcpy(&v, k, 8);
+        return __builtin_bswap64(v);
+    }
+    for (size_t b = 0; b < 8; ++b) v = v << 8 | (b < len ? k[b] : 0);
+    return v;
+}
 
 // The entries of a build in index order, one at a time.
 class NtxEntryStream {

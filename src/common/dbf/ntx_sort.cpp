@@ -1,7 +1,6 @@
 #include "common/dbf/ntx_sort.h"
 
 #include <algorithm>
-#include <bit>
 #include <cstring>
 
 #include "platform/errors.h"
@@ -106,17 +105,7 @@ private:
         // first (zeros past a shorter key): most comparisons end there.
         std::uint64_t prefix;
     };
-    void take_prefix(size_t i) {
-        const unsigned char* k = head(i);
-        std::uint64_t v = 0;
-        if (ks_ >= 8 && std::endian::native == std::endian::little) {
-            std::memcpy(&v, k, 8);
-            v = __builtin_bswap64(v);
-        } else {
-            for (size_t b = 0; b < 8; ++b) v = v << 8 | (b < ks_ ? k[b] : 0);
-        }
-        shares_[i].prefix = v;
-    }
+    void take_prefix(size_t i) { shares_[i].prefix = ntx_key_word(head(i), ks_); }
     const unsigned char* head(size_t i) const { return buffer_.data() + i * per_buffer_ + shares_[i].at; }
     // Reads the next part of share i; false when it is all read.
     bool fill(size_t i) {
