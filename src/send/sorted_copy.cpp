@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "common/_fun3.h"
+#include "common/record_pipe.h"
 #include "common/dbf/dbf_file.h"
 #include "common/dbf/field_codec.h"
 #include "common/dbf/key_expr.h"
@@ -31,6 +32,9 @@ constexpr size_t kMergeBytes = 32 * 1024;
 // copies' room on the disk not taken beforehand, a send of a million goods
 // writing both in such pieces took half as long again.)
 constexpr size_t kWritePieceBytes = 256 * 1024;
+// The pieces the goods in order are handed to the walk in: one being made
+// while the walk is at the next and still looks at the last of the one before.
+constexpr int kWalkPieces = 3;
 // The goods read from the goods table at a time.
 constexpr size_t kReadGoods = 256;
 
@@ -223,24 +227,16 @@ struct SortedGoods::Source {
         if (at == order.size()) return {};
         return {records.data() + order[at++] * rl, rl};
     }
-    // The goods taken go on into the sorted copy in pieces, gathered in two
-    // buffers in turn, so that the good given before the last is still whole
-    // while the walk looks at the next (it takes its goods one ahead).
-    // Returns the good's place there.
-    std::string_view keep(std::string_view record) {
-        if (taken[filling].size() + record.size() > kWritePieceBytes) {
-            write_taken();
-            filling ^= 1;
+    // The goods in order put at `into`, at most `room` of them; fewer when
+    // there are no more.
+    std::uint32_t gather(char* into, std::uint32_t room) {
+        std::uint32_t n = 0;
+        for (; n < room; ++n) {
+            const std::string_view record = next();
+            if (record.empty()) break;
+            std::memcpy(into + n * rl, record.data(), rl);
         }
-        std::string& into = taken[filling];
-        if (into.capacity() < kWritePieceBytes) into.reserve(kWritePieceBytes);
-        into.append(record);
-        return std::string_view(into).substr(into.size() - record.size());
-    }
-    void write_taken() {
-        std::string& piece = taken[filling];
-        if (!piece.empty()) sorted->append_records(piece.data(), static_cast<std::uint32_t>(piece.size() / rl));
-        piece.clear();
+        return n;
     }
 
     SortKey key;
@@ -250,8 +246,8 @@ struct SortedGoods::Source {
     std::vector<std::uint32_t> order;
     size_t at = 0;
     std::unique_ptr<Merge> merge;
-    std::string taken[2];
-    int filling = 0;
+    // Last, so that its thread ends before what it uses goes.
+    std::unique_ptr<RecordPipe> pipe;
 };
 
 namespace {
@@ -373,32 +369,42 @@ SortedGoods::SortedGoods(SendRun& run) {
             source->copy = dbf::DbfFile::open(copy_name + ".dbf", platform::Share::Exclusive, true, &s.clock);
             source->merge = std::make_unique<Merge>(*source->copy, source->key, runs);
         }
+        // The goods are put in order and written to the sorted copy by a
+        // thread of their own, a piece ahead of the walk.
+        Source& from = *source;
+        from.pipe = std::make_unique<RecordPipe>(from.rl, kWritePieceBytes, kWalkPieces);
+        from.pipe->start([&from](char* into, std::uint32_t room) { return from.gather(into, room); },
+                         [&from](const char* records, std::uint32_t n) { from.sorted->append_records(records, n); });
         source_ = std::move(source);
     });
 }
 
 SortedGoods::~SortedGoods() {
+    if (!source_) return;
     try {
-        close();
+        // A walk given up: the goods not put in order yet are left out.
+        source_->pipe.reset();
+        source_->merge.reset();
+        if (source_->copy) source_->copy->close();
+        source_->sorted->close();
     } catch (const DbError&) {
-        // A send that failed has said why already; its scratch copy is no one's.
+        // A send that failed has said why already; its scratch copies are no one's.
     }
 }
 
 std::string_view SortedGoods::next() {
     if (!source_) return {};
-    const std::string_view record = source_->next();
-    if (record.empty()) return {};
-    ++position_;
-    return source_->keep(record);
+    const std::string_view record = source_->pipe->next();
+    if (!record.empty()) ++position_;
+    return record;
 }
 
 void SortedGoods::close() {
     if (!source_) return;
     std::unique_ptr<Source> source = std::move(source_);
+    source->pipe->finish();
     source->merge.reset();
     if (source->copy) source->copy->close();
-    source->write_taken();
     source->sorted->close();
 }
 
