@@ -34,7 +34,8 @@ constexpr size_t kMergeBytes = 32 * 1024;
 constexpr size_t kWritePieceBytes = 256 * 1024;
 // The pieces the goods in order are handed to the walk in: one being made
 // while the walk is at the next and still looks at the last of the one before.
-constexpr int kWalkPieces = 3;
+constexpr int kWalkPieces = 4;
+constexpr size_t kWalkPieceBytes = 128 * 1024;
 // The goods read from the goods table at a time.
 constexpr size_t kReadGoods = 256;
 
@@ -372,7 +373,7 @@ SortedGoods::SortedGoods(SendRun& run) {
         // The goods are put in order and written to the sorted copy by a
         // thread of their own, a piece ahead of the walk.
         Source& from = *source;
-        from.pipe = std::make_unique<RecordPipe>(from.rl, kWritePieceBytes, kWalkPieces);
+        from.pipe = std::make_unique<RecordPipe>(from.rl, kWalkPieceBytes, kWalkPieces);
         from.pipe->start([&from](char* into, std::uint32_t room) { return from.gather(into, room); },
                          [&from](const char* records, std::uint32_t n) { from.sorted->append_records(records, n); });
         source_ = std::move(source);
