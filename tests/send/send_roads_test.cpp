@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
 #include <map>
 #include <set>
@@ -10,6 +11,7 @@
 #include "common/dbf/dbf_file.h"
 #include "common/dbf/field_codec.h"
 #include "common/dbf/ntx_index.h"
+#include "platform/file.h"
 #include "platform/path_resolver.h"
 #include "common/screen/keys.h"
 #include "send/document_send.h"
@@ -268,6 +270,51 @@ TEST(MainSend, ManyGoodsSortedInRuns) {
     set_sort_run_bytes(1);  // one good a run
     many_goods_deleted_ones_and_a_change_not_written_yet();
     set_sort_run_bytes(saved);
+}
+
+// The sorted copy is written by a thread of its own: a write of it that fails
+// there (a full disk) reaches the operator as any failed write does, the
+// send offers no file, and the next send goes as usual.
+int g_sorted_copy_writes = 0;
+void sorted_copy_disk_full(const std::string& path, int, const void*, size_t, std::uint64_t) {
+    if (path.ends_with("rob/ass01.dbf") && ++g_sorted_copy_writes == 2)
+        throw DbError("Blad zapisu pliku", path, ENOSPC);
+}
+
+TEST(MainSend, AFailedWriteOfTheSortedCopyEndsTheSend) {
+    struct Fault {
+        size_t saved = sort_run_bytes();
+        Fault() {
+            set_sort_run_bytes(20 * 1024);  // the goods merged from runs
+            g_sorted_copy_writes = 0;
+            platform::set_write_observer(sorted_copy_disk_full);
+        }
+        ~Fault() { end(); }
+        void end() {
+            platform::set_write_observer(nullptr);
+            set_sort_run_bytes(saved);
+        }
+    } fault;
+    SendOffice office("kod13", {'T'});
+    SendOptions o;
+    bool written = true;
+    {
+        SentRecords sent(office.session());
+        ASSERT_TRUE(sent.open());
+        SendRun run(office.session(), office.menu, o, sent);
+        written = main_send(run);  // no file, so no driver run, and the table keeps nothing
+    }
+    fault.end();
+    EXPECT_FALSE(written);
+    EXPECT_GE(g_sorted_copy_writes, 2);
+    EXPECT_TRUE(office.h.saw("Blad zapisu pliku"));
+    EXPECT_FALSE(office.h.saw("W pliku jest"));
+    EXPECT_FALSE(office.session().areas.used(kSentRecordsArea));
+
+    std::map<std::string, std::string> sent;
+    const std::vector<std::string> expected = main_send_model(office, o, sent);
+    ASSERT_TRUE(send_main(office, o));
+    EXPECT_EQ(office.records(), expected);
 }
 
 // A goods table without a name field cannot be put in name order: the
