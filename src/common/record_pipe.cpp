@@ -8,7 +8,11 @@ RecordPipe::RecordPipe(size_t record_size, size_t piece_bytes, int pieces)
     : record_size_(std::max<size_t>(record_size, 1)),
       per_piece_(static_cast<std::uint32_t>(std::max<size_t>(1, piece_bytes / record_size_))),
       pieces_(static_cast<size_t>(std::max(pieces, 3))),
-      held_(pieces_.size(), 0) {}
+      held_(pieces_.size(), 0) {
+    // Here rather than on the thread, whose first allocation would give it
+    // memory of its own that stays with the process.
+    for (std::vector<char>& piece : pieces_) piece.resize(per_piece_ * record_size_);
+}
 
 RecordPipe::~RecordPipe() { stop(); }
 
@@ -30,7 +34,6 @@ void RecordPipe::run() {
                 if (stopping_) break;
             }
             std::vector<char>& room = pieces_[piece % n];
-            if (room.empty()) room.resize(per_piece_ * record_size_);
             const std::uint32_t count = std::min(make_(room.data(), per_piece_), per_piece_);
             if (count > 0) {
                 {

@@ -774,6 +774,7 @@ std::uint32_t DbfFile::append_records(const char* bytes, std::uint32_t n) {
 void DbfFile::reserve_records(std::uint32_t n) {
     if (!exclusive() || read_only() || n == 0) return;
     changed_ = true;  // cut after the last record at close, whatever is filled
+    flags_.reserve(static_cast<size_t>(count_) + n);
     file_->reserve(record_offset(count_ + 1) + static_cast<std::uint64_t>(n) * static_cast<std::uint64_t>(record_len_) + 1);
 }
 
