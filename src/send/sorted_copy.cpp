@@ -7,13 +7,13 @@
 #include <vector>
 
 #include "common/_fun3.h"
-#include "common/record_pipe.h"
 #include "common/dbf/dbf_file.h"
 #include "common/dbf/field_codec.h"
 #include "common/dbf/key_expr.h"
 #include "common/dbf/ntx_build.h"
 #include "common/dbf/ntx_header.h"
 #include "common/dirmake.h"
+#include "common/record_pipe.h"
 #include "common/error_handler.h"
 #include "platform/errors.h"
 #include "platform/file.h"
@@ -32,8 +32,9 @@ constexpr size_t kMergeBytes = 32 * 1024;
 // copies' room on the disk not taken beforehand, a send of a million goods
 // writing both in such pieces took half as long again.)
 constexpr size_t kWritePieceBytes = 256 * 1024;
-// The pieces the goods in order are handed to the walk in: one being made
-// while the walk is at the next and still looks at the last of the one before.
+// The pieces the goods in order are handed to the walk in: the walk's, the
+// one before (whose last good it may still look at), one being made and one
+// more, so that the thread seldom waits for the walk.
 constexpr int kWalkPieces = 4;
 constexpr size_t kWalkPieceBytes = 128 * 1024;
 // The goods read from the goods table at a time.

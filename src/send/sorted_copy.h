@@ -9,9 +9,10 @@
 // However many goods there are, what stays in memory is one run of goods
 // being sorted and a piece of each run being merged: the goods are read
 // straight through the file in runs of a megabyte, each run sorted and
-// written to the copy as it is made. The walk then takes the goods in order
-// as the runs are merged, and each good it takes goes on into the sorted
-// copy, so the sorted copy is never read back. When one run holds all the
+// written to the copy as it is made. A thread of its own then merges the
+// runs and hands the goods in order to the walk a piece at a time, writing
+// each piece to the sorted copy as it goes, so the sorted copy is never read
+// back; the walk builds the records meanwhile. When one run holds all the
 // goods, they come from memory.
 #include <cstddef>
 #include <cstdint>
