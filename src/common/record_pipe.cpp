@@ -14,7 +14,7 @@ RecordPipe::RecordPipe(size_t record_size, size_t piece_bytes, int pieces)
     for (std::vector<char>& piece : pieces_) piece.resize(per_piece_ * record_size_);
 }
 
-RecordPipe::~RecordPipe() { stop(); }
+RecordPipe::~RecordPipe() { end_thread(stopping_); }
 
 void RecordPipe::start(Make make, Handed handed) {
     make_ = std::move(make);
@@ -83,27 +83,18 @@ std::string_view RecordPipe::next() {
 }
 
 void RecordPipe::finish() {
-    {
-        std::lock_guard<std::mutex> lock(mutex_);
-        unwatched_ = true;
-    }
-    freed_.notify_one();
-    if (thread_.joinable()) thread_.join();
-    rethrow_failure();
-}
-
-void RecordPipe::stop() {
-    {
-        std::lock_guard<std::mutex> lock(mutex_);
-        stopping_ = true;
-    }
-    freed_.notify_one();
-    if (thread_.joinable()) thread_.join();
-}
-
-void RecordPipe::rethrow_failure() {
+    end_thread(unwatched_);
     std::lock_guard<std::mutex> lock(mutex_);
     if (failure_) std::rethrow_exception(failure_);
+}
+
+void RecordPipe::end_thread(bool& told) {
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        told = true;
+    }
+    freed_.notify_one();
+    if (thread_.joinable()) thread_.join();
 }
 
 }  // namespace durva

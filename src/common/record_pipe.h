@@ -45,8 +45,8 @@ public:
 
 private:
     void run();
-    void stop();
-    void rethrow_failure();
+    // Sets `told` (stopping_ or unwatched_) for the thread and waits for it to end.
+    void end_thread(bool& told);
 
     size_t record_size_;
     std::uint32_t per_piece_;

@@ -241,6 +241,13 @@ struct SortedGoods::Source {
         return n;
     }
 
+    // Once the thread has ended: the merge let go, both copies complete.
+    void close_files() {
+        merge.reset();
+        if (copy) copy->close();
+        sorted->close();
+    }
+
     SortKey key;
     size_t rl = 0;
     std::unique_ptr<dbf::DbfFile> copy, sorted;
@@ -386,9 +393,7 @@ SortedGoods::~SortedGoods() {
     try {
         // A walk given up: the goods not put in order yet are left out.
         source_->pipe.reset();
-        source_->merge.reset();
-        if (source_->copy) source_->copy->close();
-        source_->sorted->close();
+        source_->close_files();
     } catch (const DbError&) {
         // A send that failed has said why already; its scratch copies are no one's.
     }
@@ -405,9 +410,7 @@ void SortedGoods::close() {
     if (!source_) return;
     std::unique_ptr<Source> source = std::move(source_);
     source->pipe->finish();
-    source->merge.reset();
-    if (source->copy) source->copy->close();
-    source->sorted->close();
+    source->close_files();
 }
 
 }  // namespace durva
